@@ -1,0 +1,30 @@
+# Adds every direct subfolder of the current source folder that has a CMakeLists.txt,
+# in name order, so feature folders can be added without editing their parent.
+function(tarvo_add_feature_subdirs)
+  file(GLOB children LIST_DIRECTORIES true RELATIVE ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/*)
+  list(SORT children)
+  foreach(child IN LISTS children)
+    if(IS_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/${child} AND EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${child}/CMakeLists.txt)
+      add_subdirectory(${child})
+    endif()
+  endforeach()
+endfunction()
+
+# tarvo_add_test(NAME name SOURCES a.cpp ... [LIBS lib ...] [LABELS unit|gui|corpus ...])
+# A GoogleTest program registered with CTest, one CTest entry per test case.
+# Tests learn where the source tree and the shared corpus are through two macros.
+function(tarvo_add_test)
+  cmake_parse_arguments(T "" "NAME" "SOURCES;LIBS;LABELS" ${ARGN})
+  add_executable(${T_NAME} ${T_SOURCES})
+  target_link_libraries(${T_NAME} PRIVATE tarvo_core GTest::gtest GTest::gtest_main GTest::gmock ${T_LIBS})
+  target_compile_definitions(${T_NAME} PRIVATE
+    TARVO_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
+    TARVO_SHARED_DIR="${TARVO_SHARED_DIR}"
+    TARVO_BINARY_DIR="${CMAKE_BINARY_DIR}")
+  if(NOT T_LABELS)
+    set(T_LABELS unit)
+  endif()
+  gtest_discover_tests(${T_NAME}
+    DISCOVERY_TIMEOUT 60
+    PROPERTIES LABELS "${T_LABELS}" TIMEOUT 300)
+endfunction()
