@@ -1,0 +1,36 @@
+// A source of NMEA lines that delivers them from a thread of its own: a serial
+// port today, a network feed (gpsd, NMEA over TCP or UDP) later. The
+// connection controller sees only this interface.
+#pragma once
+
+#include <functional>
+#include <stop_token>
+#include <string>
+#include <string_view>
+
+namespace tarvo {
+
+class LineSource {
+ public:
+  // Called on the source's thread for every line ("$" first, no CR or LF, at
+  // most 255 characters). It may block until the receiver has taken the line;
+  // it must return promptly once `stop` is requested (Close does that), in
+  // which case the line counts as not delivered.
+  using LineCallback = std::function<void(std::string_view line, std::stop_token stop)>;
+  // Called once, on the source's thread, when the source ends by itself (device
+  // unplugged, hang-up, read error); never after Close. `reason` is a short
+  // text for the user ("device removed", strerror text, ...).
+  using LostCallback = std::function<void(const std::string& reason)>;
+
+  virtual ~LineSource() = default;
+
+  // Starts the reader thread. False when it cannot be started.
+  virtual bool Start(LineCallback onLine, LostCallback onLost) = 0;
+  // Stops the reader and releases the source. Returns only when no further
+  // callback can run. Safe to call when nothing is open, and from inside the
+  // line callback's consumer (the GUI thread) while the reader waits on it.
+  virtual void Close() = 0;
+  virtual bool IsOpen() const = 0;
+};
+
+}  // namespace tarvo

@@ -1,0 +1,88 @@
+// The serial link to a GPS receiver on a tty device (/dev/ttyUSB0,
+// /dev/ttyACM0, /dev/rfcomm0, /dev/ttyS0, ...), on POSIX termios.
+//
+// Calling order: Open, Configure, SetTimeouts, WriteText (device start-up
+// strings), Start, ... Close. A failed Configure or SetTimeouts closes the
+// port again. The reader thread cuts the byte stream into lines (see
+// LineAssembler) and hands each line on as soon as it is complete.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <thread>
+
+#include "core/gps/line_source.h"
+
+namespace tarvo {
+
+// Ring of the last five delivered lines, 256 bytes each. A line handed on
+// lives in the ring until five more lines have been delivered; since each
+// hand-off waits for the receiver, the ring is never overrun. The replay of a
+// recorded file fills the same ring.
+class LineRing {
+ public:
+  static constexpr int kSlots = 5;
+  static constexpr std::size_t kSlotSize = 256;
+
+  // Copies `line` (cut to 255 characters) into the slot at nextLine, makes it
+  // lastLine, advances nextLine and returns the stored text.
+  std::string_view Store(std::string_view line);
+  int lastLine() const { return lastLine_; }
+  int nextLine() const { return nextLine_; }
+
+ private:
+  std::array<std::array<char, kSlotSize>, kSlots> buffers_{};
+  int lastLine_ = -1;
+  int nextLine_ = 0;
+};
+
+class SerialLink : public LineSource {
+ public:
+  SerialLink();
+  ~SerialLink() override;
+  SerialLink(const SerialLink&) = delete;
+  SerialLink& operator=(const SerialLink&) = delete;
+
+  // Opens an existing tty device, read-only or read-write. False when it
+  // cannot be opened (lastError() tells why).
+  bool Open(const std::string& devicePath, bool writeAccess);
+
+  // baudRate: 300 ... 115200 (and the other standard rates); dataBits 7 or 8;
+  // parityCheck 0/1 (input parity checking); parity 0 none, 1 odd, 2 even,
+  // 3 mark, 4 space; stopBits 0 one, 1 one and a half (not settable on Linux:
+  // fails), 2 two. Raw mode, no flow control, DTR and RTS lowered.
+  bool Configure(int baudRate, int dataBits, int parityCheck, int parity, int stopBits);
+
+  // Reads return at once with what has arrived (the reader waits in poll).
+  bool SetTimeouts();
+
+  // Writes the text one byte at a time; `betweenBytes`, when given, runs
+  // before each byte (the GUI uses it to stay responsive). False at the first
+  // failed write.
+  bool WriteText(std::string_view text, const std::function<void()>& betweenBytes = {});
+
+  bool Start(LineCallback onLine, LostCallback onLost) override;
+  void Close() override;
+  bool IsOpen() const override;
+
+  // errno of the last failed operation, 0 when none.
+  int lastError() const { return lastError_; }
+  const LineRing& ring() const { return ring_; }
+
+ private:
+  void ReaderLoop(std::stop_token stop);
+
+  int fd_ = -1;
+  int wakeFd_ = -1;  // eventfd in the reader's poll set; Close writes it
+  int lastError_ = 0;
+  LineRing ring_;
+  LineCallback onLine_;
+  LostCallback onLost_;
+  std::jthread reader_;
+};
+
+}  // namespace tarvo
