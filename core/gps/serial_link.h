@@ -66,7 +66,12 @@ class SerialLink : public LineSource {
   bool WriteText(std::string_view text, const std::function<void()>& betweenBytes = {});
 
   bool Start(LineCallback onLine, LostCallback onLost) override;
+  // Also callable from the link's own callbacks (on the reader thread): the
+  // reader then ends as soon as the callback returns, and the port is
+  // released by the next Open or by the destructor.
   void Close() override;
+  // True from a successful Open until Close, and false once the reader found
+  // the device gone.
   bool IsOpen() const override;
 
   // errno of the last failed operation, 0 when none.
@@ -75,6 +80,7 @@ class SerialLink : public LineSource {
 
  private:
   void ReaderLoop(std::stop_token stop);
+  void Release();  // closes the descriptors; the reader must have ended
 
   int fd_ = -1;
   int wakeFd_ = -1;  // eventfd in the reader's poll set; Close writes it
@@ -82,6 +88,7 @@ class SerialLink : public LineSource {
   LineRing ring_;
   LineCallback onLine_;
   LostCallback onLost_;
+  std::atomic<bool> lost_{false};  // set by the reader when the device went away
   std::jthread reader_;
 };
 
