@@ -1,0 +1,131 @@
+// The nineteen coordinate formats: their names, the split of a signed angle
+// into degrees, minutes and seconds, the numbers each format shows, and the
+// position texts of the status page's two layouts.
+//
+// Texts are UTF-8; the degree sign is "\xC2\xB0". Numbers are printed
+// locale-free (number_text.h), so "%.1f" never shows a comma.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "core/gps/records.h"
+
+namespace tarvo {
+
+inline constexpr int kCoordFormatCount = 19;
+inline constexpr int kCoordFormatCommandBase = 40100;  // command and string-table id = base + index
+inline constexpr char kDegreeSign[] = "\xC2\xB0";
+
+// Index of a coordinate format (setting "FmtPos", default 0).
+enum class CoordFormat : uint8_t {
+  WgsDms = 0,        // D°MM'SS"
+  WgsDm = 1,         // D°MM.MMM'
+  WgsDeg = 2,        // D.DDDDD°
+  UtmWgs84 = 3,
+  UtmInternational = 4,
+  Netherlands = 5,   // RD, X/Y
+  Britain = 6,       // 6..15: N/E Transverse Mercator grids
+  Finland1 = 7,
+  Finland2 = 8,
+  Finland3 = 9,
+  Finland4 = 10,
+  Ireland = 11,
+  Italy1 = 12,
+  Italy2 = 13,
+  SwedenRt90 = 14,
+  SwedenSweref93 = 15,
+  Switzerland = 16,  // X/Y
+  Nzgd49 = 17,       // D°MM'SS" on the New Zealand 1949 datum
+  Nzmg = 18,         // New Zealand Map Grid, X/Y
+};
+
+// The string-table name of format 0..18 (ids 40100..40118), e.g.
+// "WGS84 D°MM'SS\"", "Grid: Britain"; empty for another index.
+std::string_view CoordFormatName(int format);
+
+// The "Coord" popup menu text of format 0..18: "D°MM'SS\" (WGS84)",
+// "D°MM.MMM' (WGS84)", "D.DDDDD° (WGS84)", then the names; empty otherwise.
+std::string_view CoordFormatMenuText(int format);
+
+// Absolute degrees and the hemisphere ('N'/'S' or 'E'/'W'; zero is N/E).
+struct DegHemi {
+  double value;
+  char hemisphere;
+};
+struct DegMinHemi {
+  int32_t degrees;
+  double minutes;
+  char hemisphere;
+};
+struct DegMinSecHemi {
+  int32_t degrees;
+  int32_t minutes;
+  double seconds;
+  char hemisphere;
+};
+
+// Splits of a signed angle in degrees (|value| below 2^31; NaN reads as 0).
+DegHemi SplitDeg(double value, bool isLongitude);
+// degrees = floor(|v|), minutes = (|v| - degrees) * 60.
+DegMinHemi SplitDm(double value, bool isLongitude);
+// degrees = floor(|v|), minutes = floor((|v| - degrees) * 60),
+// seconds = (|v| - degrees - minutes * 0.016666666666666666) * 3600.
+DegMinSecHemi SplitDms(double value, bool isLongitude);
+
+// degrees + minutes * 0.016666666666666666.
+double JoinDm(double degrees, double minutes);
+// degrees + minutes * 0.016666666666666666 + seconds * 0.0002777777777777778.
+double JoinDms(double degrees, double minutes, double seconds);
+
+// A one-character text holding c.
+std::string HemisphereText(char c);
+
+// Degrees-minutes-seconds text "%d°%2d'%<decimals>f\"" (seconds width 2) of a
+// split, carrying a seconds value that rounds to 60 into the minutes and 60
+// minutes into the degrees ("52° 6'0.0\"", never "52° 5'60.0\"").
+std::string DmsText(const DegMinSecHemi& split, int secondsDecimals = 1);
+// Degrees-decimal-minutes text "%d°%2.<decimals>f'" with the same carry.
+std::string DmText(const DegMinHemi& split, int minutesDecimals = 3);
+
+// The two numbers a format shows, in field order: formats 0-2 latitude and
+// longitude (WGS-84 degrees), 17 the NZGD49 latitude and longitude (rounded
+// to 5 decimals); 3, 4 and 6-15 northing and easting (metres); 5, 16 and 18
+// the east-counting X and the north-counting Y (metres). zone: UTM only.
+struct FormatNumbers {
+  double first = 0.0;
+  double second = 0.0;
+  std::string zone;
+};
+
+// The numbers of a WGS-84 position (degrees) in format 0..18, unrounded
+// beyond what the grid itself rounds (Swiss 0.1 m, NZ map grid whole metres,
+// NZGD49 5 decimals). A New Zealand Map Grid position outside New Zealand
+// gives 0 and 0. Empty for another format or when the conversion has no
+// finite result.
+std::optional<FormatNumbers> PositionNumbers(int format, double lat, double lon);
+
+// The inverse: the numbers of format 0..18 in field order (and the UTM zone
+// text) -> WGS-84 degrees. Empty for another format or when the inverse has
+// no result (New Zealand Map Grid outside its range, non-finite result).
+std::optional<LatLon> PositionFromNumbers(int format, double first, double second,
+                                          std::string_view zone = {});
+
+enum class PositionLayout { TwoField, OneLine };
+
+// Texts of one position. TwoField fills label1/value1, label2/value2 and
+// zone; OneLine fills line1, line2 and zone ("label value"). Members a layout
+// does not use are empty; zone is the UTM zone text for formats 3 and 4.
+struct PositionText {
+  std::string label1, value1, label2, value2, line1, line2, zone;
+};
+
+// The position texts of a WGS-84 position (degrees) in format 0..18:
+//  0, 17: hemisphere, "%d°%2d'%2.1f\""; 1: "%d°%2.3f'"; 2: "%3.5f°";
+//  3, 4: "N"/"E", "%.2f"; 5, 16, 18: "X"/"Y", "%7.1f"; 6-15: "N"/"E", "%7.1f".
+// All empty for another format or a position with no value in the format.
+PositionText FormatPosition(int format, double lat, double lon, PositionLayout layout);
+
+}  // namespace tarvo

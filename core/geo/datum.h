@@ -1,0 +1,76 @@
+// Datum shifts: the three-parameter Molodensky shift used by the British and
+// New Zealand grids, and the seven-parameter similarity transformation
+// through geocentric coordinates used by the Swiss grid.
+#pragma once
+
+#include <optional>
+
+namespace tarvo {
+
+// A latitude/longitude pair whose unit (degrees or radians) each function states.
+struct GeoAngles {
+  double lat = 0.0;
+  double lon = 0.0;
+};
+
+// One Molodensky parameter set: source and target ellipsoid ids (rows of
+// kEllipsoids) and the geocentric translation in metres.
+struct MolodenskyParams {
+  int sourceEllipsoid;
+  int targetEllipsoid;
+  double dx;
+  double dy;
+  double dz;
+};
+
+// WGS-84 (23) -> Airy (1): the British grid's forward step, and its inverse.
+inline constexpr MolodenskyParams kWgs84ToAiry{23, 1, -375, +111, -431};
+inline constexpr MolodenskyParams kAiryToWgs84{1, 23, +375, -111, +431};
+// WGS-84 (23) -> International 1924 (14): New Zealand 1949 datum, and its inverse.
+inline constexpr MolodenskyParams kWgs84ToNzgd49{23, 14, -84, +22, -209};
+inline constexpr MolodenskyParams kNzgd49ToWgs84{14, 23, +84, -22, +209};
+
+// Molodensky's own truncated values of pi and 2*pi for the longitude reduction.
+inline constexpr double kMolodenskyPi = 3.14159265;
+inline constexpr double kMolodenskyTwoPi = 6.2831853;
+
+struct MolodenskyResult {
+  double lat;     // radians
+  double lon;     // radians
+  double height;  // metres
+};
+
+// Standard (non-abridged) Molodensky shift. lat, lon in radians, h in metres;
+// a and f = 1/inverse flattening of the source ellipsoid, da and df the target
+// minus the source values, dx/dy/dz in metres. The shifted longitude is
+// reduced by 6.2831853 above 6.2831853 and raised by it below -3.14159265.
+// Undefined at the poles (cos lat = 0); see ShiftDegrees.
+MolodenskyResult MolodenskyShift(double a, double da, double f, double df, double dx, double dy,
+                                 double dz, double lat, double lon, double h);
+
+// Molodensky shift of one position with height 0 between two table rows.
+// Units depend on the parameter set and the flag, as the four callers need:
+//  - into Airy (British forward): takes degrees; returns radians when
+//    radiansFlag is set, degrees otherwise;
+//  - out of Airy (British inverse): takes radians when radiansFlag is set,
+//    degrees otherwise; returns degrees;
+//  - New Zealand (either way): takes degrees; returns degrees rounded to 5
+//    decimals, or, for the forward shift with radiansFlag set (inside the
+//    New Zealand Map Grid), unrounded radians.
+// Empty when an ellipsoid id is not a usable row (no axes or no flattening)
+// or the result is not finite (poles, non-finite input).
+std::optional<GeoAngles> ShiftDegrees(const MolodenskyParams& params, double lat, double lon,
+                                      bool radiansFlag);
+
+// Seven-parameter transformation WGS-84 -> CH1903 with an assumed ellipsoidal
+// height of 600 m. Takes degrees (WGS-84), returns radians on Bessel 1841.
+// The latitude iteration stops when it no longer changes, after at most
+// 100 passes. Empty when the result is not finite.
+std::optional<GeoAngles> WgsToCh1903(double latDeg, double lonDeg);
+
+// Inverse of WgsToCh1903 (its own parameter set with the opposite signs).
+// Takes radians on Bessel 1841, returns degrees on WGS-84. Empty when the
+// result is not finite.
+std::optional<GeoAngles> Ch1903ToWgs(double latRad, double lonRad);
+
+}  // namespace tarvo

@@ -1,0 +1,189 @@
+#include "core/geo/edit_fields.h"
+
+#include <cmath>
+
+#include "core/geo/coord_format.h"
+#include "core/geo/number_text.h"
+#include "core/geo/utm.h"
+
+namespace tarvo {
+
+namespace {
+
+void SetCaptions(EditFields& f, const char* c0, const char* c1, const char* c2, const char* axis0,
+                 const char* axis1) {
+  f.columnCaptions = {c0, c1, c2};
+  f.axisCaptions = {axis0, axis1};
+}
+
+void SetUsed(EditAxis& axis, bool f0, bool f1, bool f2, bool hemisphere) {
+  axis.fieldUsed = {f0, f1, f2};
+  axis.hemisphereUsed = hemisphere;
+}
+
+// Degrees, minutes, seconds "%2.4f" with the carry of 60 seconds and 60 minutes.
+void FillDms(EditAxis& axis, double value, bool isLongitude) {
+  const DegMinSecHemi s = SplitDms(value, isLongitude);
+  long long degrees = s.degrees;
+  int minutes = s.minutes;
+  double seconds = s.seconds > 0 ? s.seconds : 0.0;
+  if (RoundedAsPrinted(seconds, 4) >= 60.0) {
+    seconds = 0.0;
+    ++minutes;
+  }
+  if (minutes >= 60) {
+    minutes -= 60;
+    ++degrees;
+  }
+  axis.fields[0].clear();
+  AppendInt(axis.fields[0], degrees);
+  axis.fields[1].clear();
+  AppendInt(axis.fields[1], minutes);
+  axis.fields[2].clear();
+  AppendFixed(axis.fields[2], seconds, 4, 2);
+  axis.hemisphere = HemisphereText(s.hemisphere);
+}
+
+void FillDm(EditAxis& axis, double value, bool isLongitude) {
+  const DegMinHemi s = SplitDm(value, isLongitude);
+  long long degrees = s.degrees;
+  double minutes = s.minutes > 0 ? s.minutes : 0.0;
+  if (RoundedAsPrinted(minutes, 5) >= 60.0) {
+    minutes = 0.0;
+    ++degrees;
+  }
+  AppendInt(axis.fields[0], degrees);
+  AppendFixed(axis.fields[1], minutes, 5, 2);
+  axis.hemisphere = HemisphereText(s.hemisphere);
+}
+
+void FillDeg(EditAxis& axis, double value, bool isLongitude) {
+  const DegHemi s = SplitDeg(value, isLongitude);
+  AppendFixed(axis.fields[0], s.value, 6, 3);
+  axis.hemisphere = HemisphereText(s.hemisphere);
+}
+
+// One angle of formats 0-2 and 17 from its fields; fieldCount 3, 2 or 1.
+std::optional<double> ReadAngle(const EditAxis& axis, int fieldCount, const char* negativeHemisphere) {
+  double value = 0.0;
+  if (fieldCount == 1) {
+    const std::optional<double> d = ParseDecimalField(axis.fields[0]);
+    if (!d) return std::nullopt;
+    value = *d;
+  } else {
+    bool negative = false;
+    const std::optional<int> degrees = ParseIntegerField(axis.fields[0], &negative);
+    if (!degrees) return std::nullopt;
+    const double magnitude = std::fabs(static_cast<double>(*degrees));
+    if (fieldCount == 2) {
+      const std::optional<double> minutes = ParseDecimalField(axis.fields[1]);
+      if (!minutes) return std::nullopt;
+      value = JoinDm(magnitude, *minutes);
+    } else {
+      const std::optional<int> minutes = ParseIntegerField(axis.fields[1]);
+      const std::optional<double> seconds = ParseDecimalField(axis.fields[2]);
+      if (!minutes || !seconds) return std::nullopt;
+      value = JoinDms(magnitude, *minutes, *seconds);
+    }
+    if (negative) value = -value;
+  }
+  if (axis.hemisphere == negativeHemisphere && !(value < 0)) value = -value;
+  return value;
+}
+
+}  // namespace
+
+EditFields FillEditFields(int format, double lat, double lon) {
+  EditFields f;
+  if (format < 0 || format >= kCoordFormatCount) return f;
+  const std::optional<FormatNumbers> n = PositionNumbers(format, lat, lon);
+  EditAxis& a0 = f.axes[0];
+  EditAxis& a1 = f.axes[1];
+  switch (format) {
+    case 0:
+    case 17:
+      SetCaptions(f, "d\xC2\xB0", "m'", "s\"", "Lat:", "Lon:");
+      SetUsed(a0, true, true, true, true);
+      SetUsed(a1, true, true, true, true);
+      if (n) {
+        FillDms(a0, n->first, false);
+        FillDms(a1, n->second, true);
+      }
+      break;
+    case 1:
+      SetCaptions(f, "d\xC2\xB0", "m.m'", "", "Lat:", "Lon:");
+      SetUsed(a0, true, true, false, true);
+      SetUsed(a1, true, true, false, true);
+      if (n) {
+        FillDm(a0, n->first, false);
+        FillDm(a1, n->second, true);
+      }
+      break;
+    case 2:
+      SetCaptions(f, "d.d\xC2\xB0", "", "", "Lat:", "Lon:");
+      SetUsed(a0, true, false, false, true);
+      SetUsed(a1, true, false, false, true);
+      if (n) {
+        FillDeg(a0, n->first, false);
+        FillDeg(a1, n->second, true);
+      }
+      break;
+    case 3:
+    case 4:
+      SetCaptions(f, "m", "", "", "Lat:", "Lon:");
+      SetUsed(a0, true, true, false, false);
+      SetUsed(a1, true, false, false, false);
+      if (n) {
+        AppendFixed(a0.fields[0], n->first, 2);
+        a0.fields[1] = n->zone;
+        AppendFixed(a1.fields[0], n->second, 2);
+      }
+      break;
+    default: {
+      const bool northEast = format >= 6 && format <= 15;
+      SetCaptions(f, "", "", "", northEast ? "N:" : "X:", northEast ? "E:" : "Y:");
+      SetUsed(a0, true, false, false, false);
+      SetUsed(a1, true, false, false, false);
+      if (n) {
+        AppendFixed(a0.fields[0], n->first, 1);
+        AppendFixed(a1.fields[0], n->second, 1);
+      }
+      break;
+    }
+  }
+  return f;
+}
+
+std::optional<LatLon> ReadEditFields(int format, const EditFields& f) {
+  if (format < 0 || format >= kCoordFormatCount) return std::nullopt;
+  const EditAxis& a0 = f.axes[0];
+  const EditAxis& a1 = f.axes[1];
+  switch (format) {
+    case 0:
+    case 1:
+    case 2:
+    case 17: {
+      const int count = format == 1 ? 2 : (format == 2 ? 1 : 3);
+      const std::optional<double> lat = ReadAngle(a0, count, "S");
+      const std::optional<double> lon = ReadAngle(a1, count, "W");
+      if (!lat || !lon) return std::nullopt;
+      return PositionFromNumbers(format, *lat, *lon);
+    }
+    case 3:
+    case 4: {
+      const std::optional<double> northing = ParseDecimalField(a0.fields[0]);
+      const std::optional<double> easting = ParseDecimalField(a1.fields[0]);
+      const std::optional<std::string> zone = CanonicalUtmZone(a0.fields[1]);
+      if (!northing || !easting || !zone) return std::nullopt;
+      return PositionFromNumbers(format, *northing, *easting, *zone);
+    }
+    default: {
+      const std::optional<double> first = ParseDecimalField(a0.fields[0]);
+      const std::optional<double> second = ParseDecimalField(a1.fields[0]);
+      if (!first || !second) return std::nullopt;
+      return PositionFromNumbers(format, *first, *second);
+    }
+  }
+}
+
+}  // namespace tarvo

@@ -1,0 +1,24 @@
+#include "core/geo/ellipsoid.h"
+
+#include <cmath>
+
+namespace tarvo {
+
+const Ellipsoid* FindEllipsoid(int id) {
+  if (id < 1 || id >= kEllipsoidCount) return nullptr;
+  return &kEllipsoids[static_cast<size_t>(id)];
+}
+
+double RoundHalfUp(double x) {
+  const double f = std::floor(x);
+  return f + 0.5 > x ? f : std::ceil(x);
+}
+
+double RoundToDecimals(double x, int n) {
+  static constexpr double kPowers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                       1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+  const double p = (n >= 0 && n <= 15) ? kPowers[n] : std::pow(10.0, n);
+  return RoundHalfUp(x * p) / p;
+}
+
+}  // namespace tarvo

@@ -1,0 +1,38 @@
+// Locale-free number texts. Every number the geodesy texts show goes through
+// these: they print exactly what printf("%*.*f") and printf("%*d") print in
+// the C locale (a point, never a comma, whatever LC_NUMERIC says), except
+// that a value rounding to zero never prints a minus sign ("-0.0" -> "0.0").
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tarvo {
+
+// Appends v as "%<width>.<precision>f" (precision 0..17, width 0..32, padded
+// with blanks on the left). Non-finite values print as "nan", "inf", "-inf".
+void AppendFixed(std::string& out, double v, int precision, int width = 0);
+
+// Appends v as "%<width>d" (blanks on the left).
+void AppendInt(std::string& out, long long v, int width = 0);
+
+// The value that AppendFixed(v, precision) shows, read back as a double
+// (e.g. 59.96 with precision 1 -> 60.0). Non-finite values come back as they are.
+double RoundedAsPrinted(double v, int precision);
+
+// The shortest text that reads back as exactly v ("%.17g"-precise, locale-free).
+std::string ShortestText(double v);
+
+// One typed number: blanks around it allowed, an optional sign, digits with at
+// most one decimal point (at least one digit), nothing else (no exponent, no
+// comma, no "inf"/"nan"). An empty or blank text reads as 0. Empty when the
+// text is not such a number or too large for a double.
+std::optional<double> ParseDecimalField(std::string_view text);
+
+// Like ParseDecimalField but digits only (no point), within +-2147483647.
+// isNegative (if given) tells whether a minus sign was typed, so "-0" can be
+// told from "0".
+std::optional<int> ParseIntegerField(std::string_view text, bool* isNegative = nullptr);
+
+}  // namespace tarvo

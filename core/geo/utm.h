@@ -1,0 +1,55 @@
+// Universal Transverse Mercator on any row of the ellipsoid table, with the
+// Norway and Svalbard zone exceptions and the latitude band letters.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "core/gps/records.h"
+
+namespace tarvo {
+
+// A grid position in metres. zone is the UTM zone text ("%d%c", e.g. "32U");
+// empty for the other grids.
+struct GridCoord {
+  double northing = 0.0;
+  double easting = 0.0;
+  std::string zone;
+};
+
+inline constexpr double kUtmScale = 0.9996;                    // k0
+inline constexpr double kUtmInverseScale = 1.0004001600640255;  // 1/k0
+inline constexpr double kUtmFalseEasting = 500000.0;
+inline constexpr double kUtmFalseNorthingSouth = 10000000.0;
+
+// UTM zone number 1..60 of a position in degrees, with the exceptions for
+// southern Norway (zone 32) and Svalbard (31, 33, 35, 37). The longitude is
+// normalised as (lon + 180) - trunc((lon + 180) / 360) * 360 - 180 first,
+// which maps [-180, 180] and anything above into range.
+int UtmZoneNumber(double lat, double lon);
+
+// Latitude band letter: 'C'..'X' in 8-degree bands (X covers 72..84
+// inclusive, C starts at -80 inclusive), 'Z' above 84, below -80 or NaN.
+char UtmBandLetter(double lat);
+
+// Forward UTM (USGS series, k0 = 0.9996) of a WGS-84 latitude/longitude in
+// degrees, projected on ellipsoid row ellipsoidId (23 = WGS-84,
+// 14 = International 1924) with no datum shift. Metres; northing has 10000000
+// added south of the equator. Empty for an unusable ellipsoid id or a
+// non-finite result.
+std::optional<GridCoord> UtmFromLatLon(int ellipsoidId, double lat, double lon);
+
+// Inverse UTM: northing and easting in metres and the zone text (leading
+// decimal number, then the band letter; a letter sorting before 'N' means the
+// southern hemisphere; no leading number gives zone 0). Returns degrees.
+// Empty for an unusable ellipsoid id or a non-finite result.
+std::optional<LatLon> LatLonFromUtm(int ellipsoidId, double northing, double easting,
+                                    std::string_view zone);
+
+// Zone text check for typed input: "<1..60><band letter C..X but not I or O>",
+// blanks around it allowed, lower-case letters accepted. Returns the text in
+// its canonical form ("32U"), or empty when the text is not such a zone.
+std::optional<std::string> CanonicalUtmZone(std::string_view zone);
+
+}  // namespace tarvo
