@@ -4,6 +4,8 @@
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -16,6 +18,33 @@
 #include "core/gps/serial_baud.h"
 
 namespace tarvo {
+
+namespace detail {
+
+bool MakeLineSettings(termios& tio, int dataBits, int parityCheck, int parity, int stopBits) {
+  if (dataBits != 7 && dataBits != 8) return false;
+  if (parity < 0 || parity > 4) return false;
+  if (stopBits != 0 && stopBits != 2) return false;  // 1 = one and a half: not on Linux
+  ::cfmakeraw(&tio);
+  tio.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY | INPCK | IGNPAR | PARMRK | ISTRIP);
+  // A byte with a parity error arrives as NUL, which the parser rejects.
+  if (parityCheck != 0 && parity != 0) tio.c_iflag |= INPCK;
+  tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
+  tio.c_cflag |= CLOCAL | CREAD | (dataBits == 7 ? CS7 : CS8);
+  switch (parity) {
+    case 1: tio.c_cflag |= PARENB | PARODD; break;           // odd
+    case 2: tio.c_cflag |= PARENB; break;                    // even
+    case 3: tio.c_cflag |= PARENB | CMSPAR | PARODD; break;  // mark
+    case 4: tio.c_cflag |= PARENB | CMSPAR; break;           // space
+    default: break;
+  }
+  if (stopBits == 2) tio.c_cflag |= CSTOPB;
+  tio.c_cc[VMIN] = 1;
+  tio.c_cc[VTIME] = 0;
+  return true;
+}
+
+}  // namespace detail
 
 std::string_view LineRing::Store(std::string_view line) {
   const std::size_t n = std::min(line.size(), kSlotSize - 1);
@@ -51,6 +80,14 @@ constexpr int kMinBaud = 50;
 constexpr int kMaxBaud = 4000000;
 constexpr std::size_t kReadBlock = 1024;
 constexpr int kWritePollMs = 2000;  // longest wait for room in the output buffer
+
+// Unix98 pseudo-terminal slaves have majors 136 to 143.
+bool IsPseudoTerminal(int fd) {
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode)) return false;
+  const unsigned m = major(st.st_rdev);
+  return m >= 136 && m <= 143;
+}
 
 const BaudEntry* FindBaud(int rate) {
   for (const auto& e : kBaudRates) {
@@ -118,28 +155,10 @@ bool SerialLink::Configure(int baudRate, int dataBits, int parityCheck, int pari
     return false;
   };
   if (baudRate < kMinBaud || baudRate > kMaxBaud) return fail(EINVAL);
-  if (dataBits != 7 && dataBits != 8) return fail(EINVAL);
-  if (parity < 0 || parity > 4) return fail(EINVAL);
-  if (stopBits != 0 && stopBits != 2) return fail(EINVAL);  // 1 = one and a half: not on Linux
 
   termios tio{};
   if (::tcgetattr(fd_, &tio) != 0) return fail(errno);
-  ::cfmakeraw(&tio);
-  tio.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY | INPCK | IGNPAR | PARMRK | ISTRIP);
-  // A byte with a parity error arrives as NUL, which the parser rejects.
-  if (parityCheck != 0 && parity != 0) tio.c_iflag |= INPCK;
-  tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
-  tio.c_cflag |= CLOCAL | CREAD | (dataBits == 7 ? CS7 : CS8);
-  switch (parity) {
-    case 1: tio.c_cflag |= PARENB | PARODD; break;           // odd
-    case 2: tio.c_cflag |= PARENB; break;                    // even
-    case 3: tio.c_cflag |= PARENB | CMSPAR | PARODD; break;  // mark
-    case 4: tio.c_cflag |= PARENB | CMSPAR; break;           // space
-    default: break;
-  }
-  if (stopBits == 2) tio.c_cflag |= CSTOPB;
-  tio.c_cc[VMIN] = 1;
-  tio.c_cc[VTIME] = 0;
+  if (!detail::MakeLineSettings(tio, dataBits, parityCheck, parity, stopBits)) return fail(EINVAL);
 
   const BaudEntry* baud = FindBaud(baudRate);
   const speed_t code = baud != nullptr ? baud->code : B38400;
@@ -154,7 +173,10 @@ bool SerialLink::Configure(int baudRate, int dataBits, int parityCheck, int pari
   termios check{};
   if (::tcgetattr(fd_, &check) != 0) return fail(errno);
   constexpr tcflag_t kLineBits = CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS | CLOCAL | CREAD;
-  if ((check.c_cflag & kLineBits) != (tio.c_cflag & kLineBits)) return fail(EINVAL);
+  tcflag_t differ = (check.c_cflag ^ tio.c_cflag) & kLineBits;
+  // A pseudo-terminal has no line: the kernel keeps it at 8 bits, no parity.
+  if (IsPseudoTerminal(fd_)) differ &= ~static_cast<tcflag_t>(CSIZE | PARENB);
+  if (differ != 0) return fail(EINVAL);
   if (baud != nullptr ? ::cfgetospeed(&check) != code : detail::ReadCustomBaud(fd_) != baudRate) {
     return fail(EINVAL);
   }
