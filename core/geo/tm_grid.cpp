@@ -75,7 +75,8 @@ std::optional<GeoAngles> TmUnproject(const TmGrid& g, double northing, double ea
     phi += residual / a;
     m = MeridianArc(b, n, phi, phi0);
   }
-  if (!settled) return std::nullopt;
+  // A footpoint more than half a turn from the equator is nowhere on the globe.
+  if (!settled || !(std::fabs(phi) <= kPi)) return std::nullopt;
 
   const double s = std::sin(phi), t = std::tan(phi), sec = 1.0 / std::cos(phi);
   const double w = 1.0 - e2 * s * s;

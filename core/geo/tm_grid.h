@@ -53,8 +53,9 @@ std::optional<GridCoord> TmProject(const TmGrid& grid, double phi, double lambda
 
 // Inverse projection step: metres -> radians on the grid's ellipsoid. The
 // meridian-arc loop stops after the first pass whose northing residual is
-// below 1 mm; empty when it has not settled within 100 passes or the result
-// is not finite.
+// below 1 mm; empty when it has not settled within 100 passes, the footpoint
+// latitude lies beyond +-180 degrees (no place on the globe) or the result is
+// not finite.
 std::optional<GeoAngles> TmUnproject(const TmGrid& grid, double northing, double easting);
 
 // WGS-84 degrees -> grid metres for format index 6..15 (Britain through the
