@@ -1,0 +1,204 @@
+// The sheet's load and save rules and the service account, through a store
+// on a real file.
+#include <gtest/gtest.h>
+
+#include "core/settings/sheet_settings.h"
+#include "core/settings/text_codec.h"
+#include "tests/unit/settings/settings_test_dir.h"
+
+namespace tarvo {
+namespace {
+
+class SheetSettingsTest : public test::SettingsDirTest {
+ protected:
+  SettingsStore Store() { return SettingsStore::ForFile(file); }
+};
+
+// Every key the sheet loads and saves.
+const Key kSheetKeys[] = {
+    Key::Port,       Key::PortName,        Key::Speed,        Key::Parity,       Key::Databits,
+    Key::Stopbits,   Key::GpsType,         Key::Emulation,    Key::EmulationSpeed, Key::UseRmc,
+    Key::AltitudeOffset, Key::AutoStart,   Key::AccuracyEnable, Key::AccuracyGps, Key::AccuracyMinimum,
+    Key::SpeedMinimum, Key::FmtPos,        Key::FmtSpeed,     Key::FmtDist,      Key::FmtTime,
+    Key::Update,     Key::Upload,          Key::LatDefault,   Key::LonDefault,
+};
+
+TEST_F(SheetSettingsTest, AnEmptyStoreLoadsTheDefaultsAndOneRunStoresEveryKey) {
+  SettingsStore store = Store();
+  const SheetSettings s = LoadSheetSettings(store, "/usr/bin/tarvo");
+  const SheetSettings defaults;
+  EXPECT_EQ(s.port, 1);
+  EXPECT_EQ(s.portName, "");
+  EXPECT_EQ(s.speed, 4800);
+  EXPECT_EQ(s.databits, 8);
+  EXPECT_EQ(s.gpsType, 3);
+  EXPECT_EQ(s.useRmc, 1);
+  EXPECT_EQ(s.update, 15);
+  EXPECT_EQ(s.altitudeOffset, 0);
+  EXPECT_EQ(s.accuracyGps, 10.0);
+  EXPECT_EQ(s.accuracyMinimum, 50.0);
+  EXPECT_EQ(s.speedMinimum, 0.0);
+  EXPECT_EQ(s.latDefault, 0.0);
+  EXPECT_EQ(s.emulationSpeed, defaults.emulationSpeed);
+
+  // Loading writes ProgramPath and TodayFix first, for other programs.
+  SettingsStore after = Store();
+  EXPECT_EQ(after.GetText(Key::ProgramPath), "/usr/bin/tarvo");
+  EXPECT_TRUE(after.Has(Key::TodayFix));
+  for (Key key : kSheetKeys) EXPECT_FALSE(after.Has(key)) << Info(key).name;
+
+  ASSERT_TRUE(SaveSheetSettings(store, s));
+  SettingsStore saved = Store();
+  for (Key key : kSheetKeys) EXPECT_TRUE(saved.Has(key)) << Info(key).name;
+}
+
+TEST_F(SheetSettingsTest, PositionIsSavedWithFiveDecimals) {
+  SettingsStore store = Store();
+  SheetSettings s = LoadSheetSettings(store, "tarvo");
+  s.latDefault = 52.1234567;
+  s.lonDefault = 4.5;
+  ASSERT_TRUE(SaveSheetSettings(store, s));
+  SettingsStore reread = Store();
+  EXPECT_EQ(reread.GetText(Key::LatDefault), "52.12346");
+  EXPECT_EQ(reread.GetText(Key::LonDefault), "4.50000");
+  const SheetSettings loaded = LoadSheetSettings(reread, "tarvo");
+  EXPECT_EQ(loaded.latDefault, 52.12346);
+  EXPECT_EQ(loaded.lonDefault, 4.5);
+  // Southern and western positions keep their sign.
+  s.latDefault = -33.8567844;
+  s.lonDefault = -0.0000049;
+  ASSERT_TRUE(SaveSheetSettings(store, s));
+  const SheetSettings south = LoadSheetSettings(store, "tarvo");
+  EXPECT_EQ(south.latDefault, -33.85678);
+  EXPECT_EQ(south.lonDefault, 0.0);
+}
+
+TEST_F(SheetSettingsTest, AccuracyValuesAreReadWithTwoDecimalsAndSavedWithOne) {
+  {
+    SettingsStore store = Store();
+    store.SetText(Key::AccuracyGps, "7.34");
+    store.SetText(Key::AccuracyMinimum, "1,5");  // a decimal comma reads as 15
+    store.SetText(Key::SpeedMinimum, "12345678901234567");  // over capacity 16: the default
+  }
+  SettingsStore store = Store();
+  SheetSettings s = LoadSheetSettings(store, "tarvo");
+  EXPECT_EQ(s.accuracyGps, 7.34);
+  EXPECT_EQ(s.accuracyMinimum, 15.0);
+  EXPECT_EQ(s.speedMinimum, 0.0);
+  ASSERT_TRUE(SaveSheetSettings(store, s));
+  EXPECT_EQ(Store().GetText(Key::AccuracyGps), "7.3");
+  EXPECT_EQ(Store().GetText(Key::AccuracyMinimum), "15.0");
+  s = LoadSheetSettings(store, "tarvo");
+  EXPECT_EQ(s.accuracyGps, 7.3);
+  ASSERT_TRUE(SaveSheetSettings(store, s));
+  EXPECT_EQ(Store().GetText(Key::AccuracyGps), "7.3");
+}
+
+TEST_F(SheetSettingsTest, EverySheetValueRoundTrips) {
+  SettingsStore store = Store();
+  SheetSettings s;
+  s.port = 3;
+  s.portName = "/dev/serial/by-id/usb-u-blox_GNSS-if00";
+  s.speed = 115200;
+  s.parity = 4;
+  s.databits = 7;
+  s.stopbits = 2;
+  s.gpsType = 2;
+  s.emulation = 1;
+  s.emulationSpeed = 4;
+  s.useRmc = 0;
+  s.altitudeOffset = -27;
+  s.autoStart = 1;
+  s.accuracyEnable = 1;
+  s.accuracyGps = 6.5;
+  s.accuracyMinimum = 25.0;
+  s.speedMinimum = 0.5;
+  s.fmtPos = 18;
+  s.fmtSpeed = 2;
+  s.fmtDist = 1;
+  s.fmtTime = 1;
+  s.update = 60;
+  s.upload = 1;
+  s.latDefault = 60.16952;
+  s.lonDefault = 24.93545;
+  ASSERT_TRUE(SaveSheetSettings(store, s));
+  EXPECT_EQ(Store().GetText(Key::AltitudeOffset), "-27");
+  SettingsStore reread = Store();
+  const SheetSettings t = LoadSheetSettings(reread, "tarvo");
+  EXPECT_EQ(t.port, s.port);
+  EXPECT_EQ(t.portName, s.portName);
+  EXPECT_EQ(t.speed, s.speed);
+  EXPECT_EQ(t.parity, s.parity);
+  EXPECT_EQ(t.databits, s.databits);
+  EXPECT_EQ(t.stopbits, s.stopbits);
+  EXPECT_EQ(t.gpsType, s.gpsType);
+  EXPECT_EQ(t.emulation, s.emulation);
+  EXPECT_EQ(t.emulationSpeed, s.emulationSpeed);
+  EXPECT_EQ(t.useRmc, s.useRmc);
+  EXPECT_EQ(t.altitudeOffset, s.altitudeOffset);
+  EXPECT_EQ(t.autoStart, s.autoStart);
+  EXPECT_EQ(t.accuracyEnable, s.accuracyEnable);
+  EXPECT_EQ(t.accuracyGps, s.accuracyGps);
+  EXPECT_EQ(t.accuracyMinimum, s.accuracyMinimum);
+  EXPECT_EQ(t.speedMinimum, s.speedMinimum);
+  EXPECT_EQ(t.fmtPos, s.fmtPos);
+  EXPECT_EQ(t.fmtSpeed, s.fmtSpeed);
+  EXPECT_EQ(t.fmtDist, s.fmtDist);
+  EXPECT_EQ(t.fmtTime, s.fmtTime);
+  EXPECT_EQ(t.update, s.update);
+  EXPECT_EQ(t.upload, s.upload);
+  EXPECT_EQ(t.latDefault, s.latDefault);
+  EXPECT_EQ(t.lonDefault, s.lonDefault);
+}
+
+TEST_F(SheetSettingsTest, SaveLeavesProgramPathAndTodayFixAlone) {
+  SettingsStore store = Store();
+  ASSERT_TRUE(SaveSheetSettings(store, SheetSettings{}));
+  SettingsStore reread = Store();
+  EXPECT_FALSE(reread.Has(Key::ProgramPath));
+  EXPECT_FALSE(reread.Has(Key::TodayFix));
+}
+
+TEST_F(SheetSettingsTest, AltitudeOffsetIsTheLeadingIntegerOfItsText) {
+  for (const auto& [text, value] : {std::pair{"12", 12}, {"-5", -5}, {"12.9", 12}, {" 40 m", 40},
+                                    {"metres", 0}}) {
+    SettingsStore store = Store();
+    store.SetText(Key::AltitudeOffset, text);
+    EXPECT_EQ(LoadSheetSettings(store, "tarvo").altitudeOffset, value) << text;
+  }
+}
+
+TEST_F(SheetSettingsTest, PasswordsUpTo23CharactersSurviveAsBase64) {
+  for (const std::string& password : {std::string("fifteen-chars!!"), std::string("sixteen-chars!!!"),
+                                     std::string("twenty-three-characters"), std::string("a")}) {
+    SettingsStore store = Store();
+    ASSERT_TRUE(SaveAccount(store, {"walker", password}));
+    SettingsStore reread = Store();
+    const std::string stored = reread.GetText(Key::Password);
+    EXPECT_EQ(stored, Base64Encode(password));
+    EXPECT_EQ(Read(file).find("Password=" + password + "\n"), std::string::npos) << "plain text";
+    const Account account = LoadAccount(reread);
+    EXPECT_EQ(account.password, password);
+    EXPECT_EQ(account.username, "walker");
+  }
+}
+
+TEST_F(SheetSettingsTest, AccountFieldsEdgeCases) {
+  SettingsStore store = Store();
+  // Empty password: stored as the empty text.
+  ASSERT_TRUE(SaveAccount(store, {"", ""}));
+  EXPECT_TRUE(Store().Has(Key::Password));
+  EXPECT_EQ(Store().GetText(Key::Password), "");
+  EXPECT_EQ(LoadAccount(Store()).password, "");
+  // Fields longer than 23 characters are cut to 23.
+  ASSERT_TRUE(SaveAccount(store, {std::string(30, 'u'), std::string(30, 'p')}));
+  const Account cut = LoadAccount(Store());
+  EXPECT_EQ(cut.username, std::string(23, 'u'));
+  EXPECT_EQ(cut.password, std::string(23, 'p'));
+  // A stored code that is not Base64 gives no password rather than garbage.
+  store.SetText(Key::Password, "not base64!");
+  EXPECT_EQ(LoadAccount(Store()).password, "");
+}
+
+}  // namespace
+}  // namespace tarvo
