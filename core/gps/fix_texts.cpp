@@ -1,0 +1,68 @@
+#include "core/gps/fix_texts.h"
+
+#include <cstdio>
+#include <ctime>
+
+#include "core/geo/units.h"
+
+namespace tarvo {
+
+std::string FixTimeText(int64_t fixTime, bool localTime) {
+  if (fixTime == 0) return {};
+  const std::time_t t = static_cast<std::time_t>(fixTime);
+  std::tm tm{};
+  if (localTime) {
+    localtime_r(&t, &tm);
+  } else {
+    gmtime_r(&t, &tm);
+  }
+  char buf[32];
+  std::strftime(buf, sizeof buf, "%H:%M:%S", &tm);
+  std::string text(buf);
+  if (!localTime) text += " UTC";
+  return text;
+}
+
+std::string CourseText(double course) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%.0f\u00B0", course);
+  return buf;
+}
+
+std::string AltitudeText(const GpsFix& fix, int altitudeOffset, DistanceUnit unit) {
+  const int offset = (fix.latitude == 0.0 && fix.longitude == 0.0) ? 0 : altitudeOffset;
+  return FormatAltitude(fix.altitude - offset, unit);
+}
+
+std::string DopLineText(const DopInfo& dop, const GpsFix& fix, double accuracyGps, DistanceUnit unit) {
+  const AccuracyText accuracy = FormatAccuracy(dop.hdop * accuracyGps, unit);
+  const std::string estimate = accuracy.number + " " + accuracy.unit;
+  char buf[160];
+  std::snprintf(buf, sizeof buf, "hdop: %.1f (%s), vdop: %.1f, pdop: %.1f", dop.hdop, estimate.c_str(), dop.vdop,
+                dop.pdop);
+  std::string line(buf);
+  if (fix.horizontalError > 0) line += FormatError(fix.horizontalError, unit);
+  return line;
+}
+
+std::string FixModeText(const DopInfo& dop) {
+  if (dop.fixMode == 2) return "2D";
+  if (dop.fixMode == 3) return "3D";
+  return {};
+}
+
+SignalBars SignalBarsOf(const SatelliteView& view) {
+  SignalBars out;
+  for (std::size_t i = 0; i < view.satellites.size(); ++i) {
+    const SatelliteSlot& s = view.satellites[i];
+    SignalBar& bar = out.bars[i];
+    if (s.prn < 1 || s.snr < 1) continue;
+    bar.value = s.snr;
+    bar.colour = s.snr < 20 ? BarColour::Red : s.snr > 32 ? BarColour::Green : BarColour::Blue;
+    bar.label = std::to_string(s.prn);
+    ++out.inView;
+  }
+  return out;
+}
+
+}  // namespace tarvo

@@ -1,0 +1,48 @@
+// The texts of the status page, from the receiver records and the display
+// settings. Plain functions, so every rule is tested without a window.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "core/gps/records.h"
+
+namespace tarvo {
+
+enum class SpeedUnit : uint8_t;
+enum class DistanceUnit : uint8_t;
+
+// "14:03:27 UTC" (UTC) or "16:03:27" (local time, when `localTime`); empty
+// when fixTime is 0.
+std::string FixTimeText(int64_t fixTime, bool localTime);
+
+// "%.0f°" of the course.
+std::string CourseText(double course);
+
+// The altitude less the offset; the offset counts only when the position is
+// not exactly 0/0.
+std::string AltitudeText(const GpsFix& fix, int altitudeOffset, DistanceUnit unit);
+
+// "hdop: %.1f (%s), vdop: %.1f, pdop: %.1f" with the accuracy estimate
+// (hdop × metres per HDOP unit) and, when the receiver reports one, ", Err: ...".
+std::string DopLineText(const DopInfo& dop, const GpsFix& fix, double accuracyGps, DistanceUnit unit);
+
+// "2D", "3D" or empty.
+std::string FixModeText(const DopInfo& dop);
+
+// One signal bar: value 0..99 (0 = empty), its colour class and PRN label.
+enum class BarColour : uint8_t { None, Red, Blue, Green };
+struct SignalBar {
+  int value = 0;
+  BarColour colour = BarColour::None;
+  std::string label;
+};
+struct SignalBars {
+  std::array<SignalBar, 12> bars;
+  int inView = 0;  // slots with a PRN and a signal
+};
+// Red below 20, green above 32, blue from 20 to 32.
+SignalBars SignalBarsOf(const SatelliteView& view);
+
+}  // namespace tarvo

@@ -1,0 +1,71 @@
+// The base of every page of the sheet: zoom, page menu and page keys, the
+// toolbar buttons it wants, and the status indicator in its top-right corner.
+#pragma once
+
+#include <QString>
+#include <QWidget>
+
+namespace tarvo {
+
+class CGPSSheet;
+
+// Page indices in sheet order.
+enum PageIndex : int {
+  kStatusPage = 0,
+  kMapPage = 1,
+  kPoiPage = 2,
+  kSatellitesPage = 3,
+  kTripPage = 4,
+  kHardwarePage = 5,
+  kServicePage = 6,
+  kLogPage = 7,
+  kAboutPage = 8,
+  kPageCount = 9,
+};
+
+class CGPSPage : public QWidget {
+  Q_OBJECT
+ public:
+  CGPSPage(CGPSSheet& sheet, int index, QString title, QWidget* parent = nullptr);
+
+  int index() const { return index_; }
+  const QString& title() const { return title_; }
+
+  // Toolbar "Zoom In" / "Zoom Out": nothing by default.
+  virtual void Zoom(bool zoomIn);
+  // Toolbar page menu: nothing by default.
+  virtual void ShowPageMenu();
+  // A key went down while this page is active. The default switches pages
+  // with Left and Right; true when the key was used.
+  virtual bool OnPageKey(int key);
+
+  // Which of the toolbar's zoom-in, zoom-out and page-menu buttons the page uses.
+  struct ToolbarState {
+    bool zoomIn = false;
+    bool zoomOut = false;
+    bool pageMenu = false;
+  };
+  virtual ToolbarState toolbarState() const { return {}; }
+
+  // Once, when the sheet starts (the page's window and controls exist).
+  virtual void OnCreate() {}
+  // The page became the active page, or stopped being it.
+  virtual void OnActivate();
+  virtual void OnDeactivate() {}
+
+  bool IsActivePage() const;
+  CGPSSheet& sheet() const { return sheet_; }
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  // Draws the page's own pictures before the status indicator.
+  virtual void PaintPage(QPainter& painter);
+
+  CGPSSheet& sheet_;
+
+ private:
+  int index_;
+  QString title_;
+};
+
+}  // namespace tarvo

@@ -1,0 +1,429 @@
+#include "gui/app/gps_sheet.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QHBoxLayout>
+#include <QIcon>
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPushButton>
+#include <QScreen>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTimer>
+#include <QToolBar>
+#include <QVBoxLayout>
+#include <QAbstractSpinBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTextEdit>
+#include <cstdio>
+#include <ctime>
+
+#include "core/gps/serial_ports.h"
+#include "core/settings/paths.h"
+#include "core/settings/settings_store.h"
+#include "core/version.h"
+#include "gui/app/about_page.h"
+#include "gui/app/dialogs.h"
+#include "gui/app/string_table.h"
+#include "gui/gps/log_page.h"
+#include "gui/status/status_page.h"
+
+namespace tarvo {
+
+namespace {
+
+QString FromView(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+
+// The connection fields of the stored settings, and back.
+ConnectionSettings ConnectionFrom(const SheetSettings& s) {
+  ConnectionSettings c;
+  c.portName = s.portName;
+  c.speed = s.speed;
+  c.parity = s.parity;
+  c.databits = s.databits;
+  c.stopbits = s.stopbits;
+  c.gpsType = s.gpsType;
+  c.emulation = s.emulation != 0;
+  c.emulationSpeed = s.emulationSpeed;
+  c.useRmc = s.useRmc != 0;
+  c.update = s.update;
+  c.upload = s.upload != 0;
+  c.filter.accuracyEnable = s.accuracyEnable != 0;
+  c.filter.accuracyGps = s.accuracyGps;
+  c.filter.accuracyMinimum = s.accuracyMinimum;
+  c.filter.speedMinimum = s.speedMinimum;
+  return c;
+}
+
+void StoreConnection(const ConnectionSettings& c, SheetSettings& s) {
+  s.portName = c.portName;
+  s.speed = c.speed;
+  s.parity = c.parity;
+  s.databits = c.databits;
+  s.stopbits = c.stopbits;
+  s.gpsType = c.gpsType;
+  s.emulation = c.emulation ? 1 : 0;
+  s.emulationSpeed = c.emulationSpeed;
+  s.useRmc = c.useRmc ? 1 : 0;
+  s.update = c.update;
+  s.upload = c.upload ? 1 : 0;
+  s.accuracyEnable = c.filter.accuracyEnable ? 1 : 0;
+  s.accuracyGps = c.filter.accuracyGps;
+  s.accuracyMinimum = c.filter.accuracyMinimum;
+  s.speedMinimum = c.filter.speedMinimum;
+}
+
+bool IsTextEntry(QWidget* w) {
+  return qobject_cast<QLineEdit*>(w) || qobject_cast<QAbstractSpinBox*>(w) || qobject_cast<QTextEdit*>(w) ||
+         qobject_cast<QPlainTextEdit*>(w);
+}
+
+}  // namespace
+
+CGPSSheet::CGPSSheet(SettingsStore& store, SheetOptions options, QWidget* parent)
+    : QDialog(parent), store_(store), options_(std::move(options)) {
+  // The sheet's settings; they also give the fix records their start position.
+  settings_ = LoadSheetSettings(store_, options_.programPath);
+  connection_ = ConnectionFrom(settings_);
+  savedEmulation_ = connection_.emulation;
+  controller_ = std::make_unique<ConnectionController>(*this, connection_);
+  controller_->SetPortFinder([] {
+    const auto ports = EnumerateSerialPorts();
+    return ports.empty() ? std::string() : ports.front().path;
+  });
+  ReceiverState& st = controller_->state();
+  st.gpsFix.latitude = st.rmcFix.latitude = settings_.latDefault;
+  st.gpsFix.longitude = st.rmcFix.longitude = settings_.lonDefault;
+
+  std::error_code error;
+  const std::filesystem::path dataDir = UserDataDir(error);
+  controller_->SetReplayPath((dataDir.empty() ? DataDirPath() : dataDir) / "Tarvo_Log.nmea");
+  if (!options_.replayFile.isEmpty()) {
+    connection_.emulation = true;
+    controller_->SetReplayPath(options_.replayFile.toStdString());
+    controller_->SetAskForReplayFile(false);
+  }
+
+  BuildWindow();
+  qApp->installEventFilter(this);
+}
+
+CGPSSheet::~CGPSSheet() {
+  qApp->removeEventFilter(this);
+  SaveSettings();
+  // Pages save their own settings as they go; the log page closes its file.
+  for (int i = kPageCount - 1; i >= 0; --i) {
+    if (pages_[i]) controller_->RemoveListener(dynamic_cast<FixListener*>(pages_[i]));
+  }
+  delete tabs_;
+  tabs_ = nullptr;
+  pages_ = {};
+}
+
+void CGPSSheet::BuildWindow() {
+  setWindowTitle(FromView(kProgramName));
+  setWindowIcon(QIcon(QStringLiteral(":/icons/tarvo.png")));
+  setSizeGripEnabled(true);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(6, 4, 6, 6);
+  layout->setSpacing(4);
+
+  toolbar_ = new QToolBar(this);
+  toolbar_->setIconSize(QSize(16, 16));
+  toolbar_->setToolButtonStyle(Qt::ToolButtonIconOnly);
+  const struct {
+    int command;
+    const char* icon;
+    const char* tip;
+  } tools[] = {{kCmdZoomIn, ":/toolbar/zoom-in.png", "Zoom In"},
+               {kCmdZoomOut, ":/toolbar/zoom-out.png", "Zoom Out"},
+               {kCmdPageMenu, ":/toolbar/page-menu.png", "Page Menu"},
+               {kCmdExit, ":/toolbar/exit.png", "Exit"}};
+  for (const auto& t : tools) {
+    QIcon icon(QString::fromLatin1(t.icon));
+    icon.addFile(QString::fromLatin1(t.icon).replace(QLatin1String(".png"), QLatin1String("-disabled.png")),
+                 QSize(), QIcon::Disabled);
+    QAction* action = toolbar_->addAction(icon, QString::fromLatin1(t.tip));
+    const int command = t.command;
+    connect(action, &QAction::triggered, this, [this, command] { OnCommand(command); });
+    toolActions_[command] = action;
+  }
+  layout->addWidget(toolbar_);
+
+  tabs_ = new QTabWidget(this);
+  tabs_->setUsesScrollButtons(true);
+  layout->addWidget(tabs_, 1);
+
+  // Pages in construction order; they join the tabs in index order.
+  statusPage_ = new CPathletDlg(*this);
+  auto* about = new CAboutDlg(*this);
+  logPage_ = new CLog(*this);
+  for (CGPSPage* p : std::initializer_list<CGPSPage*>{statusPage_, logPage_, about}) {
+    pages_[p->index()] = p;
+  }
+  for (CGPSPage* p : pages_) {
+    if (p) AddPage(p);
+  }
+  controller_->AddListener(statusPage_);
+  connect(tabs_, &QTabWidget::currentChanged, this, &CGPSSheet::OnTabChanged);
+
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch(1);
+  connectButton_ = new QPushButton(TableText(text_id::kStart), this);
+  exitButton_ = new QPushButton(QStringLiteral("&Exit"), this);
+  connectButton_->setDefault(true);
+  connectButton_->setAutoDefault(false);
+  exitButton_->setAutoDefault(false);
+  connect(connectButton_, &QPushButton::clicked, this, [this] { controller_->ToggleConnection(); });
+  connect(exitButton_, &QPushButton::clicked, this, &CGPSSheet::reject);
+  buttons->addWidget(connectButton_);
+  buttons->addWidget(exitButton_);
+  layout->addLayout(buttons);
+  resize(660, 520);
+}
+
+void CGPSSheet::AddPage(CGPSPage* page) { tabs_->addTab(page, page->title()); }
+
+void CGPSSheet::Start() {
+  // Every page's window exists before the first line can arrive.
+  for (int index : {kSatellitesPage, kHardwarePage, kPoiPage, kTripPage, kLogPage, kAboutPage, kStatusPage}) {
+    if (pages_[index]) pages_[index]->OnCreate();
+  }
+  ActivatePage(kStatusPage);
+  if (settings_.autoStart && options_.screenshotDir.isEmpty()) controller_->ToggleConnection();
+}
+
+CGPSPage* CGPSSheet::page(int index) const {
+  return index >= 0 && index < kPageCount ? pages_[index] : nullptr;
+}
+
+CGPSPage* CGPSSheet::activePage() const {
+  return tabs_ ? qobject_cast<CGPSPage*>(tabs_->currentWidget()) : nullptr;
+}
+
+void CGPSSheet::ActivatePage(int index) {
+  if (CGPSPage* p = page(index)) {
+    if (tabs_->currentWidget() == p) {
+      OnTabChanged(tabs_->currentIndex());
+    } else {
+      tabs_->setCurrentWidget(p);
+    }
+  }
+}
+
+void CGPSSheet::ActivateNextPage(int step) {
+  CGPSPage* current = activePage();
+  int index = current ? current->index() : 0;
+  for (int i = 0; i < kPageCount; ++i) {
+    index = (index + step + kPageCount) % kPageCount;
+    if (pages_[index]) {
+      ActivatePage(index);
+      return;
+    }
+  }
+}
+
+void CGPSSheet::OnTabChanged(int) {
+  CGPSPage* current = activePage();
+  if (previousPage_ && previousPage_ != current) previousPage_->OnDeactivate();
+  previousPage_ = current;
+  if (current) current->OnActivate();
+}
+
+void CGPSSheet::SetToolbarState(const CGPSPage::ToolbarState& state) {
+  toolActions_[kCmdZoomIn]->setEnabled(state.zoomIn);
+  toolActions_[kCmdZoomOut]->setEnabled(state.zoomOut);
+  toolActions_[kCmdPageMenu]->setEnabled(state.pageMenu);
+}
+
+bool CGPSSheet::toolbarEnabled(int command) const {
+  auto it = toolActions_.find(command);
+  return it != toolActions_.end() && it->second->isEnabled();
+}
+
+void CGPSSheet::OnCommand(int command) {
+  CGPSPage* current = activePage();
+  switch (command) {
+    case kCmdZoomIn:
+      if (current) current->Zoom(true);
+      break;
+    case kCmdZoomOut:
+      if (current) current->Zoom(false);
+      break;
+    case kCmdPageMenu:
+      if (current) current->ShowPageMenu();
+      break;
+    case kCmdExit:
+      reject();
+      break;
+    default:
+      break;
+  }
+}
+
+void CGPSSheet::DrawStatusLed(QPainter& painter, int width) {
+  QColor colour;
+  switch (controller_->StatusLed()) {
+    case ConnectionController::Led::Red:
+      colour = palette_.red.color();
+      break;
+    case ConnectionController::Led::Yellow:
+      colour = palette_.yellow.color();
+      break;
+    case ConnectionController::Led::Green:
+      colour = palette_.green.color();
+      break;
+  }
+  painter.save();
+  painter.setRenderHint(QPainter::Antialiasing, true);
+  painter.setPen(QPen(Qt::black, 1));
+  painter.setBrush(colour);
+  painter.drawEllipse(QRect(width - 14, 3, 10, 10));
+  painter.restore();
+}
+
+void CGPSSheet::PositionFormatChanged() {
+  if (statusPage_) statusPage_->RefreshPosition();
+}
+
+int CGPSSheet::screenHeight() const {
+  if (screenHeightOverride_ > 0) return screenHeightOverride_;
+  const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+  return screen ? screen->geometry().height() : 768;
+}
+
+bool CGPSSheet::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() != QEvent::KeyPress) return QDialog::eventFilter(watched, event);
+  auto* widget = qobject_cast<QWidget*>(watched);
+  if (!widget || widget->window() != this || !isActiveWindow()) return QDialog::eventFilter(watched, event);
+  // Arrow keys that edit text stay with the text field.
+  if (IsTextEntry(QApplication::focusWidget())) return QDialog::eventFilter(watched, event);
+  auto* key = static_cast<QKeyEvent*>(event);
+  CGPSPage* current = activePage();
+  if (current && current->OnPageKey(key->key())) return true;
+  // On a small screen Up and Down belong to the pages only.
+  if (screenHeight() < 320 && (key->key() == Qt::Key_Up || key->key() == Qt::Key_Down)) return true;
+  return QDialog::eventFilter(watched, event);
+}
+
+void CGPSSheet::closeEvent(QCloseEvent* event) {
+  controller_->Shutdown();
+  QDialog::closeEvent(event);
+}
+
+void CGPSSheet::reject() {
+  controller_->Shutdown();
+  SaveSettings();
+  QDialog::reject();
+}
+
+void CGPSSheet::SaveSettings() {
+  if (saved_) return;
+  saved_ = true;
+  controller_->Shutdown();
+  StoreConnection(connection_, settings_);
+  // --replay chose simulation for this run only.
+  if (!options_.replayFile.isEmpty()) settings_.emulation = savedEmulation_ ? 1 : 0;
+  settings_.latDefault = controller_->state().gpsFix.latitude;
+  settings_.lonDefault = controller_->state().gpsFix.longitude;
+  if (!SaveSheetSettings(store_, settings_)) {
+    std::fprintf(stderr, "tarvo: cannot save the settings to %s\n", store_.file().c_str());
+  }
+}
+
+// ---- ControllerHost ----
+
+void CGPSSheet::SetConnected(bool connected) {
+  connectButton_->setText(TableText(connected ? text_id::kStop : text_id::kStart));
+}
+
+void CGPSSheet::ShowError(std::string_view message) {
+  if (options_.quiet || !options_.screenshotDir.isEmpty()) {
+    std::fprintf(stderr, "tarvo: %.*s\n", static_cast<int>(message.size()), message.data());
+    return;
+  }
+  QMessageBox::critical(this, FromView(kProgramName), FromView(message));
+}
+
+std::optional<std::string> CGPSSheet::AskReplayFile(const std::string& path) {
+  QString chosen = QString::fromStdString(path);
+  if (!AskOpenFile(this, chosen, kReplayFileFilter)) return std::nullopt;
+  return chosen.toStdString();
+}
+
+void CGPSSheet::RedrawStatusLed() {
+  if (CGPSPage* p = activePage()) p->update(QRect(p->width() - 16, 0, 16, 16));
+}
+
+void CGPSSheet::PositionBroadcast() {
+  // The map and POI pages follow the position once they exist.
+}
+
+void CGPSSheet::LogLine(std::string_view line) {
+  if (logPage_) logPage_->LogLine(line);
+}
+
+void CGPSSheet::PostToMainThread(std::function<void()> task) {
+  QMetaObject::invokeMethod(this, std::move(task), Qt::QueuedConnection);
+}
+
+bool CGPSSheet::StartTimer(int id, int periodMs) {
+  QTimer*& timer = timers_[id];
+  if (!timer) {
+    timer = new QTimer(this);
+    connect(timer, &QTimer::timeout, this, [this, id] { controller_->OnTimer(id); });
+  }
+  timer->start(periodMs);
+  return timer->isActive();
+}
+
+void CGPSSheet::StopTimer(int id) {
+  auto it = timers_.find(id);
+  if (it != timers_.end() && it->second) it->second->stop();
+}
+
+int64_t CGPSSheet::NowUtc() { return static_cast<int64_t>(std::time(nullptr)); }
+
+// ---- Screenshots ----
+
+bool CGPSSheet::SaveScreenshots(const QString& dir) {
+  if (!QDir().mkpath(dir)) return false;
+  bool ok = true;
+  for (CGPSPage* p : pages_) {
+    if (!p) continue;
+    ActivatePage(p->index());
+    QApplication::processEvents();
+    const QString name = QStringLiteral("%1/page-%2-%3.png").arg(dir).arg(p->index()).arg(p->title().toLower());
+    if (!grab().save(name)) {
+      std::fprintf(stderr, "tarvo: cannot write %s\n", qPrintable(name));
+      ok = false;
+    } else {
+      std::printf("%s\n", qPrintable(name));
+    }
+  }
+  ActivatePage(kStatusPage);
+  return ok;
+}
+
+int CGPSSheet::RunScreenshots() {
+  connection_.emulation = true;
+  controller_->SetAskForReplayFile(false);
+  controller_->ToggleConnection();
+  int lines = 0;
+  // Stop at the last line while still connected, so the pictures show a live fix.
+  while (controller_->IsConnected() && controller_->IsReplay() && !controller_->ReplayAtEnd()) {
+    if (!controller_->ReplayTick()) break;
+    if (++lines % 500 == 0) QApplication::processEvents();
+  }
+  QApplication::processEvents();
+  const bool ok = SaveScreenshots(options_.screenshotDir);
+  return ok ? 0 : 1;
+}
+
+}  // namespace tarvo

@@ -1,0 +1,126 @@
+// The program's window: a toolbar, the pages as tabs, and the "&Start"/"&Stop"
+// and "&Exit" buttons. It owns the connection to the receiver, the settings
+// and the drawing palette, and binds the connection controller to Qt.
+#pragma once
+
+#include <QDialog>
+#include <QString>
+#include <array>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "core/gps/connection_controller.h"
+#include "core/settings/sheet_settings.h"
+#include "gui/app/gps_page.h"
+#include "gui/app/palette.h"
+
+class QAction;
+class QPushButton;
+class QTabWidget;
+class QTimer;
+class QToolBar;
+
+namespace tarvo {
+
+class SettingsStore;
+class CPathletDlg;
+
+struct SheetOptions {
+  QString replayFile;     // --replay: simulation with this file for this run only
+  QString screenshotDir;  // --screenshot: replay at full speed, save every page, quit
+  std::string programPath;
+  bool quiet = false;     // errors go to standard error instead of message boxes
+};
+
+// Toolbar commands.
+inline constexpr int kCmdZoomIn = 146;
+inline constexpr int kCmdZoomOut = 147;
+inline constexpr int kCmdPageMenu = 177;
+inline constexpr int kCmdExit = 171;
+
+class CGPSSheet : public QDialog, public ControllerHost {
+  Q_OBJECT
+ public:
+  CGPSSheet(SettingsStore& store, SheetOptions options, QWidget* parent = nullptr);
+  ~CGPSSheet() override;
+
+  // The steps once the window exists: pages' windows, the first page, auto-connect.
+  void Start();
+
+  ConnectionController& controller() { return *controller_; }
+  const ConnectionController& controller() const { return *controller_; }
+  ReceiverState& state() { return controller_->state(); }
+  SheetSettings& settings() { return settings_; }
+  ConnectionSettings& connection() { return connection_; }
+  SettingsStore& store() { return store_; }
+  const Palette& palette() const { return palette_; }
+
+  CGPSPage* page(int index) const;
+  CGPSPage* activePage() const;
+  void ActivatePage(int index);
+  // Next (+1) or previous (-1) page, wrapping round.
+  void ActivateNextPage(int step);
+  void SetToolbarState(const CGPSPage::ToolbarState& state);
+  bool toolbarEnabled(int command) const;
+  // Draws the status indicator at the top-right corner of a page `width` wide.
+  void DrawStatusLed(QPainter& painter, int width);
+  // The coordinate format changed: pages re-format their positions.
+  void PositionFormatChanged();
+  // Height of the screen in pixels (small screens change some key rules).
+  int screenHeight() const;
+  void SetScreenHeightForTest(int height) { screenHeightOverride_ = height; }
+
+  QPushButton* connectButton() const { return connectButton_; }
+  // Saves each page as DIR/page-N-NAME.png; false when one could not be saved.
+  bool SaveScreenshots(const QString& dir);
+  // The replay of --screenshot: every line at once, then the pictures.
+  int RunScreenshots();
+
+  // ControllerHost
+  void SetConnected(bool connected) override;
+  void ShowError(std::string_view message) override;
+  std::optional<std::string> AskReplayFile(const std::string& path) override;
+  void RedrawStatusLed() override;
+  void PositionBroadcast() override;
+  void LogLine(std::string_view line) override;
+  void PostToMainThread(std::function<void()> task) override;
+  bool StartTimer(int id, int periodMs) override;
+  void StopTimer(int id) override;
+  int64_t NowUtc() override;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void reject() override;
+
+ private:
+  void BuildWindow();
+  void AddPage(CGPSPage* page);
+  void OnCommand(int command);
+  void OnTabChanged(int tab);
+  void SaveSettings();
+
+  SettingsStore& store_;
+  SheetOptions options_;
+  SheetSettings settings_;
+  ConnectionSettings connection_;
+  bool savedEmulation_ = false;  // "bEmulation" as stored, kept when --replay overrides it
+  Palette palette_;
+  std::unique_ptr<ConnectionController> controller_;
+  std::array<CGPSPage*, kPageCount> pages_{};
+  CPathletDlg* statusPage_ = nullptr;
+  class CLog* logPage_ = nullptr;
+
+  QToolBar* toolbar_ = nullptr;
+  std::map<int, QAction*> toolActions_;
+  QTabWidget* tabs_ = nullptr;
+  QPushButton* connectButton_ = nullptr;
+  QPushButton* exitButton_ = nullptr;
+  std::map<int, QTimer*> timers_;
+  CGPSPage* previousPage_ = nullptr;
+  int screenHeightOverride_ = 0;
+  bool saved_ = false;
+};
+
+}  // namespace tarvo

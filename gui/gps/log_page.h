@@ -1,0 +1,56 @@
+// The NMEA log page: the latest raw lines as they arrive, filtered by
+// sentence type, optionally written to the log file.
+#pragma once
+
+#include <array>
+#include <filesystem>
+#include <string_view>
+
+#include "core/gps/nmea_log.h"
+#include "gui/app/gps_page.h"
+
+class QCheckBox;
+class QListWidget;
+class QPushButton;
+
+namespace tarvo {
+
+class CLog : public CGPSPage {
+  Q_OBJECT
+ public:
+  explicit CLog(CGPSSheet& sheet);
+  ~CLog() override;
+
+  // Every received line, before it is parsed.
+  void LogLine(std::string_view line);
+
+  void OnCreate() override;
+  void OnDeactivate() override;
+
+  // The check boxes' commands.
+  void ToggleFilter(int bit);
+  void ToggleSave();
+  void Clear();
+
+  int32_t logOptions() const { return logOptions_; }
+  bool logSave() const { return logFile_.IsOpen(); }
+  std::filesystem::path logPath() const;
+  QListWidget* list() const { return list_; }
+  int widestLine() const { return widestLine_; }
+
+ private:
+  bool OpenLogFile();
+  bool IsReplayingLogFile() const;
+  void ShowState();
+
+  int32_t logOptions_ = 0;
+  int32_t logSaveSetting_ = 0;
+  NmeaLogFile logFile_;
+  int widestLine_ = 0;  // widest line shown so far; never reduced
+  QListWidget* list_ = nullptr;
+  std::array<QCheckBox*, 5> filters_{};
+  QCheckBox* save_ = nullptr;
+  QPushButton* clear_ = nullptr;
+};
+
+}  // namespace tarvo

@@ -1,0 +1,50 @@
+// The course compass, the needle and the sky plot of the status page. Each
+// picture is composed in an off-screen image and copied in one step, so the
+// page never flickers.
+#pragma once
+
+#include <QBrush>
+#include <QColor>
+#include <QImage>
+#include <QPainter>
+#include <QPoint>
+
+#include "core/gps/records.h"
+#include "gui/app/palette.h"
+
+namespace tarvo {
+
+enum class CompassMode : int { NorthUp = 0, CourseUp = 1 };
+
+struct CompassStyle {
+  bool large = false;  // zoomed-in layout or radius >= 80
+  int lineWidth = 1;   // 3 when large
+};
+
+// Size class of a compass of radius `radius`.
+CompassStyle CompassStyleFor(int radius, bool zoomedIn);
+
+// The compass of radius `radius` for `course` (degrees true) in an image of
+// width 2(R + w + 3) and height 2(R + h + 4), w and h being the size of "W" in
+// the small font; the compass centre is the image centre.
+QImage RenderCourseCompass(int radius, double course, CompassMode mode, bool zoomedIn,
+                           const Palette& palette, QColor face);
+
+// Copies a rendered compass or sky plot with its centre on `centre`.
+void DrawCentred(QPainter& p, const QImage& image, QPoint centre);
+
+// The needle: four triangles around (cx, cy). `tail` 0 means a quarter of
+// `length`. `direction` is a compass bearing in degrees.
+void DrawNeedle(QPainter& p, int cx, int cy, int length, int tail, double direction,
+                const QBrush& brushA, const QBrush& brushB);
+
+// The sky plot of radius `radius` in an image of width 2c + 1 and height 2b,
+// with c = R + w + 2 and b = R + h - 1 (w, h of "W" in the medium font); the
+// plot's centre is at (c, b).
+QImage RenderSkyPlot(int radius, const SatelliteView& view, const Palette& palette, QColor face);
+
+// The decorative triangles beside a frame: the left-hand one always, the
+// right-hand one when `withRight`.
+void DrawFrameMarks(QPainter& p, const QRect& frame, bool withRight, const QBrush& brush);
+
+}  // namespace tarvo

@@ -1,0 +1,588 @@
+#include "gui/status/status_page.h"
+
+#include <QActionGroup>
+#include <QFontMetrics>
+#include <QFrame>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "core/geo/coord_format.h"
+#include "core/geo/units.h"
+#include "core/settings/settings_store.h"
+#include "gui/app/gps_sheet.h"
+#include "gui/app/string_table.h"
+#include "gui/status/compass.h"
+#include "gui/status/flat_button.h"
+
+namespace tarvo {
+
+namespace {
+
+QString Q(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+
+constexpr int kSmallScreenButtonId = 1126;
+
+QLabel* MakeLabel(QWidget* parent, const char* name, const QFont& font, Qt::Alignment align = Qt::AlignLeft) {
+  auto* label = new QLabel(parent);
+  label->setObjectName(QString::fromLatin1(name));
+  label->setFont(font);
+  label->setAlignment(align | Qt::AlignVCenter);
+  return label;
+}
+
+QFrame* MakeWhiteFrame(QWidget* parent, const char* name) {
+  auto* frame = new QFrame(parent);
+  frame->setObjectName(QString::fromLatin1(name));
+  frame->setAutoFillBackground(true);
+  QPalette pal = frame->palette();
+  pal.setColor(QPalette::Window, Qt::white);
+  frame->setPalette(pal);
+  frame->setFrameShape(QFrame::NoFrame);
+  return frame;
+}
+
+// Placeholder of a drawing: takes room in the layout, paints nothing.
+QWidget* MakeArea(QWidget* parent, const char* name, QSize minimum) {
+  auto* area = new QWidget(parent);
+  area->setObjectName(QString::fromLatin1(name));
+  area->setMinimumSize(minimum);
+  area->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+  area->setAttribute(Qt::WA_TransparentForMouseEvents);
+  return area;
+}
+
+}  // namespace
+
+// ---- SignalBarWidget ----
+
+SignalBarWidget::SignalBarWidget(QWidget* parent) : QWidget(parent) {
+  setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Expanding);
+  setAttribute(Qt::WA_TransparentForMouseEvents);
+}
+
+QColor SignalBarWidget::ColourOf(BarColour colour) {
+  switch (colour) {
+    case BarColour::Red:
+      return QColor(255, 0, 0);
+    case BarColour::Blue:
+      return QColor(0, 0, 255);
+    case BarColour::Green:
+      return QColor(0, 192, 0);
+    case BarColour::None:
+      break;
+  }
+  return QColor(Qt::transparent);
+}
+
+void SignalBarWidget::SetBar(int value, BarColour colour) {
+  if (value == value_ && colour == colour_) return;
+  value_ = value;
+  colour_ = colour;
+  update();
+}
+
+void SignalBarWidget::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  const QRect frame = rect().adjusted(0, 0, -1, -1);
+  p.fillRect(frame, QColor(240, 240, 240));
+  p.setPen(QColor(160, 160, 160));
+  p.drawRect(frame);
+  if (value_ <= 0 || colour_ == BarColour::None) return;
+  const int inner = frame.height() - 1;
+  const int h = std::min(value_, 50) * inner / 50;
+  p.fillRect(QRect(frame.left() + 1, frame.bottom() - h, frame.width() - 1, h), ColourOf(colour_));
+}
+
+// ---- CPathletDlg ----
+
+CPathletDlg::CPathletDlg(CGPSSheet& sheet) : CGPSPage(sheet, kStatusPage, QStringLiteral("Status")) {
+  setObjectName(QStringLiteral("statusPage"));
+  courseCompassMode_ = sheet.store().GetInt(Key::CourseCompassMode) == 1 ? 1 : 0;
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(10, 16, 8, 8);
+  BuildFullLayout();
+  BuildZoomLayout();
+  smallScreenButton_ = new FlatButton(kSmallScreenButtonId, this);
+  smallScreenButton_->setObjectName(QStringLiteral("smallScreenButton"));
+  smallScreenButton_->hide();
+  layout->addWidget(full_);
+  layout->addWidget(zoom_);
+  layout->addWidget(smallScreenButton_);
+  zoom_->hide();
+}
+
+CPathletDlg::~CPathletDlg() { sheet_.store().SetInt(Key::CourseCompassMode, courseCompassMode_); }
+
+void CPathletDlg::BuildFullLayout() {
+  const Palette& pal = sheet_.palette();
+  full_ = new QWidget(this);
+  full_->setObjectName(QStringLiteral("fullLayout"));
+  auto* grid = new QGridLayout(full_);
+  grid->setContentsMargins(0, 0, 0, 0);
+  grid->setHorizontalSpacing(12);
+  grid->setVerticalSpacing(8);
+
+  // Frame 1: time and position.
+  frames_[0] = MakeWhiteFrame(full_, "framePosition");
+  {
+    auto* v = new QVBoxLayout(frames_[0]);
+    v->setContentsMargins(8, 4, 8, 6);
+    auto* timeRow = new QHBoxLayout;
+    timeCaption_ = MakeLabel(frames_[0], "timeCaption", pal.small);
+    timeCaption_->setText(QStringLiteral("Date / Time"));
+    time_ = MakeLabel(frames_[0], "time", pal.medium);
+    timeRow->addWidget(timeCaption_);
+    timeRow->addSpacing(8);
+    timeRow->addWidget(time_, 1);
+    v->addLayout(timeRow);
+
+    positionGroup_ = new QGroupBox(QStringLiteral("Latitude / Longitude"), frames_[0]);
+    positionGroup_->setObjectName(QStringLiteral("positionGroup"));
+    positionGroup_->setFont(pal.large);
+    positionGroup_->setFlat(true);
+    auto* pg = new QGridLayout(positionGroup_);
+    pg->setContentsMargins(6, 4, 6, 4);
+    pg->setHorizontalSpacing(10);
+    label1_ = MakeLabel(positionGroup_, "label1", pal.large);
+    value1_ = MakeLabel(positionGroup_, "value1", pal.large, Qt::AlignRight);
+    label2_ = MakeLabel(positionGroup_, "label2", pal.large);
+    value2_ = MakeLabel(positionGroup_, "value2", pal.large, Qt::AlignRight);
+    zone_ = MakeLabel(positionGroup_, "zone", pal.large);
+    const int valueWidth = QFontMetrics(pal.large).horizontalAdvance(QStringLiteral("0000000.00 "));
+    value1_->setMinimumWidth(valueWidth);
+    value2_->setMinimumWidth(valueWidth);
+    label1_->setMinimumWidth(QFontMetrics(pal.large).horizontalAdvance(QStringLiteral("W")));
+    pg->addWidget(label1_, 0, 0);
+    pg->addWidget(value1_, 0, 1);
+    pg->addWidget(label2_, 1, 0);
+    pg->addWidget(value2_, 1, 1);
+    pg->addWidget(zone_, 0, 2, 2, 1);
+    pg->setColumnStretch(3, 1);
+    v->addWidget(positionGroup_);
+  }
+  grid->addWidget(frames_[0], 0, 0);
+
+  // Frame 2: course, speed, altitude, fix mode and the compass-mode marker.
+  frames_[1] = MakeWhiteFrame(full_, "frameMotion");
+  {
+    auto* h = new QHBoxLayout(frames_[1]);
+    h->setContentsMargins(8, 4, 8, 4);
+    h->setSpacing(6);
+    auto* courseCaption = MakeLabel(frames_[1], "courseCaption", pal.small);
+    courseCaption->setText(QStringLiteral("Course"));
+    course_ = MakeLabel(frames_[1], "course", pal.medium);
+    speedCaption_ = MakeLabel(frames_[1], "speedCaption", pal.small);
+    speedCaption_->setText(QStringLiteral("Speed:"));
+    speed_ = MakeLabel(frames_[1], "speed", pal.medium);
+    altitudeCaption_ = MakeLabel(frames_[1], "altitudeCaption", pal.small);
+    altitudeCaption_->setText(QStringLiteral("Alt:"));
+    altitude_ = MakeLabel(frames_[1], "altitude", pal.medium);
+    fixMode_ = MakeLabel(frames_[1], "fixMode", pal.medium);
+    marker_ = MakeLabel(frames_[1], "marker", pal.small);
+    const QFontMetrics fm(pal.medium);
+    course_->setMinimumWidth(fm.horizontalAdvance(QStringLiteral("360°")));
+    speed_->setMinimumWidth(fm.horizontalAdvance(QStringLiteral("99.99 knot")));
+    altitude_->setMinimumWidth(fm.horizontalAdvance(QStringLiteral("-99999 ft")));
+    fixMode_->setMinimumWidth(fm.horizontalAdvance(QStringLiteral("3D")));
+    h->addWidget(courseCaption);
+    h->addWidget(course_);
+    h->addSpacing(6);
+    h->addWidget(speedCaption_);
+    h->addWidget(speed_);
+    h->addSpacing(6);
+    h->addWidget(altitudeCaption_);
+    h->addWidget(altitude_);
+    h->addStretch(1);
+    h->addWidget(fixMode_);
+    h->addWidget(marker_);
+  }
+  grid->addWidget(frames_[1], 1, 0);
+
+  // Frame 3: satellites in view and in use, and the signal bars.
+  frames_[2] = MakeWhiteFrame(full_, "frameSatellites");
+  {
+    auto* v = new QVBoxLayout(frames_[2]);
+    v->setContentsMargins(8, 4, 8, 4);
+    v->setSpacing(2);
+    auto* counts = new QHBoxLayout;
+    auto* viewCaption = MakeLabel(frames_[2], "satViewCaption", pal.small);
+    viewCaption->setText(QStringLiteral("Sat View"));
+    satView_ = MakeLabel(frames_[2], "satView", pal.medium);
+    auto* useCaption = MakeLabel(frames_[2], "satUseCaption", pal.small);
+    useCaption->setText(QStringLiteral("Sat Use"));
+    satUse_ = MakeLabel(frames_[2], "satUse", pal.medium);
+    counts->addWidget(viewCaption);
+    counts->addWidget(satView_);
+    counts->addSpacing(16);
+    counts->addWidget(useCaption);
+    counts->addWidget(satUse_);
+    counts->addStretch(1);
+    v->addLayout(counts);
+    auto* barsGrid = new QGridLayout;
+    barsGrid->setHorizontalSpacing(3);
+    barsGrid->setVerticalSpacing(1);
+    for (int i = 0; i < 12; ++i) {
+      bars_[i] = new SignalBarWidget(frames_[2]);
+      bars_[i]->setObjectName(QStringLiteral("bar%1").arg(i));
+      prnLabels_[i] = MakeLabel(frames_[2], "prn", pal.small, Qt::AlignHCenter);
+      prnLabels_[i]->setObjectName(QStringLiteral("prn%1").arg(i));
+      prnLabels_[i]->setMinimumWidth(QFontMetrics(pal.small).horizontalAdvance(QStringLiteral("000")));
+      barsGrid->addWidget(bars_[i], 0, i, Qt::AlignHCenter);
+      barsGrid->addWidget(prnLabels_[i], 1, i);
+    }
+    barsGrid->setRowStretch(0, 1);
+    v->addLayout(barsGrid, 1);
+  }
+  grid->addWidget(frames_[2], 2, 0);
+
+  // Frame 4: the precision line.
+  frames_[3] = MakeWhiteFrame(full_, "framePrecision");
+  {
+    auto* h = new QHBoxLayout(frames_[3]);
+    h->setContentsMargins(8, 3, 8, 3);
+    dopLine_ = MakeLabel(frames_[3], "dopLine", QFont(pal.normal));
+    h->addWidget(dopLine_, 1);
+  }
+  grid->addWidget(frames_[3], 3, 0, 1, 2);
+
+  compassArea_ = MakeArea(full_, "compassArea", QSize(200, 200));
+  skyArea_ = MakeArea(full_, "skyArea", QSize(150, 130));
+  grid->addWidget(compassArea_, 0, 1, 2, 1);
+  grid->addWidget(skyArea_, 2, 1);
+  grid->setColumnStretch(0, 3);
+  grid->setColumnStretch(1, 2);
+  grid->setRowStretch(2, 1);
+}
+
+void CPathletDlg::BuildZoomLayout() {
+  const Palette& pal = sheet_.palette();
+  zoom_ = new QWidget(this);
+  zoom_->setObjectName(QStringLiteral("zoomLayout"));
+  auto* h = new QHBoxLayout(zoom_);
+  h->setContentsMargins(0, 0, 0, 0);
+  auto* v = new QVBoxLayout;
+  QFont big = PaletteFont(26, 800);
+  line1_ = MakeLabel(zoom_, "line1", big);
+  line2_ = MakeLabel(zoom_, "line2", big);
+  zoomZone_ = MakeLabel(zoom_, "zoomZone", pal.huge);
+  zoomSpeed_ = MakeLabel(zoom_, "zoomSpeed", big);
+  zoomCourse_ = MakeLabel(zoom_, "zoomCourse", big);
+  v->addStretch(1);
+  v->addWidget(line1_);
+  v->addWidget(line2_);
+  v->addWidget(zoomZone_);
+  v->addSpacing(16);
+  v->addWidget(zoomSpeed_);
+  v->addWidget(zoomCourse_);
+  v->addStretch(1);
+  h->addLayout(v, 1);
+  zoomCompassArea_ = MakeArea(zoom_, "zoomCompassArea", QSize(220, 220));
+  h->addWidget(zoomCompassArea_, 1);
+}
+
+void CPathletDlg::OnCreate() {
+  marker_->setText(courseCompassMode_ == 1 ? TableText(text_id::kCourseUpMarker) : QString());
+  for (int i = 0; i < 12; ++i) {
+    bars_[i]->SetBar(0, BarColour::None);
+    prnLabels_[i]->clear();
+  }
+  satView_->setText(QStringLiteral("0"));
+  RefreshPosition();
+  RefreshCourseAndSpeed();
+  RefreshAltitude();
+  RefreshPrecision();
+}
+
+CGPSPage::ToolbarState CPathletDlg::toolbarState() const {
+  ToolbarState state;
+  state.zoomIn = !zoomedIn_;
+  state.zoomOut = zoomedIn_;
+  state.pageMenu = false;
+  return state;
+}
+
+// ---- texts ----
+
+void CPathletDlg::RefreshTime() {
+  const SheetSettings& s = sheet_.settings();
+  time_->setText(Q(FixTimeText(sheet_.state().gpsFix.fixTime, s.fmtTime == 1)));
+}
+
+void CPathletDlg::RefreshPosition() {
+  const GpsFix& fix = sheet_.state().gpsFix;
+  const int format = sheet_.settings().fmtPos;
+  const PositionText two = FormatPosition(format, fix.latitude, fix.longitude, PositionLayout::TwoField);
+  label1_->setText(Q(two.label1));
+  value1_->setText(Q(two.value1));
+  label2_->setText(Q(two.label2));
+  value2_->setText(Q(two.value2));
+  zone_->setText(Q(two.zone));
+  const PositionText one = FormatPosition(format, fix.latitude, fix.longitude, PositionLayout::OneLine);
+  line1_->setText(Q(one.line1));
+  line2_->setText(Q(one.line2));
+  zoomZone_->setText(Q(one.zone));
+  RefreshTime();
+}
+
+void CPathletDlg::RefreshCourseAndSpeed() {
+  const RmcFix& rmc = sheet_.state().rmcFix;
+  const QString course = Q(CourseText(rmc.course));
+  const QString speed = Q(FormatSpeed(rmc.speedKnots, static_cast<SpeedUnit>(sheet_.settings().fmtSpeed)));
+  course_->setText(course);
+  zoomCourse_->setText(course);
+  speed_->setText(speed);
+  zoomSpeed_->setText(speed);
+}
+
+void CPathletDlg::RefreshAltitude() {
+  const SheetSettings& s = sheet_.settings();
+  altitude_->setText(
+      Q(AltitudeText(sheet_.state().gpsFix, s.altitudeOffset, static_cast<DistanceUnit>(s.fmtDist))));
+}
+
+void CPathletDlg::RefreshPrecision() {
+  const ReceiverState& st = sheet_.state();
+  const SheetSettings& s = sheet_.settings();
+  fixMode_->setText(Q(FixModeText(st.dopInfo)));
+  dopLine_->setText(Q(DopLineText(st.dopInfo, st.gpsFix, sheet_.connection().filter.accuracyGps,
+                                  static_cast<DistanceUnit>(s.fmtDist))));
+  satUse_->setText(QString::number(st.gpsFix.satellitesUsed));
+}
+
+void CPathletDlg::RefreshSatellites() {
+  const SignalBars bars = SignalBarsOf(sheet_.state().satelliteView);
+  for (int i = 0; i < 12; ++i) {
+    bars_[i]->SetBar(bars.bars[i].value, bars.bars[i].colour);
+    prnLabels_[i]->setText(Q(bars.bars[i].label));
+  }
+  satView_->setText(QString::number(bars.inView));
+}
+
+// ---- notifications ----
+
+void CPathletDlg::OnGgaChanged() {
+  if (sheet_.connection().useRmc) {
+    RefreshAltitude();
+  } else {
+    RefreshPosition();
+  }
+  satUse_->setText(QString::number(sheet_.state().gpsFix.satellitesUsed));
+}
+
+void CPathletDlg::OnRmcChanged() {
+  RefreshCourseAndSpeed();
+  if (IsActivePage()) update(zoomedIn_ ? zoomCompassArea_->geometry().translated(zoom_->pos())
+                                      : compassArea_->geometry().translated(full_->pos()).adjusted(-40, -40, 40, 40));
+}
+
+void CPathletDlg::OnPositionChanged() { RefreshPosition(); }
+
+void CPathletDlg::OnSatellitesChanged() {
+  RefreshSatellites();
+  if (IsActivePage() && !zoomedIn_) update();
+}
+
+void CPathletDlg::OnPrecisionChanged() { RefreshPrecision(); }
+
+void CPathletDlg::OnAltitudeChanged() { RefreshAltitude(); }
+
+void CPathletDlg::OnConnectionChanged(bool) { update(QRect(width() - 16, 0, 16, 16)); }
+
+// ---- layouts and keys ----
+
+void CPathletDlg::Zoom(bool zoomIn) {
+  lowerView_ = false;
+  zoomedIn_ = zoomIn;
+  if (zoomIn) {
+    full_->hide();
+    smallScreenButton_->hide();
+    zoom_->show();
+  } else {
+    zoom_->hide();
+    if (sheet_.screenHeight() > 319) {
+      full_->show();
+    } else {
+      smallScreenButton_->show();
+    }
+  }
+  sheet_.SetToolbarState(toolbarState());
+  update();
+}
+
+bool CPathletDlg::OnPageKey(int key) {
+  const bool upDown = key == Qt::Key_Up || key == Qt::Key_Down;
+  if (zoomedIn_ && upDown) {
+    Zoom(false);
+    return true;
+  }
+  if (!zoomedIn_ && key == Qt::Key_Up && !lowerView_) {
+    Zoom(true);
+    return true;
+  }
+  if (sheet_.screenHeight() < 320 && !zoomedIn_) {
+    if (key == Qt::Key_Down && !lowerView_) {
+      lowerView_ = true;
+      update();
+      return true;
+    }
+    if (key == Qt::Key_Up && lowerView_) {
+      lowerView_ = false;
+      update();
+      return true;
+    }
+  }
+  return CGPSPage::OnPageKey(key);
+}
+
+// ---- clicks ----
+
+bool CPathletDlg::Hit(QWidget* w, QPoint pagePos) const {
+  if (!w || !w->isVisible()) return false;
+  const QRect r(w->mapTo(this, QPoint(0, 0)), w->size());
+  return r.contains(pagePos);
+}
+
+void CPathletDlg::mousePressEvent(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton) return;
+  ClickAt(event->position().toPoint());
+}
+
+void CPathletDlg::ClickAt(QPoint pos) {
+  if (lowerView_) return;
+  if (!zoomedIn_) {
+    if (Hit(positionGroup_, pos)) {
+      ShowFormatMenu(mapToGlobal(pos));
+    } else if (Hit(speed_, pos) || Hit(speedCaption_, pos)) {
+      CycleSpeedUnit();
+    } else if (Hit(altitude_, pos) || Hit(altitudeCaption_, pos)) {
+      CycleDistanceUnit();
+    } else if (Hit(time_, pos) || Hit(timeCaption_, pos)) {
+      SheetSettings& s = sheet_.settings();
+      s.fmtTime = s.fmtTime == 1 ? 0 : 1;
+      RefreshTime();
+    } else if (Hit(compassArea_, pos)) {
+      ToggleCompassMode();
+    }
+    return;
+  }
+  if (Hit(line1_, pos) || Hit(line2_, pos)) {
+    ShowFormatMenu(mapToGlobal(pos));
+  } else if (Hit(zoomSpeed_, pos)) {
+    CycleSpeedUnit();
+  } else {
+    ToggleCompassMode();
+  }
+}
+
+void CPathletDlg::ToggleCompassMode() {
+  courseCompassMode_ = courseCompassMode_ == 1 ? 0 : 1;
+  marker_->setText(courseCompassMode_ == 1 ? TableText(text_id::kCourseUpMarker) : QString());
+  update();
+}
+
+void CPathletDlg::CycleSpeedUnit() {
+  SheetSettings& s = sheet_.settings();
+  s.fmtSpeed = (s.fmtSpeed + 1) % 3;
+  RefreshCourseAndSpeed();
+  WriteUnitSettings();
+}
+
+void CPathletDlg::CycleDistanceUnit() {
+  SheetSettings& s = sheet_.settings();
+  s.fmtDist = (s.fmtDist + 1) % 3;
+  RefreshAltitude();
+  RefreshPrecision();
+  WriteUnitSettings();
+}
+
+void CPathletDlg::WriteUnitSettings() {
+  const SheetSettings& s = sheet_.settings();
+  SettingsStore::Batch batch(sheet_.store());
+  sheet_.store().SetInt(Key::FmtPos, s.fmtPos);
+  sheet_.store().SetInt(Key::FmtSpeed, s.fmtSpeed);
+  sheet_.store().SetInt(Key::FmtDist, s.fmtDist);
+  batch.Commit();
+}
+
+QMenu* CPathletDlg::CreateFormatMenu() {
+  auto* menu = new QMenu(this);
+  menu->setObjectName(QStringLiteral("coordMenu"));
+  auto* group = new QActionGroup(menu);
+  group->setExclusive(true);
+  for (int i = 0; i < kCoordFormatCount; ++i) {
+    if (i == 3) menu->addSeparator();
+    const std::string_view text = CoordFormatMenuText(i);
+    QAction* action = menu->addAction(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+    action->setCheckable(true);
+    action->setChecked(i == sheet_.settings().fmtPos);
+    action->setData(text_id::kFirstCoordFormat + i);
+    group->addAction(action);
+    connect(action, &QAction::triggered, this, [this, i] { OnFormatCommand(text_id::kFirstCoordFormat + i); });
+  }
+  return menu;
+}
+
+void CPathletDlg::ShowFormatMenu(QPoint globalPos) {
+  QMenu* menu = CreateFormatMenu();
+  menu->exec(globalPos);
+  delete menu;
+}
+
+void CPathletDlg::OnFormatCommand(int command) {
+  const int format = command - text_id::kFirstCoordFormat;
+  if (format < 0 || format >= kCoordFormatCount) return;
+  sheet_.settings().fmtPos = format;
+  sheet_.store().SetInt(Key::FmtPos, format);
+  sheet_.PositionFormatChanged();
+}
+
+// ---- drawing ----
+
+CPathletDlg::DrawingGeometry CPathletDlg::drawingGeometry() const {
+  DrawingGeometry g;
+  const QFontMetrics small(sheet_.palette().small);
+  const QFontMetrics medium(sheet_.palette().medium);
+  const int wS = small.horizontalAdvance(QStringLiteral("W")), hS = small.height();
+  const int wM = medium.horizontalAdvance(QStringLiteral("W")), hM = medium.height();
+  // The compass and its letters fit inside their area.
+  QWidget* area = zoomedIn_ ? zoomCompassArea_ : compassArea_;
+  const QRect c(area->mapTo(this, QPoint(0, 0)), area->size());
+  g.compassCentre = c.center();
+  g.compassRadius = std::max(10, std::min(c.width() - 2 * (wS + 3), c.height() - 2 * (hS + 4)) / 2);
+  const QRect s(skyArea_->mapTo(this, QPoint(0, 0)), skyArea_->size());
+  g.skyCentre = s.center();
+  g.skyRadius = std::max(10, std::min(s.width() - 2 * (wM + 2) - 1, s.height() - 2 * (hM - 1)) / 2);
+  return g;
+}
+
+void CPathletDlg::PaintPage(QPainter& painter) {
+  const Palette& pal = sheet_.palette();
+  const DrawingGeometry g = drawingGeometry();
+  if (!zoomedIn_ && full_->isVisible()) {
+    for (int i = 0; i < 4; ++i) {
+      const QRect r(frames_[i]->mapTo(this, QPoint(0, 0)), frames_[i]->size());
+      DrawFrameMarks(painter, r, i == 0, pal.navy);
+    }
+  }
+  if (!lowerView_ && (zoomedIn_ || full_->isVisible())) {
+    const QImage compass =
+        RenderCourseCompass(g.compassRadius, sheet_.state().rmcFix.course, static_cast<CompassMode>(courseCompassMode_),
+                            zoomedIn_, pal, palette().color(QPalette::Window));
+    DrawCentred(painter, compass, g.compassCentre);
+  }
+  if (!zoomedIn_ && full_->isVisible()) {
+    const QImage sky = RenderSkyPlot(g.skyRadius, sheet_.state().satelliteView, pal, palette().color(QPalette::Window));
+    DrawCentred(painter, sky, g.skyCentre);
+    // The compass copy may cover the first frame's right-hand mark.
+    const QRect r(frames_[0]->mapTo(this, QPoint(0, 0)), frames_[0]->size());
+    DrawFrameMarks(painter, r, true, pal.navy);
+  }
+}
+
+}  // namespace tarvo

@@ -1,0 +1,146 @@
+// The GPS status page: the current fix at a glance, with a course compass,
+// signal bars and a sky plot. Clicking a value changes its unit or format.
+#pragma once
+
+#include <QLabel>
+#include <QPoint>
+#include <array>
+
+#include "core/gps/connection_controller.h"
+#include "core/gps/fix_texts.h"
+#include "gui/app/gps_page.h"
+
+class QGroupBox;
+class QMenu;
+class QFrame;
+
+namespace tarvo {
+
+class FlatButton;
+
+// One vertical signal bar with a range of 0..50.
+class SignalBarWidget : public QWidget {
+  Q_OBJECT
+ public:
+  explicit SignalBarWidget(QWidget* parent = nullptr);
+  void SetBar(int value, BarColour colour);
+  int value() const { return value_; }
+  BarColour colour() const { return colour_; }
+  QSize sizeHint() const override { return QSize(14, 60); }
+  QSize minimumSizeHint() const override { return QSize(8, 30); }
+  static QColor ColourOf(BarColour colour);
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  int value_ = 0;
+  BarColour colour_ = BarColour::None;
+};
+
+class CPathletDlg : public CGPSPage, public FixListener {
+  Q_OBJECT
+ public:
+  explicit CPathletDlg(CGPSSheet& sheet);
+  ~CPathletDlg() override;
+
+  // Notifications of the connection controller.
+  void OnGgaChanged() override;
+  void OnRmcChanged() override;
+  void OnPositionChanged() override;
+  void OnSatellitesChanged() override;
+  void OnPrecisionChanged() override;
+  void OnAltitudeChanged() override;
+  void OnConnectionChanged(bool connected) override;
+
+  // Page contract.
+  void Zoom(bool zoomIn) override;
+  bool OnPageKey(int key) override;
+  ToolbarState toolbarState() const override;
+  void OnCreate() override;
+
+  // Re-formats the position and the time (format or unit changed).
+  void RefreshPosition();
+  // Coordinate format commands 40100..40118.
+  void OnFormatCommand(int command);
+  // The "Coord" menu with the current format ticked; the caller owns it.
+  QMenu* CreateFormatMenu();
+  // A left click at a point of the page, as the mouse would give it.
+  void ClickAt(QPoint pos);
+
+  bool zoomedIn() const { return zoomedIn_; }
+  bool lowerView() const { return lowerView_; }
+  int courseCompassMode() const { return courseCompassMode_; }
+
+  // Geometry of the two drawings, from their placeholder areas.
+  struct DrawingGeometry {
+    QPoint compassCentre;
+    int compassRadius = 0;
+    QPoint skyCentre;
+    int skyRadius = 0;
+  };
+  DrawingGeometry drawingGeometry() const;
+
+ protected:
+  void PaintPage(QPainter& painter) override;
+  void mousePressEvent(QMouseEvent* event) override;
+
+ private:
+  void BuildFullLayout();
+  void BuildZoomLayout();
+  void RefreshTime();
+  void RefreshCourseAndSpeed();
+  void RefreshAltitude();
+  void RefreshPrecision();
+  void RefreshSatellites();
+  void ToggleCompassMode();
+  void CycleSpeedUnit();
+  void CycleDistanceUnit();
+  void WriteUnitSettings();
+  void ShowFormatMenu(QPoint globalPos);
+  bool Hit(QWidget* w, QPoint pagePos) const;
+
+  int courseCompassMode_ = 0;
+  bool zoomedIn_ = false;
+  bool lowerView_ = false;
+
+  // Full layout.
+  QWidget* full_ = nullptr;
+  std::array<QFrame*, 4> frames_{};
+  QLabel* timeCaption_ = nullptr;
+  QLabel* time_ = nullptr;
+  QGroupBox* positionGroup_ = nullptr;
+  QLabel* label1_ = nullptr;
+  QLabel* value1_ = nullptr;
+  QLabel* label2_ = nullptr;
+  QLabel* value2_ = nullptr;
+  QLabel* zone_ = nullptr;
+  QLabel* course_ = nullptr;
+  QLabel* speedCaption_ = nullptr;
+  QLabel* speed_ = nullptr;
+  QLabel* altitudeCaption_ = nullptr;
+  QLabel* altitude_ = nullptr;
+  QLabel* satView_ = nullptr;
+  QLabel* satUse_ = nullptr;
+  std::array<SignalBarWidget*, 12> bars_{};
+  std::array<QLabel*, 12> prnLabels_{};
+  QLabel* dopLine_ = nullptr;
+  QLabel* fixMode_ = nullptr;
+  QLabel* marker_ = nullptr;
+  QWidget* compassArea_ = nullptr;
+  QWidget* skyArea_ = nullptr;
+
+  // Zoomed-in layout.
+  QWidget* zoom_ = nullptr;
+  QLabel* line1_ = nullptr;
+  QLabel* line2_ = nullptr;
+  QLabel* zoomZone_ = nullptr;
+  QLabel* zoomSpeed_ = nullptr;
+  QLabel* zoomCourse_ = nullptr;
+  QWidget* zoomCompassArea_ = nullptr;
+
+  // Shown instead of the full layout on a screen under 320 pixels high.
+  FlatButton* smallScreenButton_ = nullptr;
+};
+
+}  // namespace tarvo
