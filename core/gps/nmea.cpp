@@ -123,7 +123,7 @@ bool AccuracyRejects(double hdop, const FilterSettings& filter) {
 
 double ReadFeetOrMetres(const std::optional<std::string_view>& value, const std::optional<std::string_view>& unit) {
   const double v = value ? FieldDouble(*value) : 0.0;
-  return FieldStartsWith(unit, 'f') || FieldStartsWith(unit, 'F') ? v * kFeetToMetres : v;
+  return FieldStartsWith(unit, 'f') || FieldStartsWith(unit, 'F') ? v * kPgrmFeetToMetres : v;
 }
 
 int16_t SlotValue(const std::optional<std::string_view>& field, int32_t lowest, int32_t highest) {

@@ -36,7 +36,7 @@ inline constexpr std::size_t kMaxSentenceLength = 127;
 // Speed below which the course is smoothed (knots; 9.26 knots = 17.15 km/h).
 inline constexpr double kCourseSmoothingSpeed = 9.26;
 // One foot as the Garmin sentences are converted: 1 / 3.281 m.
-inline constexpr double kFeetToMetres = 0.30478512648582745;
+inline constexpr double kPgrmFeetToMetres = 0.30478512648582745;
 
 struct ParseOptions {
   FilterSettings filter;

@@ -614,7 +614,7 @@ TEST(NmeaGarmin, AltitudeAndErrorsInFeetOrMetres) {
 
   Feed(state, Sentence("PGRME,15.0,M,45.0,f,25.0,M"));
   EXPECT_DOUBLE_EQ(state.gpsFix.horizontalError, 15.0);
-  EXPECT_NEAR(state.gpsFix.verticalError, 45.0 * kFeetToMetres, 1e-12);
+  EXPECT_NEAR(state.gpsFix.verticalError, 45.0 * kPgrmFeetToMetres, 1e-12);
   EXPECT_DOUBLE_EQ(state.gpsFix.sphericalError, 25.0);
   Feed(state, Sentence("PGRME,7.5,M"));
   EXPECT_DOUBLE_EQ(state.gpsFix.horizontalError, 7.5);
