@@ -228,9 +228,15 @@ std::optional<LatLon> PositionFromNumbers(int format, double first, double secon
 }
 
 PositionText FormatPosition(int format, double lat, double lon, PositionLayout layout) {
+  const std::optional<FormatNumbers> n = PositionNumbers(format, lat, lon);
+  if (!n) return {};
+  return FormatPositionNumbers(format, *n, layout);
+}
+
+PositionText FormatPositionNumbers(int format, const FormatNumbers& numbers, PositionLayout layout) {
   PositionText t;
-  std::optional<FormatNumbers> n = PositionNumbers(format, lat, lon);
-  if (!n) return t;
+  if (format < 0 || format >= kCoordFormatCount) return t;
+  const FormatNumbers* n = &numbers;
   switch (format) {
     case 0:
     case 17:
@@ -263,7 +269,7 @@ PositionText FormatPosition(int format, double lat, double lon, PositionLayout l
       AppendFixed(t.value1, n->first, 2);
       t.label2 = "E";
       AppendFixed(t.value2, n->second, 2);
-      t.zone = std::move(n->zone);
+      t.zone = n->zone;
       break;
     case 5:
     case 16:

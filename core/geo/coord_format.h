@@ -128,4 +128,7 @@ struct PositionText {
 // All empty for another format or a position with no value in the format.
 PositionText FormatPosition(int format, double lat, double lon, PositionLayout layout);
 
+// The same texts from numbers already computed by PositionNumbers(format, ...).
+PositionText FormatPositionNumbers(int format, const FormatNumbers& numbers, PositionLayout layout);
+
 }  // namespace tarvo

@@ -66,8 +66,8 @@ double RoundedAsPrinted(double v, int precision) {
 
 std::string ShortestText(double v) {
   if (!std::isfinite(v)) return std::isnan(v) ? "nan" : (v > 0 ? "inf" : "-inf");
-  char buffer[64];
-  const std::to_chars_result r = std::to_chars(buffer, buffer + sizeof buffer, v);
+  char buffer[512];  // the longest fixed text of a double has 309 digits before the point
+  const std::to_chars_result r = std::to_chars(buffer, buffer + sizeof buffer, v, std::chars_format::fixed);
   return std::string(buffer, r.ptr);
 }
 

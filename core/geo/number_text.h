@@ -21,7 +21,8 @@ void AppendInt(std::string& out, long long v, int width = 0);
 // (e.g. 59.96 with precision 1 -> 60.0). Non-finite values come back as they are.
 double RoundedAsPrinted(double v, int precision);
 
-// The shortest text that reads back as exactly v ("%.17g"-precise, locale-free).
+// The shortest fixed-point text that reads back as exactly v (no exponent:
+// 500000 -> "500000", 0.1 -> "0.1"), locale-free.
 std::string ShortestText(double v);
 
 // One typed number: blanks around it allowed, an optional sign, digits with at

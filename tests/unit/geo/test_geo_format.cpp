@@ -186,6 +186,8 @@ TEST(GeoNumberText, SameDigitsAsSnprintfInTheCLocale) {
   EXPECT_EQ(ints, " 5-12");
   EXPECT_EQ(ShortestText(0.1), "0.1");
   EXPECT_EQ(ShortestText(6023150.123456789), "6023150.123456789");
+  EXPECT_EQ(ShortestText(500000), "500000");
+  EXPECT_EQ(ShortestText(-1e-7), "-0.0000001");
 }
 
 TEST(GeoNumberText, ImmuneToACommaLocale) {
