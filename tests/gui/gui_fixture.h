@@ -1,0 +1,85 @@
+// A sheet on a settings file in a temporary folder, for window tests.
+#pragma once
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QMessageBox>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <functional>
+#include <memory>
+
+#include <gtest/gtest.h>
+
+#include "core/settings/settings_store.h"
+#include "gui/app/gps_sheet.h"
+
+namespace tarvo::testing {
+
+class SheetFixture : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(dir_.isValid());
+    store_ = std::make_unique<SettingsStore>(SettingsStore::ForFile((dir_.path() + "/Pathlet.ini").toStdString()));
+  }
+  void TearDown() override {
+    sheet_.reset();
+    store_.reset();
+  }
+
+  // Sets keys before the sheet reads them.
+  SettingsStore& store() { return *store_; }
+
+  CGPSSheet& MakeSheet(SheetOptions options = {}) {
+    options.quiet = quietErrors_;
+    sheet_ = std::make_unique<CGPSSheet>(*store_, options);
+    sheet_->show();
+    sheet_->Start();
+    QApplication::processEvents();
+    return *sheet_;
+  }
+  CGPSSheet& sheet() { return *sheet_; }
+  // Destroys the sheet: settings are saved, pages write theirs.
+  void CloseSheet() { sheet_.reset(); }
+  // Makes a new store on the same file, as the next start of the program would.
+  void ReopenStore() {
+    store_ = std::make_unique<SettingsStore>(SettingsStore::ForFile((dir_.path() + "/Pathlet.ini").toStdString()));
+  }
+
+  // Processes events until `done` or the timeout (ms); true when done.
+  static bool WaitFor(const std::function<bool()>& done, int timeoutMs = 5000) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+      if (timer.elapsed() > timeoutMs) return false;
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    return true;
+  }
+
+  // Answers the next modal message box: records its text and closes it.
+  void CatchNextMessageBox(QString* text) {
+    QTimer::singleShot(0, [text, this] { PollMessageBox(text, 0); });
+  }
+
+  QString path(const QString& name) const { return dir_.path() + "/" + name; }
+  bool quietErrors_ = false;
+
+ private:
+  void PollMessageBox(QString* text, int tries) {
+    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+      *text = box->text();
+      box->done(QMessageBox::Ok);
+      return;
+    }
+    if (tries < 500) QTimer::singleShot(10, [text, tries, this] { PollMessageBox(text, tries + 1); });
+  }
+
+  QTemporaryDir dir_;
+  std::unique_ptr<SettingsStore> store_;
+  std::unique_ptr<CGPSSheet> sheet_;
+};
+
+}  // namespace tarvo::testing

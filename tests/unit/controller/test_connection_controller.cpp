@@ -1,0 +1,512 @@
+// The connection controller's rules, without a window: a host that records
+// what it is asked, a manual clock and timers, real files and real
+// pseudo-terminals for the serial connection.
+#include <fcntl.h>
+#include <pty.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "core/gps/connection_controller.h"
+#include "core/gps/nmea.h"
+
+namespace tarvo {
+namespace {
+
+namespace fs = std::filesystem;
+
+// NMEA sentences with correct checksums.
+std::string WithChecksum(const std::string& body) {
+  unsigned sum = 0;
+  for (char c : body) sum ^= static_cast<unsigned char>(c);
+  char buf[8];
+  std::snprintf(buf, sizeof buf, "*%02X", sum);
+  return "$" + body + buf;
+}
+const std::string kGga = WithChecksum("GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,");
+const std::string kGgaNoFix = WithChecksum("GPGGA,123519,4807.038,N,01131.000,E,0,00,,,M,,M,,");
+const std::string kRmc = WithChecksum("GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W");
+
+class FakeHost : public ControllerHost {
+ public:
+  void SetConnected(bool connected) override { captions.push_back(connected ? "&Stop" : "&Start"); }
+  void ShowError(std::string_view message) override { errors.emplace_back(message); }
+  std::optional<std::string> AskReplayFile(const std::string& path) override {
+    askedFor = path;
+    return replayAnswer;
+  }
+  void RedrawStatusLed() override { ++ledRedraws; }
+  void PositionBroadcast() override { ++broadcasts; }
+  void LogLine(std::string_view line) override { logged.emplace_back(line); }
+  void TrackPosition(const TrackInput& input) override { tracked.push_back(input.isGga); }
+  bool UploadPosition() override {
+    uploads.push_back(now);
+    return true;
+  }
+  void PostToMainThread(std::function<void()> task) override {
+    std::lock_guard<std::mutex> lock(mutex);
+    posted.push_back(std::move(task));
+  }
+  bool StartTimer(int id, int periodMs) override {
+    timers.emplace_back(id, periodMs);
+    running = id;
+    return timerWorks;
+  }
+  void StopTimer(int id) override {
+    if (running == id) running = 0;
+  }
+  int64_t NowUtc() override { return now; }
+
+  // Runs the tasks posted from other threads, as the main loop would.
+  int RunPosted() {
+    int n = 0;
+    for (;;) {
+      std::function<void()> task;
+      {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (posted.empty()) return n;
+        task = std::move(posted.front());
+        posted.pop_front();
+      }
+      task();
+      ++n;
+    }
+  }
+  // Runs posted tasks until `done` or two seconds passed.
+  bool RunUntil(const std::function<bool()>& done) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (!done()) {
+      if (std::chrono::steady_clock::now() > end) return false;
+      if (RunPosted() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+  }
+
+  std::vector<std::string> captions, errors, logged;
+  std::vector<bool> tracked;
+  std::vector<int64_t> uploads;
+  std::vector<std::pair<int, int>> timers;
+  std::optional<std::string> replayAnswer;
+  std::string askedFor;
+  int ledRedraws = 0, broadcasts = 0, running = 0;
+  bool timerWorks = true;
+  int64_t now = 1700000000;
+  std::mutex mutex;
+  std::deque<std::function<void()>> posted;
+};
+
+struct CountingListener : FixListener {
+  void OnGgaChanged() override { ++gga; }
+  void OnRmcChanged() override { ++rmc; }
+  void OnPositionChanged() override { ++position; }
+  void OnSatellitesChanged() override { ++satellites; }
+  void OnPrecisionChanged() override { ++precision; }
+  void OnAltitudeChanged() override { ++altitude; }
+  int gga = 0, rmc = 0, position = 0, satellites = 0, precision = 0, altitude = 0;
+};
+
+class ControllerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("tarvo-controller-" + std::to_string(::getpid()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::create_directories(dir_);
+    controller_.AddListener(&listener_);
+  }
+  void TearDown() override {
+    controller_.Shutdown();
+    fs::remove_all(dir_);
+  }
+
+  std::string WriteFile(const std::string& name, const std::vector<std::string>& lines) {
+    const fs::path p = dir_ / name;
+    std::ofstream out(p, std::ios::binary);
+    for (const std::string& l : lines) out << l << "\r\n";
+    return p.string();
+  }
+
+  FakeHost host_;
+  ConnectionSettings settings_;
+  ConnectionController controller_{host_, settings_};
+  CountingListener listener_;
+  fs::path dir_;
+};
+
+// ---- position source switch ----
+
+TEST_F(ControllerTest, TwelveGgaPerRmcSwitchesToGgaOnceMoreThanTenArrived) {
+  controller_.OnSentence(kRmc);
+  for (int i = 0; i < 10; ++i) controller_.OnSentence(kGga);
+  EXPECT_TRUE(settings_.useRmc);  // ten GGA: not more than ten of either kind yet
+  controller_.OnSentence(kGga);
+  EXPECT_TRUE(settings_.useRmc);  // 11 / 1 = 11, not above 11
+  controller_.OnSentence(kGga);
+  EXPECT_FALSE(settings_.useRmc);  // 12 / 1
+  EXPECT_EQ(controller_.state().rmcFix.rawMode, 1);
+}
+
+TEST_F(ControllerTest, ElevenGgaPerRmcOrNoRmcNeverSwitches) {
+  for (int cycle = 0; cycle < 30; ++cycle) {
+    controller_.OnSentence(kRmc);
+    for (int i = 0; i < 11; ++i) controller_.OnSentence(kGga);
+  }
+  EXPECT_TRUE(settings_.useRmc);
+
+  ConnectionSettings other;
+  ConnectionController onlyGga(host_, other);
+  for (int i = 0; i < 500; ++i) onlyGga.OnSentence(kGga);
+  EXPECT_TRUE(other.useRmc);
+  EXPECT_EQ(onlyGga.ggaCount(), 500u);
+}
+
+TEST_F(ControllerTest, RmcIsThePositionSourceUntilTheSwitch) {
+  controller_.OnSentence(kRmc);
+  EXPECT_EQ(listener_.position, 1);
+  EXPECT_EQ(host_.broadcasts, 1);
+  EXPECT_EQ(host_.tracked, std::vector<bool>({false}));
+  EXPECT_EQ(controller_.state().gpsFix.fixQuality, controller_.state().rmcFix.valid);
+  EXPECT_NEAR(controller_.state().gpsFix.latitude, 48.1173, 1e-9);
+
+  settings_.useRmc = false;  // as the hardware page's check box does
+  controller_.OnSentence(kGga);
+  EXPECT_EQ(host_.broadcasts, 2);
+  EXPECT_EQ(listener_.gga, 1);
+  controller_.OnSentence(kRmc);
+  EXPECT_EQ(listener_.position, 1);  // RMC no longer moves the position
+  EXPECT_EQ(host_.tracked, std::vector<bool>({false, true}));
+}
+
+TEST_F(ControllerTest, EveryLineIsLoggedButOnlyGoodSentencesAreParsed) {
+  std::string bad = kGga;
+  bad.back() = bad.back() == '0' ? '1' : '0';
+  controller_.OnSentence(bad);
+  controller_.OnSentence("$GPXTE,V,V,,,N,S*43");
+  controller_.OnSentence("# a comment line in a recording");
+  EXPECT_EQ(host_.logged.size(), 3u);
+  EXPECT_EQ(listener_.gga, 0);
+  EXPECT_EQ(controller_.ggaCount(), 0u);
+}
+
+TEST_F(ControllerTest, NotificationsFollowTheSentenceType) {
+  controller_.OnSentence(WithChecksum("GPGSA,A,3,04,05,,09,12,,,24,,,,,2.5,1.3,2.1"));
+  EXPECT_EQ(listener_.precision, 1);
+  controller_.OnSentence(WithChecksum("PGRMZ,1000,f,3"));
+  EXPECT_EQ(listener_.altitude, 1);
+  controller_.OnSentence(WithChecksum("PGRME,15.0,M,45.0,M,25.0,M"));
+  EXPECT_EQ(listener_.altitude, 1);
+  // A two-message GSV cycle tells once, when both are in, in any order.
+  controller_.OnSentence(WithChecksum("GPGSV,2,2,05,28,09,271,36"));
+  EXPECT_EQ(listener_.satellites, 0);
+  controller_.OnSentence(WithChecksum("GPGSV,2,1,05,03,41,050,46,07,60,317,49,08,34,315,45,11,35,148,45"));
+  EXPECT_EQ(listener_.satellites, 1);
+  controller_.OnSentence(WithChecksum("GPGSV,2,2,05,28,09,271,36"));
+  EXPECT_EQ(listener_.satellites, 1);  // a new cycle has begun
+}
+
+TEST_F(ControllerTest, ALineDuringShutdownIsNeitherLoggedNorParsed) {
+  controller_.Shutdown();
+  controller_.OnSentence(kGga);
+  EXPECT_TRUE(host_.logged.empty());
+  EXPECT_EQ(controller_.state().gpsFix.fixQuality, 0);
+  EXPECT_EQ(listener_.gga, 0);
+}
+
+// ---- replay ----
+
+TEST_F(ControllerTest, ReplayTicksAtTheChosenSpeedAndEndsAtTheEndOfTheFile) {
+  const std::string file = WriteFile("drive.nmea", {kRmc, kGga});
+  settings_.emulation = true;
+  settings_.emulationSpeed = 1;
+  host_.replayAnswer = file;
+  controller_.SetReplayPath("/home/user/Tarvo_Log.nmea");
+  controller_.ToggleConnection();
+  EXPECT_EQ(host_.askedFor, "/home/user/Tarvo_Log.nmea");  // the dialog starts at the last file
+  EXPECT_EQ(controller_.replayPath(), file);
+  ASSERT_EQ(host_.timers.back(), std::make_pair(kReplayTimerId, 1000));
+  EXPECT_EQ(host_.captions.back(), "&Stop");
+  EXPECT_TRUE(host_.logged.empty());  // nothing before the first tick
+
+  controller_.OnTimer(kReplayTimerId);
+  ASSERT_EQ(host_.logged.size(), 1u);
+  EXPECT_EQ(host_.logged[0], kRmc);  // the line end is not part of the line
+  controller_.OnTimer(kReplayTimerId);
+  EXPECT_EQ(host_.logged.size(), 2u);
+  EXPECT_TRUE(controller_.IsConnected());
+  controller_.OnTimer(kReplayTimerId);
+  EXPECT_FALSE(controller_.IsConnected());
+  EXPECT_EQ(host_.captions.back(), "&Start");
+  EXPECT_EQ(host_.running, 0);
+  EXPECT_TRUE(host_.errors.empty());
+
+  settings_.emulationSpeed = 4;
+  controller_.ToggleConnection();
+  EXPECT_EQ(host_.timers.back(), std::make_pair(kReplayTimerId, 250));
+}
+
+TEST_F(ControllerTest, ReplaySpeedOutsideOneToFourIsClamped) {
+  const std::string file = WriteFile("drive.nmea", {kRmc});
+  settings_.emulation = true;
+  host_.replayAnswer = file;
+  settings_.emulationSpeed = 0;  // would divide by zero
+  controller_.ToggleConnection();
+  EXPECT_EQ(host_.timers.back(), std::make_pair(kReplayTimerId, 1000));
+  controller_.ToggleConnection();
+  settings_.emulationSpeed = 40;
+  controller_.ToggleConnection();
+  EXPECT_EQ(host_.timers.back(), std::make_pair(kReplayTimerId, 250));
+}
+
+TEST_F(ControllerTest, CancellingTheReplayDialogDisconnectsSilently) {
+  settings_.emulation = true;
+  host_.replayAnswer.reset();
+  controller_.ToggleConnection();
+  EXPECT_FALSE(controller_.IsConnected());
+  EXPECT_EQ(host_.captions, std::vector<std::string>({"&Stop", "&Start"}));
+  EXPECT_TRUE(host_.errors.empty());
+  EXPECT_TRUE(host_.timers.empty());
+}
+
+TEST_F(ControllerTest, ConnectClearsTheRecordsAndTellsThePages) {
+  controller_.OnSentence(kGga);
+  ASSERT_EQ(controller_.state().gpsFix.fixQuality, 1);
+  settings_.emulation = true;
+  host_.replayAnswer = WriteFile("drive.nmea", {kRmc});
+  listener_ = {};
+  controller_.ToggleConnection();
+  EXPECT_EQ(controller_.state().gpsFix.fixQuality, 0);
+  EXPECT_EQ(controller_.state().gpsFix.latitude, 0.0);
+  EXPECT_EQ(listener_.gga, 1);
+  EXPECT_EQ(listener_.rmc, 1);
+  EXPECT_EQ(listener_.satellites, 1);
+  EXPECT_EQ(listener_.precision, 1);
+  EXPECT_EQ(listener_.position, 1);  // RMC is the position source
+}
+
+TEST_F(ControllerTest, FailuresShowTheirMessageAndDisconnect) {
+  settings_.emulation = true;
+  host_.replayAnswer = (dir_ / "missing.nmea").string();
+  controller_.ToggleConnection();
+  EXPECT_EQ(host_.errors.back(), "Error: Unable to open emulation file!");
+  EXPECT_FALSE(controller_.IsConnected());
+  EXPECT_EQ(host_.captions.back(), "&Start");
+
+  host_.replayAnswer = WriteFile("drive.nmea", {kRmc});
+  host_.timerWorks = false;
+  controller_.ToggleConnection();
+  EXPECT_EQ(host_.errors.back(), "Error: Unable to create timer!");
+  EXPECT_FALSE(controller_.IsConnected());
+  EXPECT_FALSE(controller_.IsReplay());
+
+  settings_.emulation = false;
+  settings_.portName = (dir_ / "ttyNothing").string();
+  controller_.ToggleConnection();
+  EXPECT_EQ(host_.errors.back(), "Error: Cannot open port!");
+  EXPECT_FALSE(controller_.IsConnected());
+
+  settings_.portName.clear();  // and no port found
+  controller_.SetPortFinder([] { return std::string(); });
+  controller_.ToggleConnection();
+  EXPECT_EQ(host_.errors.back(), "Error: Cannot open port!");
+  EXPECT_EQ(host_.errors.size(), 4u);
+}
+
+// ---- upload ----
+
+TEST_F(ControllerTest, UploadAtMostOnceInMoreThanUpdateSecondsAndOnlyWithAFix) {
+  int master = -1, slave = -1;
+  ASSERT_EQ(openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+  settings_.portName = ttyname(slave);
+  settings_.upload = true;
+  settings_.update = 15;
+  controller_.ToggleConnection();
+  ASSERT_TRUE(controller_.IsConnected()) << (host_.errors.empty() ? "" : host_.errors.back());
+  EXPECT_EQ(host_.timers.back(), std::make_pair(kUploadTimerId, 15000));
+
+  controller_.OnTimer(kUploadTimerId);  // no fix yet
+  EXPECT_TRUE(host_.uploads.empty());
+  controller_.OnSentence(kGga);
+  for (int second = 0; second <= 60; ++second) {
+    if (second % 15 == 0) controller_.OnTimer(kUploadTimerId);
+    ++host_.now;
+  }
+  // Ticks at 0, 15, 30, 45, 60 s: 15 s after an upload is not "more than 15".
+  ASSERT_EQ(host_.uploads.size(), 3u);
+  EXPECT_EQ(host_.uploads[1] - host_.uploads[0], 30);
+  EXPECT_EQ(host_.uploads[2] - host_.uploads[1], 30);
+
+  controller_.OnSentence(kGgaNoFix);
+  host_.now += 100;
+  controller_.OnTimer(kUploadTimerId);
+  EXPECT_EQ(host_.uploads.size(), 3u);
+  settings_.upload = false;
+  controller_.OnSentence(kGga);
+  controller_.OnTimer(kUploadTimerId);
+  EXPECT_EQ(host_.uploads.size(), 3u);
+  controller_.ToggleConnection();
+  close(master);
+  close(slave);
+}
+
+// ---- serial connections on a pseudo-terminal ----
+
+class SerialControllerTest : public ControllerTest {
+ protected:
+  void SetUp() override {
+    ControllerTest::SetUp();
+    ASSERT_EQ(openpty(&master_, &slave_, nullptr, nullptr, nullptr), 0);
+    slavePath_ = ttyname(slave_);
+    settings_.portName = slavePath_;
+    fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
+  }
+  void TearDown() override {
+    controller_.Shutdown();
+    if (master_ >= 0) close(master_);
+    if (slave_ >= 0) close(slave_);
+    ControllerTest::TearDown();
+  }
+
+  // Everything the controller wrote to the device, waiting a little for it.
+  std::string ReadMaster() {
+    std::string out;
+    char buf[512];
+    for (int idle = 0; idle < 20;) {
+      const ssize_t n = read(master_, buf, sizeof buf);
+      if (n > 0) {
+        out.append(buf, static_cast<std::size_t>(n));
+        idle = 0;
+      } else {
+        ++idle;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      }
+    }
+    return out;
+  }
+
+  // The access mode the controller's own descriptor on the device has.
+  int OpenModeOfDevice() {
+    for (const auto& entry : fs::directory_iterator("/proc/self/fd")) {
+      std::error_code ec;
+      const fs::path target = fs::read_symlink(entry.path(), ec);
+      const int fd = std::stoi(entry.path().filename().string());
+      if (ec || target != slavePath_ || fd == slave_) continue;
+      std::ifstream info("/proc/self/fdinfo/" + entry.path().filename().string());
+      std::string key;
+      std::string flags;
+      while (info >> key >> flags) {
+        if (key == "flags:") return static_cast<int>(std::stol(flags, nullptr, 8) & O_ACCMODE);
+      }
+    }
+    return -1;
+  }
+
+  int master_ = -1, slave_ = -1;
+  std::string slavePath_;
+};
+
+TEST_F(SerialControllerTest, NmeaAndBluetoothTypesOpenReadOnlyAndWriteNothing) {
+  for (int type : {0, 3}) {
+    settings_.gpsType = type;
+    controller_.ToggleConnection();
+    ASSERT_TRUE(controller_.IsConnected());
+    EXPECT_EQ(OpenModeOfDevice(), O_RDONLY) << "type " << type;
+    EXPECT_EQ(ReadMaster(), "") << "type " << type;
+    controller_.ToggleConnection();
+  }
+  EXPECT_TRUE(host_.errors.empty());
+}
+
+TEST_F(SerialControllerTest, DeLormeAndGarminGetTheirStartupStrings) {
+  settings_.gpsType = 1;
+  controller_.ToggleConnection();
+  ASSERT_TRUE(controller_.IsConnected());
+  EXPECT_EQ(OpenModeOfDevice(), O_RDWR);
+  EXPECT_EQ(ReadMaster(),
+            "$PRWIILOG,RMC,A,T,1,0\r\n$PRWIILOG,GGA,A,T,1,0\r\n$PRWIILOG,GSA,A,T,1,0\r\n"
+            "$PRWIILOG,GSV,A,T,1,0\r\n$PRWIILOG,ZCH,V,,,\r\n$PRWIINIT,V,,,,,,,0,0,M,0,T,,\r\n");
+  controller_.ToggleConnection();
+
+  settings_.gpsType = 2;
+  controller_.ToggleConnection();
+  ASSERT_TRUE(controller_.IsConnected());
+  EXPECT_EQ(ReadMaster(),
+            "$PGRMO,,2\r\n$PGRMO,GPRMC,1\r\n$PGRMO,GPGGA,1\r\n$PGRMO,GPGSA,1\r\n$PGRMO,GPGSV,1\r\n"
+            "$PGRMC,,,,,,,,,,3,,2,0\r\n");
+}
+
+TEST_F(SerialControllerTest, LinesFromTheDeviceArriveOnTheMainThread) {
+  controller_.ToggleConnection();
+  ASSERT_TRUE(controller_.IsConnected());
+  const std::string bytes = "junk\r\n" + kGga + "\r\n" + kRmc + "\r\n";
+  ASSERT_EQ(write(master_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+  ASSERT_TRUE(host_.RunUntil([&] { return host_.logged.size() == 2; }));
+  EXPECT_EQ(host_.logged[0], kGga);
+  EXPECT_EQ(host_.logged[1], kRmc);
+  EXPECT_EQ(listener_.gga, 1 + 1);  // the connect, then the sentence
+  EXPECT_EQ(controller_.state().gpsFix.satellitesUsed, 8);
+}
+
+TEST_F(SerialControllerTest, LineSettingsTheLinuxDriverCannotSetFail) {
+  settings_.stopbits = 1;  // one and a half
+  controller_.ToggleConnection();
+  EXPECT_EQ(host_.errors.back(), "Error: Cannot set port settings!");
+  EXPECT_FALSE(controller_.IsConnected());
+  EXPECT_EQ(host_.captions.back(), "&Start");
+}
+
+TEST_F(SerialControllerTest, AnUnpluggedReceiverDisconnectsWithAMessage) {
+  controller_.ToggleConnection();
+  ASSERT_TRUE(controller_.IsConnected());
+  close(master_);
+  master_ = -1;
+  ASSERT_TRUE(host_.RunUntil([&] { return !controller_.IsConnected(); }));
+  EXPECT_EQ(host_.errors, std::vector<std::string>({"Error: GPS connection lost!"}));
+  EXPECT_EQ(host_.captions.back(), "&Start");
+  EXPECT_EQ(host_.running, 0);
+}
+
+TEST_F(SerialControllerTest, ALossReportedAfterTheUserDisconnectedIsIgnored) {
+  controller_.ToggleConnection();
+  ASSERT_TRUE(controller_.IsConnected());
+  controller_.ToggleConnection();  // the user stops first
+  close(master_);
+  master_ = -1;
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  host_.RunPosted();
+  EXPECT_TRUE(host_.errors.empty());
+}
+
+TEST_F(SerialControllerTest, NoLineArrivesAfterTheDisconnect) {
+  controller_.ToggleConnection();
+  ASSERT_TRUE(controller_.IsConnected());
+  std::string burst;
+  for (int i = 0; i < 200; ++i) burst += kGga + "\r\n";
+  ASSERT_GT(write(master_, burst.data(), burst.size()), 0);
+  ASSERT_TRUE(host_.RunUntil([&] { return host_.logged.size() >= 3; }));
+  controller_.ToggleConnection();
+  const std::size_t seen = host_.logged.size();
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  host_.RunPosted();  // tasks still queued from the reader do nothing now
+  EXPECT_EQ(host_.logged.size(), seen);
+}
+
+TEST(DeviceStartupStrings, OnlyTheTwoReceiversThatNeedThem) {
+  EXPECT_TRUE(DeviceStartupStrings(0).empty());
+  EXPECT_TRUE(DeviceStartupStrings(3).empty());
+  EXPECT_EQ(DeviceStartupStrings(1).size(), 6u);
+  EXPECT_EQ(DeviceStartupStrings(2).size(), 6u);
+  EXPECT_EQ(DeviceStartupStrings(2).back(), "$PGRMC,,,,,,,,,,3,,2,0\r\n");
+}
+
+}  // namespace
+}  // namespace tarvo
