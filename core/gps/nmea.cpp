@@ -30,8 +30,9 @@ double Normalize360(double degrees) {
 int32_t RingIndex(int32_t index) { return index >= 0 && index < 4 ? index : 0; }
 
 // Stores the new position in the ring and replaces it by the mean of the ring
-// slots holding a position (latitude and longitude both non-zero), when there
-// are at least two. Longitudes are averaged as offsets from the newest of
+// slots holding a position (latitude and longitude both non-zero, and on the
+// globe: a receiver without a fix may send 36000.0000,N), when there are at
+// least two. Longitudes are averaged as offsets from the newest of
 // those slots, so that positions either side of the 180 degree meridian
 // average to a point on it, not to the far side of the earth.
 void StoreAndSmooth(std::array<LatLon, 4>& ring, int32_t& index, double& latitude, double& longitude) {
@@ -45,7 +46,9 @@ void StoreAndSmooth(std::array<LatLon, 4>& ring, int32_t& index, double& latitud
   double reference = 0.0;
   for (int back = 0; back < 4; ++back) {  // newest first
     const LatLon& p = ring[(slot + 4 - back) % 4];
-    if (p.latitude == 0.0 || p.longitude == 0.0) continue;
+    if (p.latitude == 0.0 || p.longitude == 0.0 || std::abs(p.latitude) > 90.0 || std::abs(p.longitude) > 180.0) {
+      continue;
+    }
     if (count == 0) reference = p.longitude;
     double offset = p.longitude - reference;
     if (offset > 180.0) {
@@ -78,9 +81,9 @@ void PushRing(std::array<double, 4>& ring, int32_t& index, int32_t& filled, doub
 // The arithmetic mean of the last `filled` values put into the ring.
 double MeanOfLast(const std::array<double, 4>& ring, int32_t nextIndex, int32_t filled) {
   const int32_t n = filled < 1 ? 1 : (filled > 4 ? 4 : filled);
-  double sum = 0.0;
-  for (int back = 1; back <= n; ++back) sum += ring[(RingIndex(nextIndex) + 4 - back) % 4];
-  return sum / n;
+  double sum = 0.0;  // of the shares, so that no sum of huge values overflows
+  for (int back = 1; back <= n; ++back) sum += ring[(RingIndex(nextIndex) + 4 - back) % 4] / n;
+  return sum;
 }
 
 // The circular mean of the last `filled` courses put into the ring, degrees in

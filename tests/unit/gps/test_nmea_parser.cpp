@@ -221,6 +221,16 @@ TEST(NmeaSmoothing, PositionIsTheMeanOfTheLastFourNonZeroFixes) {
   asRead.raw = true;
   Feed(state, GgaAt("120005", 6030.0, 2500.0), asRead);
   EXPECT_DOUBLE_EQ(state.gpsFix.latitude, 60.5);
+
+  // A position off the globe (sent without a fix) stands as read but does not
+  // enter the mean of later fixes.
+  ReceiverState offGlobe;
+  Feed(offGlobe, GgaAt("120000", 6000.0, 2500.0));
+  Feed(offGlobe, Sentence("GPGGA,120001,36000.0000,N,72000.0000,E,0,00,,,M,,M,,"));
+  EXPECT_DOUBLE_EQ(offGlobe.gpsFix.latitude, 360.0);
+  Feed(offGlobe, GgaAt("120002", 6001.2, 2500.0));
+  EXPECT_NEAR(offGlobe.gpsFix.latitude, 60.01, 1e-12);
+  EXPECT_NEAR(offGlobe.gpsFix.longitude, 25.0, 1e-12);
 }
 
 TEST(NmeaSmoothing, LongitudesEitherSideOfTheDateLineAverageOnIt) {
