@@ -72,6 +72,7 @@ class CGPSSheet : public QDialog, public ControllerHost {
   void SetScreenHeightForTest(int height) { screenHeightOverride_ = height; }
 
   QPushButton* connectButton() const { return connectButton_; }
+  QPushButton* exitButton() const { return exitButton_; }
   // Saves each page as DIR/page-N-NAME.png; false when one could not be saved.
   bool SaveScreenshots(const QString& dir);
   // The replay of --screenshot: every line at once, then the pictures.

@@ -71,7 +71,8 @@ QImage RenderCourseCompass(int radius, double course, CompassMode mode, bool zoo
   const double cx = image.width() / 2;
   const double cy = image.height() / 2;
   QPainter p(&image);
-  p.setRenderHint(QPainter::Antialiasing, true);
+  // Integer geometry, as every compass of the program draws it; smooth text.
+  p.setRenderHint(QPainter::Antialiasing, false);
   p.setRenderHint(QPainter::TextAntialiasing, true);
 
   // Dial.
@@ -184,7 +185,7 @@ QImage RenderSkyPlot(int radius, const SatelliteView& view, const Palette& palet
   QImage image(2 * c + 1, 2 * b, QImage::Format_RGB32);
   image.fill(face);
   QPainter p(&image);
-  p.setRenderHint(QPainter::Antialiasing, true);
+  p.setRenderHint(QPainter::Antialiasing, false);
   p.setRenderHint(QPainter::TextAntialiasing, true);
   p.setPen(QPen(Qt::black, 1));
   p.setBrush(Qt::white);

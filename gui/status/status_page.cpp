@@ -367,11 +367,9 @@ void CPathletDlg::RefreshSatellites() {
 // ---- notifications ----
 
 void CPathletDlg::OnGgaChanged() {
-  if (sheet_.connection().useRmc) {
-    RefreshAltitude();
-  } else {
-    RefreshPosition();
-  }
+  // The altitude comes from GGA whatever the position source is.
+  RefreshAltitude();
+  if (!sheet_.connection().useRmc) RefreshPosition();
   satUse_->setText(QString::number(sheet_.state().gpsFix.satellitesUsed));
 }
 

@@ -9,12 +9,16 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <functional>
+#include <ostream>
 #include <memory>
 
 #include <gtest/gtest.h>
 
 #include "core/settings/settings_store.h"
 #include "gui/app/gps_sheet.h"
+
+// Readable QString values in test failures.
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
 namespace tarvo::testing {
 

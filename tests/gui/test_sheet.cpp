@@ -1,0 +1,221 @@
+// The sheet end to end: a receiver on a pseudo-terminal, replays, the status
+// indicator, start and exit, screenshots, the About page and file dialogs.
+#include <fcntl.h>
+#include <pty.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
+#include <QTextStream>
+#include <cstdio>
+
+#include "gui/app/about_page.h"
+#include "gui/app/dialogs.h"
+#include "gui/app/hyperlink_control.h"
+#include "gui/status/status_page.h"
+#include "gui_fixture.h"
+
+namespace tarvo {
+namespace {
+
+using testing::SheetFixture;
+
+std::string Nmea(const std::string& body) {
+  unsigned sum = 0;
+  for (char c : body) sum ^= static_cast<unsigned char>(c);
+  char buf[8];
+  std::snprintf(buf, sizeof buf, "*%02X", sum);
+  return "$" + body + buf;
+}
+const std::string kRmc = Nmea("GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W");
+const std::string kGga = Nmea("GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,");
+
+class SheetTest : public SheetFixture {
+ protected:
+  QString StatusText(const char* name) {
+    auto* label = sheet().page(kStatusPage)->findChild<QLabel*>(QString::fromLatin1(name));
+    return label ? label->text() : QString();
+  }
+  // The colour in the middle of the active page's status indicator.
+  QColor LedColour() {
+    CGPSPage* page = sheet().activePage();
+    page->repaint();
+    const QImage image = page->grab().toImage();
+    return QColor(image.pixel(page->width() - 9, 8));
+  }
+  QString WriteReplay(const std::vector<std::string>& lines) {
+    const QString file = path("drive.nmea");
+    QFile f(file);
+    f.open(QIODevice::WriteOnly);
+    for (const std::string& l : lines) f.write((l + "\r\n").c_str());
+    return file;
+  }
+};
+
+TEST_F(SheetTest, BytesFromAReceiverAppearOnTheStatusPage) {
+  int master = -1, slave = -1;
+  ASSERT_EQ(openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+  store().SetText(Key::PortName, ttyname(slave));
+  MakeSheet();
+  sheet().connectButton()->click();
+  ASSERT_TRUE(sheet().controller().IsConnected());
+  EXPECT_EQ(sheet().connectButton()->text(), "&Stop");
+  const std::string bytes = kGga + "\r\n" + kRmc + "\r\n";
+  ASSERT_EQ(write(master, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+  ASSERT_TRUE(WaitFor([&] { return StatusText("course") == QString::fromUtf8("84°"); }));
+  EXPECT_EQ(StatusText("value1"), QString::fromUtf8("48° 7'2.3\""));
+  EXPECT_EQ(StatusText("satUse"), "8");
+  EXPECT_EQ(LedColour(), QColor(0, 255, 0));
+  sheet().connectButton()->click();
+  EXPECT_EQ(sheet().connectButton()->text(), "&Start");
+  close(master);
+  close(slave);
+}
+
+TEST_F(SheetTest, AnUnpluggedReceiverShowsTheLostConnectionMessage) {
+  int master = -1, slave = -1;
+  ASSERT_EQ(openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+  store().SetText(Key::PortName, ttyname(slave));
+  MakeSheet();
+  sheet().connectButton()->click();
+  ASSERT_TRUE(sheet().controller().IsConnected());
+  QString message;
+  CatchNextMessageBox(&message);
+  close(master);
+  ASSERT_TRUE(WaitFor([&] { return !message.isEmpty(); }));
+  EXPECT_EQ(message, "Error: GPS connection lost!");
+  EXPECT_FALSE(sheet().controller().IsConnected());
+  EXPECT_EQ(sheet().connectButton()->text(), "&Start");
+  close(slave);
+}
+
+TEST_F(SheetTest, AFailedConnectShowsItsMessageInABox) {
+  store().SetText(Key::PortName, path("ttyGone").toStdString());
+  MakeSheet();
+  QString message;
+  CatchNextMessageBox(&message);
+  sheet().connectButton()->click();
+  EXPECT_EQ(message, "Error: Cannot open port!");
+  EXPECT_EQ(sheet().connectButton()->text(), "&Start");
+}
+
+TEST_F(SheetTest, StatusIndicatorRedYellowGreen) {
+  SheetOptions options;
+  options.replayFile = WriteReplay({kRmc, Nmea("GPGSA,A,3,04,05,,09,12,,,24,,,,,2.5,6.0,2.1"),
+                                    Nmea("GPGSA,A,3,04,05,,09,12,,,24,,,,,2.5,1.0,2.1")});
+  MakeSheet(options);
+  sheet().controller().OnSentence(kRmc);  // an old fix while disconnected
+  EXPECT_EQ(LedColour(), QColor(255, 0, 0));
+  sheet().controller().ToggleConnection();
+  ASSERT_TRUE(sheet().controller().IsConnected());
+  sheet().controller().ReplayTick();
+  EXPECT_EQ(LedColour(), QColor(0, 255, 0));
+  sheet().controller().ReplayTick();  // HDOP 6 × 10 m > 50 m
+  EXPECT_EQ(LedColour(), QColor(255, 255, 51));
+  sheet().controller().ReplayTick();
+  EXPECT_EQ(LedColour(), QColor(0, 255, 0));
+}
+
+TEST_F(SheetTest, ExitWhileConnectedStopsAndSavesThePositionAndSettings) {
+  SheetOptions options;
+  options.replayFile = WriteReplay({kRmc, kRmc});
+  MakeSheet(options);
+  sheet().settings().fmtSpeed = 2;
+  sheet().controller().ToggleConnection();
+  sheet().controller().ReplayTick();
+  ASSERT_TRUE(sheet().controller().IsConnected());
+  sheet().exitButton()->click();
+  EXPECT_FALSE(sheet().controller().IsConnected());
+  CloseSheet();
+  ReopenStore();
+  EXPECT_EQ(store().GetText(Key::LatDefault), "48.11730");
+  EXPECT_EQ(store().GetText(Key::LonDefault), "11.51667");
+  EXPECT_EQ(store().GetInt(Key::FmtSpeed), 2);
+  EXPECT_EQ(store().GetInt(Key::Emulation), 0);  // --replay is for one run only
+  EXPECT_TRUE(store().Has(Key::AccuracyGps));
+  EXPECT_TRUE(store().Has(Key::UseRmc));
+}
+
+TEST_F(SheetTest, AutoStartConnectsOnceEveryPageExists) {
+  store().SetInt(Key::AutoStart, 1);
+  SheetOptions options;
+  options.replayFile = WriteReplay({kRmc});
+  MakeSheet(options);
+  EXPECT_TRUE(sheet().controller().IsConnected());
+  EXPECT_EQ(sheet().connectButton()->text(), "&Stop");
+  sheet().controller().ReplayTick();
+  EXPECT_EQ(StatusText("course"), QString::fromUtf8("84°"));
+}
+
+TEST_F(SheetTest, ScreenshotsOfEveryPage) {
+  SheetOptions options;
+  options.replayFile = WriteReplay({kGga, kRmc, kGga, kRmc});
+  options.screenshotDir = path("shots");
+  MakeSheet(options);
+  EXPECT_EQ(sheet().RunScreenshots(), 0);
+  const QStringList files = QDir(path("shots")).entryList({"*.png"}, QDir::Files, QDir::Name);
+  EXPECT_TRUE(files.contains("page-0-status.png"));
+  EXPECT_TRUE(files.contains("page-7-log.png"));
+  EXPECT_TRUE(files.contains("page-8-about.png"));
+  const QImage status(path("shots/page-0-status.png"));
+  EXPECT_GE(status.width(), 600);
+  // The replay stops on its last line, so the picture shows a live fix.
+  EXPECT_TRUE(sheet().controller().IsConnected());
+}
+
+TEST_F(SheetTest, AboutPageTextsAndLink) {
+  MakeSheet();
+  CGPSPage* about = sheet().page(kAboutPage);
+  ASSERT_NE(about, nullptr);
+  EXPECT_EQ(about->findChild<QLabel*>("aboutName")->text(), "Tarvo");
+  EXPECT_EQ(about->findChild<QLabel*>("aboutVersion")->text(), "v3.15");
+  EXPECT_EQ(about->findChild<QLabel*>("aboutTagLine")->text(), "Global Satellite and Position Tracker");
+  EXPECT_FALSE(about->findChild<QLabel*>("aboutPicture")->pixmap().isNull());
+  EXPECT_FALSE(about->findChild<QLabel*>("aboutIcon")->pixmap().isNull());
+  EXPECT_EQ(sheet().windowTitle(), "Tarvo");
+}
+
+TEST(Hyperlink, ColoursUnderlineAndFailure) {
+  HyperlinkControl link;
+  link.SetLink("https://example.org/");
+  EXPECT_EQ(link.text(), "https://example.org/");  // the link stands in for an empty text
+  EXPECT_EQ(link.toolTip(), "https://example.org/");
+  EXPECT_EQ(link.currentColour(), QColor(0, 0, 238));
+  EXPECT_FALSE(link.font().underline());
+  link.SetUnderline(HyperlinkControl::Underline::Always);
+  EXPECT_TRUE(link.font().underline());
+
+  QString reported;
+  link.SetFailureReporter([&](const QString& m) { reported = m; });
+  link.SetOpener([](const QUrl&) { return false; });
+  link.Open();
+  EXPECT_EQ(reported,
+            "Unable to open hyperlink:\n\nThere is no application associated\nwith the given filename extension.");
+  EXPECT_FALSE(link.visited());
+  link.SetOpener([](const QUrl& url) { return url.host() == "example.org"; });
+  link.Open();
+  EXPECT_TRUE(link.visited());
+  EXPECT_EQ(link.currentColour(), QColor(85, 26, 139));
+  EXPECT_EQ(HyperlinkErrorText(26), "A sharing violation occurred. ");
+  EXPECT_EQ(HyperlinkErrorText(99), "Unknown Error (99) occurred.");
+}
+
+TEST(FileDialogs, FilterPairsAndStartFolder) {
+  const auto pairs = SplitFilterText("NMEA Files (*.nmea)|*.nmea|All Files (*.*)|*.*||");
+  ASSERT_EQ(pairs.size(), 2u);
+  EXPECT_EQ(pairs[0], std::make_pair(std::string("NMEA Files (*.nmea)"), std::string("*.nmea")));
+  EXPECT_EQ(pairs[1].second, "*.*");
+  EXPECT_EQ(QtNameFilters("NMEA Files (*.nmea)|*.nmea|All Files (*.*)|*.*||"),
+            QStringList({"NMEA Files (*.nmea)", "All Files (*)"}));
+  const DialogStart start = DialogStartFor("/home/ann/tracks/Track0001.nmea");
+  EXPECT_EQ(start.folder, "/home/ann/tracks");
+  EXPECT_EQ(start.name, "Track0001.nmea");
+  const DialogStart empty = DialogStartFor("");
+  EXPECT_EQ(empty.folder, QDir::currentPath());
+  EXPECT_EQ(empty.name, "");
+}
+
+}  // namespace
+}  // namespace tarvo

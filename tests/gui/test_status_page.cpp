@@ -1,0 +1,212 @@
+// The status page on the real sheet, offscreen: texts, clicks, keys, layouts.
+#include <QAction>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <cstdio>
+
+#include "core/gps/nmea.h"
+#include "gui/status/status_page.h"
+#include "gui_fixture.h"
+
+namespace tarvo {
+namespace {
+
+using testing::SheetFixture;
+
+std::string Nmea(const std::string& body) {
+  unsigned sum = 0;
+  for (char c : body) sum ^= static_cast<unsigned char>(c);
+  char buf[8];
+  std::snprintf(buf, sizeof buf, "*%02X", sum);
+  return "$" + body + buf;
+}
+
+class StatusPageTest : public SheetFixture {
+ protected:
+  CPathletDlg& Page() { return *static_cast<CPathletDlg*>(sheet().page(kStatusPage)); }
+  QString Text(const char* name) {
+    auto* label = Page().findChild<QLabel*>(QString::fromLatin1(name));
+    return label ? label->text() : QStringLiteral("<missing %1>").arg(name);
+  }
+  QPoint CentreOf(const char* name) {
+    auto* w = Page().findChild<QWidget*>(QString::fromLatin1(name));
+    return w->mapTo(&Page(), w->rect().center());
+  }
+  void Feed(const std::string& line) { sheet().controller().OnSentence(line); }
+};
+
+TEST_F(StatusPageTest, BeforeTheFirstFixTheStartPositionShowsWithoutATime) {
+  store().SetText(Key::LatDefault, "52.0875");
+  store().SetText(Key::LonDefault, "-4.5");
+  MakeSheet();
+  EXPECT_EQ(Text("time"), "");
+  EXPECT_EQ(Text("label1"), "N");
+  EXPECT_EQ(Text("value1"), QString::fromUtf8("52° 5'15.0\""));
+  EXPECT_EQ(Text("label2"), "W");
+  EXPECT_EQ(Text("value2"), QString::fromUtf8("4°30'0.0\""));
+  EXPECT_EQ(Text("satView"), "0");
+  EXPECT_EQ(Text("marker"), "");
+}
+
+TEST_F(StatusPageTest, SentencesFillTheFields) {
+  MakeSheet();
+  sheet().connection().useRmc = false;  // GGA as the position source
+  Feed(Nmea("GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,"));
+  EXPECT_EQ(Text("time"), "12:35:19 UTC");
+  EXPECT_EQ(Text("value1"), QString::fromUtf8("48° 7'2.3\""));
+  EXPECT_EQ(Text("altitude"), "545 m");
+  EXPECT_EQ(Text("satUse"), "8");
+  Feed(Nmea("GPRMC,123520,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W"));
+  EXPECT_EQ(Text("course"), QString::fromUtf8("84°"));
+  EXPECT_EQ(Text("speed"), "41 km/h");  // the first speed since the connect reads as sent
+  Feed(Nmea("GPGSA,A,3,04,05,,09,12,,,24,,,,,2.5,1.3,2.1"));
+  EXPECT_EQ(Text("fixMode"), "3D");
+  EXPECT_EQ(Text("dopLine"), "hdop: 1.3 (13.0 m), vdop: 2.1, pdop: 2.5");
+  Feed(Nmea("PGRME,15.0,M,45.0,M,25.0,M"));
+  Feed(Nmea("GPGSA,A,3,04,05,,09,12,,,24,,,,,2.5,1.3,2.1"));
+  EXPECT_EQ(Text("dopLine"), "hdop: 1.3 (13.0 m), vdop: 2.1, pdop: 2.5, Err: 15.0 m");
+}
+
+TEST_F(StatusPageTest, SignalBarsAndTheSatelliteCount) {
+  MakeSheet();
+  Feed(Nmea("GPGSV,1,1,04,03,41,050,19,07,60,317,20,08,34,315,32,11,35,148,33"));
+  auto* page = &Page();
+  auto bar = [&](int i) { return page->findChild<SignalBarWidget*>(QStringLiteral("bar%1").arg(i)); };
+  EXPECT_EQ(bar(0)->colour(), BarColour::Red);
+  EXPECT_EQ(bar(1)->colour(), BarColour::Blue);
+  EXPECT_EQ(bar(2)->colour(), BarColour::Blue);
+  EXPECT_EQ(bar(3)->colour(), BarColour::Green);
+  EXPECT_EQ(bar(3)->value(), 33);
+  EXPECT_EQ(Text("prn0"), "3");
+  EXPECT_EQ(Text("satView"), "4");
+  // A satellite with a PRN but no signal: empty bar, no label.
+  Feed(Nmea("GPGSV,1,1,02,03,41,050,,07,60,317,44"));
+  EXPECT_EQ(bar(0)->value(), 0);
+  EXPECT_EQ(Text("prn0"), "");
+  EXPECT_EQ(Text("prn1"), "7");
+  EXPECT_EQ(Text("satView"), "1");
+}
+
+TEST_F(StatusPageTest, AltitudeOffsetIsLeftOutAtZeroZero) {
+  store().SetText(Key::AltitudeOffset, "100");
+  MakeSheet();
+  Feed(Nmea("PGRMZ,1000,f,3"));  // 304.785 m, the position still 0/0
+  EXPECT_EQ(Text("altitude"), "304 m");
+  sheet().state().gpsFix.latitude = 46.0;
+  Feed(Nmea("PGRMZ,1000,f,3"));
+  EXPECT_EQ(Text("altitude"), "204 m");
+}
+
+TEST_F(StatusPageTest, ClicksCycleUnitsAndAreStored) {
+  MakeSheet();
+  sheet().state().rmcFix.speedKnots = 5.4;
+  Page().RefreshPosition();
+  const QPoint speed = CentreOf("speed");
+  Page().ClickAt(speed);
+  EXPECT_EQ(sheet().settings().fmtSpeed, 1);
+  EXPECT_EQ(store().GetInt(Key::FmtSpeed), 1);
+  Page().ClickAt(speed);
+  Page().ClickAt(speed);
+  EXPECT_EQ(sheet().settings().fmtSpeed, 0);  // three clicks: back where it started
+  EXPECT_EQ(Text("speed"), "10 km/h");
+
+  Page().ClickAt(CentreOf("altitude"));
+  EXPECT_EQ(sheet().settings().fmtDist, 1);
+  EXPECT_EQ(Text("altitude"), "0 ft");
+  EXPECT_EQ(store().GetInt(Key::FmtDist), 1);
+
+  Page().ClickAt(CentreOf("time"));
+  EXPECT_EQ(sheet().settings().fmtTime, 1);
+
+  Page().ClickAt(CentreOf("compassArea"));
+  EXPECT_EQ(Page().courseCompassMode(), 1);
+  EXPECT_EQ(Text("marker"), "C");
+}
+
+TEST_F(StatusPageTest, FormatMenuTicksTheCurrentFormatAndSetsTheNewOne) {
+  store().SetText(Key::LatDefault, "47.0");
+  store().SetText(Key::LonDefault, "8.0");
+  MakeSheet();
+  std::unique_ptr<QMenu> menu(Page().CreateFormatMenu());
+  QList<QAction*> formats;
+  for (QAction* a : menu->actions()) {
+    if (!a->isSeparator()) formats << a;
+  }
+  ASSERT_EQ(formats.size(), 19);
+  EXPECT_TRUE(formats[0]->isChecked());
+  EXPECT_TRUE(menu->actions()[3]->isSeparator());
+  formats[3]->trigger();  // UTM (WGS84)
+  EXPECT_EQ(sheet().settings().fmtPos, 3);
+  EXPECT_EQ(store().GetInt(Key::FmtPos), 3);
+  EXPECT_EQ(Text("label1"), "N");
+  EXPECT_EQ(Text("zone"), "32T");
+  // The two New Zealand formats can be chosen here as well.
+  Page().OnFormatCommand(40118);
+  EXPECT_EQ(sheet().settings().fmtPos, 18);
+  EXPECT_EQ(Text("label1"), "X");
+  std::unique_ptr<QMenu> again(Page().CreateFormatMenu());
+  EXPECT_TRUE(again->actions().last()->isChecked());
+}
+
+TEST_F(StatusPageTest, ArrowKeysZoomAndSwitchPages) {
+  MakeSheet();
+  EXPECT_TRUE(sheet().toolbarEnabled(kCmdZoomIn));
+  EXPECT_FALSE(sheet().toolbarEnabled(kCmdZoomOut));
+  EXPECT_FALSE(sheet().toolbarEnabled(kCmdPageMenu));
+  EXPECT_TRUE(Page().OnPageKey(Qt::Key_Up));
+  EXPECT_TRUE(Page().zoomedIn());
+  EXPECT_FALSE(sheet().toolbarEnabled(kCmdZoomIn));
+  EXPECT_TRUE(sheet().toolbarEnabled(kCmdZoomOut));
+  EXPECT_TRUE(Page().findChild<QWidget*>("zoomLayout")->isVisible());
+  EXPECT_FALSE(Page().findChild<QWidget*>("fullLayout")->isVisible());
+  EXPECT_TRUE(Page().OnPageKey(Qt::Key_Down));
+  EXPECT_FALSE(Page().zoomedIn());
+
+  // Left on the first page wraps to the last, Right on the last to the first.
+  EXPECT_TRUE(Page().OnPageKey(Qt::Key_Left));
+  EXPECT_EQ(sheet().activePage()->index(), kAboutPage);
+  EXPECT_TRUE(sheet().activePage()->OnPageKey(Qt::Key_Right));
+  EXPECT_EQ(sheet().activePage()->index(), kStatusPage);
+  EXPECT_FALSE(Page().OnPageKey(Qt::Key_A));
+}
+
+TEST_F(StatusPageTest, SmallScreenLowerViewRules) {
+  MakeSheet();
+  sheet().SetScreenHeightForTest(240);
+  EXPECT_TRUE(Page().OnPageKey(Qt::Key_Down));
+  EXPECT_TRUE(Page().lowerView());
+  Page().ClickAt(CentreOf("speed"));  // ignored in the lower view
+  EXPECT_EQ(sheet().settings().fmtSpeed, 0);
+  EXPECT_TRUE(Page().OnPageKey(Qt::Key_Up));
+  EXPECT_FALSE(Page().lowerView());
+  Page().Zoom(true);
+  Page().Zoom(false);  // on a small screen only the empty button comes back
+  EXPECT_FALSE(Page().findChild<QWidget*>("fullLayout")->isVisible());
+  EXPECT_TRUE(Page().findChild<QWidget*>("smallScreenButton")->isVisible());
+}
+
+TEST_F(StatusPageTest, ZoomedInClicks) {
+  MakeSheet();
+  Page().Zoom(true);
+  QApplication::processEvents();
+  Page().ClickAt(CentreOf("zoomSpeed"));
+  EXPECT_EQ(sheet().settings().fmtSpeed, 1);
+  Page().ClickAt(QPoint(5, Page().height() - 5));  // anywhere else: compass mode
+  EXPECT_EQ(Page().courseCompassMode(), 1);
+  EXPECT_FALSE(Text("line1").isEmpty());
+}
+
+TEST_F(StatusPageTest, CompassModeIsKeptAcrossRuns) {
+  MakeSheet();
+  Page().ClickAt(CentreOf("compassArea"));
+  CloseSheet();
+  ReopenStore();
+  EXPECT_EQ(store().GetInt(Key::CourseCompassMode), 1);
+  MakeSheet();
+  EXPECT_EQ(Page().courseCompassMode(), 1);
+  EXPECT_EQ(Text("marker"), "C");
+}
+
+}  // namespace
+}  // namespace tarvo
