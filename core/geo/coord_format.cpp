@@ -235,7 +235,13 @@ PositionText FormatPosition(int format, double lat, double lon, PositionLayout l
 
 PositionText FormatPositionNumbers(int format, const FormatNumbers& numbers, PositionLayout layout) {
   PositionText t;
-  if (format < 0 || format >= kCoordFormatCount) return t;
+  FormatPositionNumbersInto(t, format, numbers, layout);
+  return t;
+}
+
+void FormatPositionNumbersInto(PositionText& t, int format, const FormatNumbers& numbers, PositionLayout layout) {
+  for (std::string* s : {&t.label1, &t.value1, &t.label2, &t.value2, &t.line1, &t.line2, &t.zone}) s->clear();
+  if (format < 0 || format >= kCoordFormatCount) return;
   const FormatNumbers* n = &numbers;
   switch (format) {
     case 0:
@@ -287,14 +293,13 @@ PositionText FormatPositionNumbers(int format, const FormatNumbers& numbers, Pos
       break;
   }
   if (layout == PositionLayout::OneLine) {
-    t.line1 = t.label1 + ' ' + t.value1;
-    t.line2 = t.label2 + ' ' + t.value2;
+    t.line1.append(t.label1).append(1, ' ').append(t.value1);
+    t.line2.append(t.label2).append(1, ' ').append(t.value2);
     t.label1.clear();
     t.value1.clear();
     t.label2.clear();
     t.value2.clear();
   }
-  return t;
 }
 
 }  // namespace tarvo

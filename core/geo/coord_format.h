@@ -130,5 +130,8 @@ PositionText FormatPosition(int format, double lat, double lon, PositionLayout l
 
 // The same texts from numbers already computed by PositionNumbers(format, ...).
 PositionText FormatPositionNumbers(int format, const FormatNumbers& numbers, PositionLayout layout);
+// The same into an existing record (its strings keep their storage; for
+// converting millions of positions).
+void FormatPositionNumbersInto(PositionText& t, int format, const FormatNumbers& numbers, PositionLayout layout);
 
 }  // namespace tarvo

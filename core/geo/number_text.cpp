@@ -3,13 +3,15 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 namespace tarvo {
 
 namespace {
 
 void PadLeft(std::string& out, const char* text, size_t length, int width) {
-  for (int pad = width - static_cast<int>(length); pad > 0; --pad) out.push_back(' ');
+  const int pad = width - static_cast<int>(length);
+  if (pad > 0) out.append(static_cast<size_t>(pad), ' ');
   out.append(text, length);
 }
 
@@ -32,6 +34,39 @@ void AppendFixed(std::string& out, double v, int precision, int width) {
     const char* text = std::isnan(v) ? "nan" : (v > 0 ? "inf" : "-inf");
     PadLeft(out, text, std::strlen(text), width);
     return;
+  }
+  // Fast path: scale by 10^precision and round in doubles whenever that
+  // rounding cannot differ from exact decimal rounding of v (the scaled value
+  // is far from a tie and well inside the exact-integer range).
+  static constexpr double kPowers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9};
+  if (precision <= 9) {
+    const double scaled = std::fabs(v) * kPowers[precision];
+    if (scaled < 1e15) {
+      const double whole = std::floor(scaled);
+      const double fraction = scaled - whole;
+      const double margin = 4 * std::numeric_limits<double>::epsilon() * (scaled > 1 ? scaled : 1);
+      if (std::fabs(fraction - 0.5) > margin) {
+        unsigned long long digits = static_cast<unsigned long long>(whole) + (fraction > 0.5 ? 1 : 0);
+        char text[40];
+        char* end = text + sizeof text;
+        char* p = end;
+        for (int i = 0; i < precision; ++i) {
+          *--p = static_cast<char>('0' + digits % 10);
+          digits /= 10;
+        }
+        if (precision > 0) *--p = '.';
+        do {
+          *--p = static_cast<char>('0' + digits % 10);
+          digits /= 10;
+        } while (digits != 0);
+        bool nonZero = false;
+        for (const char* q = p; q < end; ++q)
+          if (*q >= '1' && *q <= '9') nonZero = true;
+        if (v < 0 && nonZero) *--p = '-';
+        PadLeft(out, p, static_cast<size_t>(end - p), width);
+        return;
+      }
+    }
   }
   const std::to_chars_result r =
       std::to_chars(buffer, buffer + sizeof buffer, v, std::chars_format::fixed, precision);
@@ -64,11 +99,20 @@ double RoundedAsPrinted(double v, int precision) {
   return printed;
 }
 
-std::string ShortestText(double v) {
-  if (!std::isfinite(v)) return std::isnan(v) ? "nan" : (v > 0 ? "inf" : "-inf");
+void AppendShortest(std::string& out, double v) {
+  if (!std::isfinite(v)) {
+    out += std::isnan(v) ? "nan" : (v > 0 ? "inf" : "-inf");
+    return;
+  }
   char buffer[512];  // the longest fixed text of a double has 309 digits before the point
   const std::to_chars_result r = std::to_chars(buffer, buffer + sizeof buffer, v, std::chars_format::fixed);
-  return std::string(buffer, r.ptr);
+  out.append(buffer, r.ptr);
+}
+
+std::string ShortestText(double v) {
+  std::string out;
+  AppendShortest(out, v);
+  return out;
 }
 
 std::optional<double> ParseDecimalField(std::string_view text) {

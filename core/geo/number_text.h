@@ -24,6 +24,7 @@ double RoundedAsPrinted(double v, int precision);
 // The shortest fixed-point text that reads back as exactly v (no exponent:
 // 500000 -> "500000", 0.1 -> "0.1"), locale-free.
 std::string ShortestText(double v);
+void AppendShortest(std::string& out, double v);
 
 // One typed number: blanks around it allowed, an optional sign, digits with at
 // most one decimal point (at least one digit), nothing else (no exponent, no

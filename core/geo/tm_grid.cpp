@@ -13,10 +13,17 @@ namespace {
 double MeridianArc(double b, double n, double phi, double phi0) {
   const double n2 = n * n, n3 = n2 * n;
   const double dp = phi - phi0, sp = phi + phi0;
+  // Multiple angles of dp and sp by the double- and triple-angle identities.
+  const double s1 = std::sin(dp), c1 = std::cos(dp);
+  const double cs1 = std::cos(sp), ss1 = std::sin(sp);
+  const double s2 = 2.0 * s1 * c1, c2 = c1 * c1 - s1 * s1;
+  const double cs2 = cs1 * cs1 - ss1 * ss1, ss2 = 2.0 * ss1 * cs1;
+  const double s3 = s2 * c1 + c2 * s1;
+  const double cs3 = cs2 * cs1 - ss2 * ss1;
   return b * ((1.0 + n + 5.0 / 4.0 * n2 + 5.0 / 4.0 * n3) * dp -
-              (3.0 * n + 3.0 * n2 + 21.0 / 8.0 * n3) * std::sin(dp) * std::cos(sp) +
-              (15.0 / 8.0 * n2 + 15.0 / 8.0 * n3) * std::sin(2.0 * dp) * std::cos(2.0 * sp) -
-              35.0 / 24.0 * n3 * std::sin(3.0 * dp) * std::cos(3.0 * sp));
+              (3.0 * n + 3.0 * n2 + 21.0 / 8.0 * n3) * s1 * cs1 +
+              (15.0 / 8.0 * n2 + 15.0 / 8.0 * n3) * s2 * cs2 -
+              35.0 / 24.0 * n3 * s3 * cs3);
 }
 
 }  // namespace
@@ -31,11 +38,11 @@ std::optional<GridCoord> TmProject(const TmGrid& g, double phi, double lambda) {
   const double n = (a - b) / (a + b);
   const double e2 = (a * a - b * b) / (a * a);
   const double phi0 = g.phi0Deg * kDegToRad, lambda0 = g.lambda0Deg * kDegToRad;
-  const double s = std::sin(phi), c = std::cos(phi), t = std::tan(phi);
+  const double s = std::sin(phi), c = std::cos(phi), t = s / c;
   const double t2 = t * t, t4 = t2 * t2;
   const double w = 1.0 - e2 * s * s;
   const double nu = a / std::sqrt(w);
-  const double rho = a * (1.0 - e2) / std::pow(w, 1.5);
+  const double rho = a * (1.0 - e2) / (w * std::sqrt(w));  // (1 - e2 sin^2)^1.5
   const double eta2 = nu / rho - 1.0;
   const double m = MeridianArc(b, n, phi, phi0);
   const double c3 = c * c * c, c5 = c3 * c * c;
@@ -81,7 +88,7 @@ std::optional<GeoAngles> TmUnproject(const TmGrid& g, double northing, double ea
   const double s = std::sin(phi), t = std::tan(phi), sec = 1.0 / std::cos(phi);
   const double w = 1.0 - e2 * s * s;
   const double nu = a / std::sqrt(w);
-  const double rho = a * (1.0 - e2) / std::pow(w, 1.5);
+  const double rho = a * (1.0 - e2) / (w * std::sqrt(w));  // (1 - e2 sin^2)^1.5
   const double eta2 = nu / rho - 1.0;
   const double t2 = t * t, t4 = t2 * t2, t6 = t4 * t2;
   const double nu3 = nu * nu * nu, nu5 = nu3 * nu * nu, nu7 = nu5 * nu * nu;

@@ -1,7 +1,7 @@
 #include "core/geo/utm.h"
 
 #include <cmath>
-#include <cstdio>
+#include <charconv>
 
 #include "core/geo/ellipsoid.h"
 
@@ -13,6 +13,14 @@ namespace {
 int TruncToInt(double v) {
   if (!(v > -1e9 && v < 1e9)) return 0;
   return static_cast<int>(v);
+}
+
+// "%d%c" of the zone number and band letter.
+std::string ZoneText(int zone, char band) {
+  char text[16];
+  char* end = std::to_chars(text, text + sizeof text - 1, zone).ptr;
+  *end++ = band;
+  return std::string(text, end);
 }
 
 double NormaliseLongitude(double lon) {
@@ -60,16 +68,19 @@ std::optional<GridCoord> UtmFromLatLon(int ellipsoidId, double lat, double lon) 
   const double lon0 = 6.0 * zone - 183.0;
   const double phi = lat * kDegToRad;
   const double ep2 = e2 / (1.0 - e2);
-  const double sinPhi = std::sin(phi), cosPhi = std::cos(phi), tanPhi = std::tan(phi);
+  const double sinPhi = std::sin(phi), cosPhi = std::cos(phi), tanPhi = sinPhi / cosPhi;
+  // sin 2phi, sin 4phi, sin 6phi by the double- and triple-angle identities.
+  const double sin2 = 2.0 * sinPhi * cosPhi, cos2 = cosPhi * cosPhi - sinPhi * sinPhi;
+  const double sin4 = 2.0 * sin2 * cos2, cos4 = cos2 * cos2 - sin2 * sin2;
+  const double sin6 = sin4 * cos2 + cos4 * sin2;
   const double n = a / std::sqrt(1.0 - e2 * sinPhi * sinPhi);
   const double t = tanPhi * tanPhi;
   const double c = ep2 * cosPhi * cosPhi;
   const double aa = cosPhi * (l - lon0) * kDegToRad;
   const double m =
       a * ((1.0 - e2 / 4.0 - 3.0 * e4 / 64.0 - 5.0 * e6 / 256.0) * phi -
-           (3.0 * e2 / 8.0 + 3.0 * e4 / 32.0 + 45.0 * e6 / 1024.0) * std::sin(2.0 * phi) +
-           (15.0 * e4 / 256.0 + 45.0 * e6 / 1024.0) * std::sin(4.0 * phi) -
-           (35.0 * e6 / 3072.0) * std::sin(6.0 * phi));
+           (3.0 * e2 / 8.0 + 3.0 * e4 / 32.0 + 45.0 * e6 / 1024.0) * sin2 +
+           (15.0 * e4 / 256.0 + 45.0 * e6 / 1024.0) * sin4 - (35.0 * e6 / 3072.0) * sin6);
   const double a2 = aa * aa, a3 = a2 * aa, a4 = a3 * aa, a5 = a4 * aa, a6 = a5 * aa;
 
   GridCoord out;
@@ -82,9 +93,7 @@ std::optional<GridCoord> UtmFromLatLon(int ellipsoidId, double lat, double lon) 
                                        (61.0 - 58.0 * t + t * t + 600.0 * c - 330.0 * ep2) * a6 / 720.0));
   if (lat < 0.0) out.northing += kUtmFalseNorthingSouth;
   if (!std::isfinite(out.easting) || !std::isfinite(out.northing)) return std::nullopt;
-  char text[16];
-  std::snprintf(text, sizeof text, "%d%c", zone, UtmBandLetter(lat));
-  out.zone = text;
+  out.zone = ZoneText(zone, UtmBandLetter(lat));
   return out;
 }
 
@@ -138,7 +147,7 @@ std::optional<LatLon> LatLonFromUtm(int ellipsoidId, double northing, double eas
   const double n1 = a / std::sqrt(w);
   const double t1 = tan1 * tan1;
   const double cc1 = ep2 * c1 * c1;
-  const double r1 = a * (1.0 - e2) / std::pow(w, 1.5);
+  const double r1 = a * (1.0 - e2) / (w * std::sqrt(w));  // (1 - e2 sin^2)^1.5
   const double d = x / (n1 * kUtmScale);
   const double d2 = d * d, d3 = d2 * d, d4 = d3 * d, d5 = d4 * d, d6 = d5 * d;
 
@@ -170,9 +179,7 @@ std::optional<std::string> CanonicalUtmZone(std::string_view zone) {
   char band = zone[i];
   if (band >= 'a' && band <= 'z') band = static_cast<char>(band - 'a' + 'A');
   if (band < 'C' || band > 'X' || band == 'I' || band == 'O') return std::nullopt;
-  char text[8];
-  std::snprintf(text, sizeof text, "%d%c", number, band);
-  return std::string(text);
+  return ZoneText(number, band);
 }
 
 }  // namespace tarvo

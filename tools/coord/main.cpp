@@ -82,8 +82,23 @@ class LineReader {
   bool eof_ = false;
 };
 
-std::vector<std::string_view> Tokens(std::string_view line) {
-  std::vector<std::string_view> out;
+// The blank- or comma-separated words of a line (at most kMaxTokens + 1 kept,
+// so that "too many" can still be told).
+constexpr size_t kMaxTokens = 8;
+struct TokenList {
+  std::string_view items[kMaxTokens + 1];
+  size_t count = 0;
+  size_t size() const { return count; }
+  bool empty() const { return count == 0; }
+  const std::string_view& operator[](size_t i) const { return items[i]; }
+  void push_back(std::string_view t) {
+    if (count <= kMaxTokens) items[count] = t;
+    ++count;
+  }
+};
+
+TokenList Tokens(std::string_view line) {
+  TokenList out;
   size_t i = 0;
   while (i < line.size()) {
     while (i < line.size() && (line[i] == ' ' || line[i] == '\t' || line[i] == ',' || line[i] == '\r')) ++i;
@@ -106,7 +121,7 @@ std::optional<double> Number(std::string_view text) {
 bool IsHemisphere(std::string_view t) { return t.size() == 1 && std::strchr("NSEWnsew", t[0]) != nullptr; }
 
 // Fills the dialog's fields from the tokens of one inverse line.
-std::optional<EditFields> FieldsFromTokens(int format, const std::vector<std::string_view>& t, std::string& why) {
+std::optional<EditFields> FieldsFromTokens(int format, const TokenList& t, std::string& why) {
   EditFields f;
   const int perAxis = (format == 0 || format == 17) ? 3 : (format == 1 ? 2 : 1);
   if (format <= 2 || format == 17) {
@@ -161,9 +176,10 @@ int Run(int format, bool inverse) {
   std::string_view line;
   long long number = 0;
   bool anyBad = false;
+  PositionText t;
   while (reader.Next(line)) {
     ++number;
-    const std::vector<std::string_view> tokens = Tokens(line);
+    const TokenList tokens = Tokens(line);
     if (tokens.empty() || tokens[0][0] == '#') continue;
     std::string why;
     if (!inverse) {
@@ -175,14 +191,14 @@ int Run(int format, bool inverse) {
       if (!lat || !lon) {
         why = "expected \"latitude longitude\" in decimal degrees";
       } else if (const auto n = PositionNumbers(format, *lat, *lon)) {
-        const PositionText t = FormatPositionNumbers(format, *n, PositionLayout::TwoField);
+        FormatPositionNumbersInto(t, format, *n, PositionLayout::TwoField);
         for (const std::string* s : {&t.label1, &t.value1, &t.label2, &t.value2, &t.zone}) {
           out += *s;
           out += '\t';
         }
-        out += ShortestText(n->first);
+        AppendShortest(out, n->first);
         out += '\t';
-        out += ShortestText(n->second);
+        AppendShortest(out, n->second);
         out += '\n';
       } else {
         why = "no value in this format";
@@ -191,9 +207,9 @@ int Run(int format, bool inverse) {
       const std::optional<EditFields> fields = FieldsFromTokens(format, tokens, why);
       if (fields) {
         if (const auto p = ReadEditFields(format, *fields)) {
-          out += ShortestText(p->latitude);
+          AppendShortest(out, p->latitude);
           out += '\t';
-          out += ShortestText(p->longitude);
+          AppendShortest(out, p->longitude);
           out += '\n';
         } else {
           why = "no position (unreadable number, bad zone or outside the grid)";

@@ -165,6 +165,21 @@ TEST(GeoNumberText, SameDigitsAsSnprintfInTheCLocale) {
     if (std::string(expected).find_first_not_of(" -0.") == std::string::npos) continue;  // -0 case below
     ASSERT_EQ(got, expected) << v;
   }
+  // Decimal halves (2.675, 0.125, ...) and their neighbouring doubles, where a
+  // short cut through scaled doubles would round the wrong way.
+  for (int p = 0; p <= 5; ++p) {
+    for (int k = 0; k < 3000; ++k) {
+      const double tie = (k + 0.5) / std::pow(10.0, p) + (k % 7) * 1000.0;
+      for (double v : {tie, std::nextafter(tie, 0.0), std::nextafter(tie, 1e300), -tie}) {
+        std::snprintf(expected, sizeof expected, "%.*f", p, v);
+        std::string got;
+        AppendFixed(got, v, p);
+        const std::string want = expected;
+        const bool negativeZero = want[0] == '-' && want.find_first_not_of("-0.") == std::string::npos;
+        ASSERT_EQ(got, negativeZero ? want.substr(1) : want) << v << " precision " << p;
+      }
+    }
+  }
   // Exact binary halves round to even, as printf does.
   for (double v : {0.125, 0.375, 2.5, 3.5, 1e15 + 0.5, 0.5}) {
     std::snprintf(expected, sizeof expected, "%.2f|%.0f", v, v);

@@ -1,0 +1,105 @@
+// Conversions per second of every coordinate format: the numbers forward
+// (WGS-84 -> format), the texts forward, and the inverse (numbers -> WGS-84),
+// each over 1024 points spread over the format's area.
+#include <benchmark/benchmark.h>
+
+#include <vector>
+
+#include "core/geo/coord_format.h"
+#include "core/geo/edit_fields.h"
+
+namespace {
+
+using namespace tarvo;
+
+struct Area {
+  double minLat, maxLat, minLon, maxLon;
+};
+
+Area AreaOf(int format) {
+  switch (format) {
+    case 3: return {-70, 70, 6.2, 11.8};
+    case 4: return {-60, 70, 12.2, 17.8};
+    case 5: return {51.3, 53.4, 3.5, 7.1};
+    case 6: return {50, 58.5, -7.5, 1.7};
+    case 7: return {60, 69, 19.5, 22.5};
+    case 8: return {60, 69, 22.5, 25.5};
+    case 9: return {60, 69, 25.5, 28.5};
+    case 10: return {60.5, 68, 28.5, 31.5};
+    case 11: return {51.5, 55.3, -10.4, -5.5};
+    case 12: return {37, 47, 6.6, 12};
+    case 13: return {37, 47, 12, 18.5};
+    case 14:
+    case 15: return {55.5, 68.5, 11.5, 21};
+    case 16: return {45.9, 47.7, 6, 10.4};
+    case 17:
+    case 18: return {-47, -34.5, 166.5, 178.5};
+    default: return {-80, 80, -179, 179};
+  }
+}
+
+std::vector<LatLon> Points(int format) {
+  const Area a = AreaOf(format);
+  std::vector<LatLon> points;
+  for (int i = 0; i < 32; ++i)
+    for (int j = 0; j < 32; ++j)
+      points.push_back({a.minLat + (a.maxLat - a.minLat) * (i + 0.37) / 32, a.minLon + (a.maxLon - a.minLon) * (j + 0.61) / 32});
+  return points;
+}
+
+void Forward(benchmark::State& state) {
+  const int format = static_cast<int>(state.range(0));
+  const std::vector<LatLon> points = Points(format);
+  size_t k = 0;
+  for (auto _ : state) {
+    const LatLon& p = points[k++ & 1023];
+    benchmark::DoNotOptimize(PositionNumbers(format, p.latitude, p.longitude));
+  }
+  state.SetItemsProcessed(static_cast<int64_t>(state.iterations()));
+  state.SetLabel(std::string(CoordFormatName(format)));
+}
+
+void ForwardText(benchmark::State& state) {
+  const int format = static_cast<int>(state.range(0));
+  const std::vector<LatLon> points = Points(format);
+  size_t k = 0;
+  for (auto _ : state) {
+    const LatLon& p = points[k++ & 1023];
+    benchmark::DoNotOptimize(FormatPosition(format, p.latitude, p.longitude, PositionLayout::TwoField));
+  }
+  state.SetItemsProcessed(static_cast<int64_t>(state.iterations()));
+  state.SetLabel(std::string(CoordFormatName(format)));
+}
+
+void Inverse(benchmark::State& state) {
+  const int format = static_cast<int>(state.range(0));
+  std::vector<FormatNumbers> numbers;
+  for (const LatLon& p : Points(format))
+    if (const auto n = PositionNumbers(format, p.latitude, p.longitude)) numbers.push_back(*n);
+  size_t k = 0;
+  for (auto _ : state) {
+    const FormatNumbers& n = numbers[k++ % numbers.size()];
+    benchmark::DoNotOptimize(PositionFromNumbers(format, n.first, n.second, n.zone));
+  }
+  state.SetItemsProcessed(static_cast<int64_t>(state.iterations()));
+  state.SetLabel(std::string(CoordFormatName(format)));
+}
+
+void ReadFields(benchmark::State& state) {
+  const int format = static_cast<int>(state.range(0));
+  std::vector<EditFields> fields;
+  for (const LatLon& p : Points(format)) fields.push_back(FillEditFields(format, p.latitude, p.longitude));
+  size_t k = 0;
+  for (auto _ : state) benchmark::DoNotOptimize(ReadEditFields(format, fields[k++ & 1023]));
+  state.SetItemsProcessed(static_cast<int64_t>(state.iterations()));
+  state.SetLabel(std::string(CoordFormatName(format)));
+}
+
+BENCHMARK(Forward)->DenseRange(0, kCoordFormatCount - 1);
+BENCHMARK(ForwardText)->DenseRange(0, kCoordFormatCount - 1);
+BENCHMARK(Inverse)->DenseRange(0, kCoordFormatCount - 1);
+BENCHMARK(ReadFields)->DenseRange(0, kCoordFormatCount - 1);
+
+}  // namespace
+
+BENCHMARK_MAIN();
