@@ -1,0 +1,125 @@
+#include "core/settings/hardware_rules.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <system_error>
+
+#include "core/geo/number_text.h"
+#include "core/geo/units.h"
+#include "core/settings/text_codec.h"
+
+namespace tarvo {
+namespace fs = std::filesystem;
+
+namespace {
+
+template <class Array>
+int ItemOf(const Array& items, int32_t value, int fallback) {
+  const auto it = std::find(items.begin(), items.end(), value);
+  return it == items.end() ? fallback : static_cast<int>(it - items.begin());
+}
+
+// Unit values outside the lists are treated as the first unit, as the
+// display texts do.
+DistanceUnit LengthUnitOf(int32_t fmtDist) {
+  return fmtDist >= 0 && fmtDist <= 2 ? static_cast<DistanceUnit>(fmtDist) : DistanceUnit::Metric;
+}
+SpeedUnit SpeedUnitOf(int32_t fmtSpeed) {
+  return fmtSpeed >= 0 && fmtSpeed <= 2 ? static_cast<SpeedUnit>(fmtSpeed) : SpeedUnit::Kmh;
+}
+
+// The file a port name stands for inside `root` ("/dev/x" -> root/dev/x).
+fs::path InRoot(const fs::path& root, const std::string& name) { return root / fs::path(name).relative_path(); }
+
+}  // namespace
+
+int BaudRateItem(int32_t speed) { return ItemOf(kBaudRates, speed, kFallbackBaudItem); }
+
+int DataBitsItem(int32_t databits) { return ItemOf(kDataBits, databits, 0); }
+
+int IndexItem(int32_t value, int count) { return value >= 0 && value < count ? static_cast<int>(value) : -1; }
+
+int ReplaySpeedItem(int32_t emulationSpeed) {
+  return emulationSpeed >= 1 ? IndexItem(emulationSpeed - 1, kReplaySpeedCount) : -1;
+}
+
+PortList MakePortList(const std::vector<SerialPortInfo>& ports, const std::string& portName, const fs::path& root) {
+  PortList list;
+  for (const SerialPortInfo& port : ports) list.items.push_back({port.path, port.label, true});
+  if (portName.empty()) {
+    list.selected = list.items.empty() ? -1 : 0;
+    return list;
+  }
+  for (std::size_t i = 0; i < ports.size(); ++i) {
+    if (ports[i].path == portName) {
+      list.selected = static_cast<int>(i);
+      return list;
+    }
+  }
+  // The same device under another name: its node, or another link to it.
+  for (std::size_t i = 0; i < ports.size(); ++i) {
+    std::error_code error;
+    if (ports[i].device == portName || fs::equivalent(InRoot(root, portName), InRoot(root, ports[i].path), error)) {
+      list.selected = static_cast<int>(i);
+      return list;
+    }
+  }
+  list.items.insert(list.items.begin(), {portName, portName + std::string(kPortNotPresent), false});
+  list.selected = 0;
+  return list;
+}
+
+AccuracyFields AccuracyDialogFields(const FilterSettings& filter, int32_t fmtDist, int32_t fmtSpeed) {
+  AccuracyFields f;
+  f.enable = filter.accuracyEnable;
+  const DistanceUnit length = LengthUnitOf(fmtDist);
+  const int lengthDecimals = length == DistanceUnit::Nautical ? 2 : 1;
+  f.precision = FormatFixed(LengthFromMetres(filter.accuracyGps, length), lengthDecimals);
+  f.minimumPrecision = FormatFixed(LengthFromMetres(filter.accuracyMinimum, length), lengthDecimals);
+  f.lengthUnit = LengthUnitName(length);
+  const SpeedUnit speed = SpeedUnitOf(fmtSpeed);
+  f.minimumSpeed = FormatFixed(SpeedFromKnots(filter.speedMinimum, speed), speed == SpeedUnit::Knot ? 2 : 1);
+  f.speedUnit = SpeedUnitName(speed);
+  return f;
+}
+
+FilterSettings AccuracyDialogResult(const AccuracyFields& typed, int32_t fmtDist, int32_t fmtSpeed) {
+  const DistanceUnit length = LengthUnitOf(fmtDist);
+  const auto metres = [length](std::string_view text) {
+    double value = ReadTypedDecimal(text);
+    if (!(value > 0.0)) value = 1.0;
+    return std::clamp(MetresFromLength(value, length), 1.0, kLargestFilterValue);
+  };
+  FilterSettings filter;
+  filter.accuracyEnable = typed.enable;
+  filter.accuracyGps = metres(typed.precision);
+  filter.accuracyMinimum = metres(typed.minimumPrecision);
+  // A speed of 0 is "no minimum" and stays so.
+  const double speed = ReadTypedDecimal(typed.minimumSpeed);
+  filter.speedMinimum = speed > 0.0 ? std::min(KnotsFromSpeed(speed, SpeedUnitOf(fmtSpeed)), kLargestFilterValue) : 0.0;
+  return filter;
+}
+
+double ReadTypedDecimal(std::string_view text) {
+  text = text.substr(0, static_cast<std::size_t>(kAccuracyEditLength));
+  std::size_t i = 0;
+  while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  // from_chars takes a sign of its own; a second one is no number.
+  if (i >= text.size() || text[i] == '+' || text[i] == '-') return 0.0;
+  double value = 0.0;
+  const char* first = text.data() + i;
+  const auto [end, ec] = std::from_chars(first, text.data() + text.size(), value, std::chars_format::general);
+  if (ec != std::errc() || end == first || !std::isfinite(value)) return 0.0;
+  return negative ? -value : value;
+}
+
+std::optional<int32_t> ReadAltitudeOffset(std::string_view text) {
+  const std::optional<int> value = ParseIntegerField(text);
+  if (!value) return std::nullopt;
+  return static_cast<int32_t>(*value);
+}
+
+}  // namespace tarvo

@@ -1,0 +1,112 @@
+// The rules of the GPS hardware settings page that need no window: the texts
+// of its lists, which item shows a stored setting, the port list with a port
+// that is not plugged in, and the "GPS Accuracy" dialog's unit conversions.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/gps/records.h"
+#include "core/gps/serial_ports.h"
+
+namespace tarvo {
+
+// "GPSType" = index.
+inline constexpr std::array<std::string_view, 4> kGpsTypeNames = {
+    "Serial NMEA 0183", "DeLorme TripMate/EarthMate", "Garmin", "Bluetooth GPS"};
+// "Speed" = the chosen rate.
+inline constexpr std::array<int32_t, 10> kBaudRates = {300, 1200, 2400, 4800, 9600, 14400, 19200, 38400, 57600, 115200};
+// Shown when the stored rate is not in the list: "19200".
+inline constexpr int kFallbackBaudItem = 6;
+// "Parity" = index.
+inline constexpr std::array<std::string_view, 5> kParityNames = {"None", "Odd", "Even", "Mark", "Space"};
+// "Databits" = the chosen number; item 0 ("7") when the stored one is not listed.
+inline constexpr std::array<int32_t, 2> kDataBits = {7, 8};
+// "Stopbits" = index.
+inline constexpr std::array<std::string_view, 3> kStopBitsNames = {"1", "1.5", "2"};
+// "EmulationSpeed" = index + 1 (lines per second).
+inline constexpr int kReplaySpeedCount = 4;
+
+// Item of the speed list showing `speed`: the one with that rate, else kFallbackBaudItem.
+int BaudRateItem(int32_t speed);
+// Item of the data bits list showing `databits`: the one with that number, else 0.
+int DataBitsItem(int32_t databits);
+// Item `value` of a list of `count` items; -1 (no selection) when out of range.
+int IndexItem(int32_t value, int count);
+// Item of the replay speed list: emulationSpeed - 1, -1 when out of range.
+int ReplaySpeedItem(int32_t emulationSpeed);
+
+// The port list: what EnumerateSerialPorts found, with their labels, and the
+// stored port when it is not among them, so the list never shows a port
+// other than the one the next connect opens.
+struct PortItem {
+  std::string path;   // what "PortName" becomes when the item is chosen
+  std::string label;  // shown text
+  bool present = true;
+};
+struct PortList {
+  std::vector<PortItem> items;
+  int selected = -1;  // -1: nothing to select (no port at all)
+};
+
+// Appended to the path of a stored port that was not found.
+inline constexpr std::string_view kPortNotPresent = " (not present)";
+
+// The items of `ports` in their order, and the selection for `portName`:
+// - empty: the first port (the one the controller picks), the setting unchanged;
+// - the path of an item, or a name of the same device (its node, another
+//   link to it) within `root`: that item;
+// - otherwise "<portName> (not present)" as the first item, selected.
+PortList MakePortList(const std::vector<SerialPortInfo>& ports, const std::string& portName,
+                      const std::filesystem::path& root = "/");
+
+// ---- "GPS Accuracy" dialog ----
+
+// The edits hold at most 15 characters.
+inline constexpr int kAccuracyEditLength = 15;
+// Largest distance (metres) or speed (knots) the dialog stores: a larger one
+// would be written as a text the settings do not read back (16 characters).
+inline constexpr double kLargestFilterValue = 1.0e12;
+
+// The dialog's texts on opening. The distances are shown in the distance unit
+// (fmtDist 0: m "%.1f"; 1: ft = m x 3.2808, "%.1f"; 2: nm = m / 1852, "%.2f"),
+// the speed in the speed unit (fmtSpeed 0: km/h = knots x 1.852, "%.1f";
+// 1: mph = knots x 1.15, "%.1f"; 2: knots, "%.2f"). Another unit value reads
+// as 0, like the rest of the program.
+struct AccuracyFields {
+  bool enable = false;
+  std::string precision;         // AccuracyGPS
+  std::string minimumPrecision;  // AccuracyMinimum
+  std::string minimumSpeed;      // SpeedMinimum
+  std::string_view lengthUnit;   // "m", "ft", "nm"
+  std::string_view speedUnit;    // "km/h", "mph", "knot"
+};
+AccuracyFields AccuracyDialogFields(const FilterSettings& filter, int32_t fmtDist, int32_t fmtSpeed);
+
+// The filter after OK. Each text is read with ReadTypedDecimal. A distance not
+// above 0 counts as 1 (in its unit); it is converted to metres (ft x
+// 0.30480370641307, nm x 1852) and at least 1.0 m. A speed not above 0 stays 0
+// ("no minimum"); it is converted to knots (km/h x 0.5399568034557235, mph x
+// 0.8695652173913044). Both are at most kLargestFilterValue.
+FilterSettings AccuracyDialogResult(const AccuracyFields& typed, int32_t fmtDist, int32_t fmtSpeed);
+
+// A typed number as the C library reads it in the C locale, whatever the
+// user's locale: the first 15 characters, leading blanks, an optional sign,
+// then the longest decimal number there ("32.8 ft" is 32.8, "3,5" is 3, "1e2"
+// is 100); 0 when there is none or it is not finite.
+double ReadTypedDecimal(std::string_view text);
+
+// ---- Altitude offset ----
+
+// The altitude offset edit: a signed whole number of metres, blanks around it
+// allowed, an empty text is 0; nullopt for anything else (the setting then
+// stays as it was).
+std::optional<int32_t> ReadAltitudeOffset(std::string_view text);
+
+}  // namespace tarvo
