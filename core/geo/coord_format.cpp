@@ -110,7 +110,7 @@ std::string HemisphereText(char c) { return std::string(1, c); }
 
 std::string DmsText(const DegMinSecHemi& split, int secondsDecimals) {
   long long degrees = split.degrees;
-  int minutes = split.minutes;
+  long long minutes = split.minutes;
   double seconds = split.seconds > 0 ? split.seconds : 0.0;  // rounding noise below 0, and -0
   if (RoundsToSixty(seconds, secondsDecimals)) {
     seconds = 0.0;

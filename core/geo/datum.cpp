@@ -126,6 +126,7 @@ std::optional<GeoAngles> ShiftDegrees(const MolodenskyParams& params, double lat
     out = {m.lat * kRadToDeg, m.lon * kRadToDeg};
     if (rounded) out = {RoundToDecimals(out.lat, 5), RoundToDecimals(out.lon, 5)};
   }
+  if (!Finite(out.lat, out.lon)) return std::nullopt;
   return out;
 }
 

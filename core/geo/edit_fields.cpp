@@ -25,7 +25,7 @@ void SetUsed(EditAxis& axis, bool f0, bool f1, bool f2, bool hemisphere) {
 void FillDms(EditAxis& axis, double value, bool isLongitude) {
   const DegMinSecHemi s = SplitDms(value, isLongitude);
   long long degrees = s.degrees;
-  int minutes = s.minutes;
+  long long minutes = s.minutes;
   double seconds = s.seconds > 0 ? s.seconds : 0.0;
   if (RoundedAsPrinted(seconds, 4) >= 60.0) {
     seconds = 0.0;

@@ -39,6 +39,8 @@ TEST(GeoRounding, HalvesGoUpAndScaledValuesKeepTheirBinaryError) {
   EXPECT_EQ(RoundToDecimals(1.234565, 5), 1.23456);
   EXPECT_EQ(RoundToDecimals(-41.123455, 5), RoundHalfUp(-41.123455 * 1e5) / 1e5);
   EXPECT_EQ(RoundToDecimals(0.125, 2), 0.13);  // exact half in binary: up
+  EXPECT_EQ(RoundToDecimals(1e308, 5), 1e308);  // the scaling would overflow
+  EXPECT_EQ(RoundToDecimals(-4e15 - 0.5, 2), -4e15 - 0.5);
 }
 
 TEST(GeoMolodensky, ForwardThenBackReturnsTheStartWellUnderAMetre) {
@@ -87,6 +89,9 @@ TEST(GeoMolodensky, DegenerateInputGivesNoResult) {
   EXPECT_FALSE(ShiftDegrees({23, 99, 0, 0, 0}, 50, 5, false));
   EXPECT_FALSE(ShiftDegrees(kWgs84ToAiry, std::nan(""), 5, false));
   EXPECT_FALSE(ShiftDegrees(kWgs84ToAiry, 50, std::numeric_limits<double>::infinity(), false));
+  // Rounding a huge result to 5 decimals must not overflow into infinity.
+  const auto huge = ShiftDegrees(kNzgd49ToWgs84, 0, 1e308, false);
+  EXPECT_TRUE(!huge || (std::isfinite(huge->lat) && std::isfinite(huge->lon)));
   // The longitude reduction uses the truncated 2 pi and pi.
   const MolodenskyResult r = MolodenskyShift(6378137, 0, 1 / 298.257223563, 0, 0, 0, 0, 0.5, 6.3, 0);
   EXPECT_DOUBLE_EQ(r.lon, 6.3 - 6.2831853);
