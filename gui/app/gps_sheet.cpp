@@ -29,6 +29,7 @@
 #include "core/version.h"
 #include "gui/app/about_page.h"
 #include "gui/app/dialogs.h"
+#include "gui/app/hardware_page.h"
 #include "gui/app/string_table.h"
 #include "gui/gps/log_page.h"
 #include "gui/status/status_page.h"
@@ -162,9 +163,10 @@ void CGPSSheet::BuildWindow() {
 
   // Pages in construction order; they join the tabs in index order.
   statusPage_ = new CPathletDlg(*this);
+  auto* hardware = new CSetupHardware(*this);
   auto* about = new CAboutDlg(*this);
   logPage_ = new CLog(*this);
-  for (CGPSPage* p : std::initializer_list<CGPSPage*>{statusPage_, logPage_, about}) {
+  for (CGPSPage* p : std::initializer_list<CGPSPage*>{statusPage_, hardware, logPage_, about}) {
     pages_[p->index()] = p;
   }
   for (CGPSPage* p : pages_) {

@@ -1,0 +1,354 @@
+#include "gui/app/hardware_page.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCursor>
+#include <QDialogButtonBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QVBoxLayout>
+#include <string>
+
+#include "core/geo/coord_format.h"
+#include "core/geo/units.h"
+#include "core/gps/serial_ports.h"
+#include "gui/app/gps_sheet.h"
+#include "gui/app/string_table.h"
+
+namespace tarvo {
+
+namespace {
+
+QString Q(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+
+// A label for `buddy`, so Alt+letter and screen readers find the control.
+QLabel* LabelFor(const QString& text, QWidget* buddy, QWidget* parent) {
+  auto* label = new QLabel(text, parent);
+  label->setBuddy(buddy);
+  return label;
+}
+
+void Select(QComboBox* list, int item) {
+  const QSignalBlocker blocker(list);
+  list->setCurrentIndex(item);
+}
+
+}  // namespace
+
+// ---- "GPS Accuracy" ----
+
+CAccuracyDialog::CAccuracyDialog(const FilterSettings& filter, int32_t fmtDist, int32_t fmtSpeed, QWidget* parent)
+    : QDialog(parent), fmtDist_(fmtDist), fmtSpeed_(fmtSpeed) {
+  setWindowTitle(QStringLiteral("GPS Accuracy"));
+  setObjectName(QStringLiteral("accuracyDialog"));
+  const AccuracyFields fields = AccuracyDialogFields(filter, fmtDist, fmtSpeed);
+
+  auto* grid = new QGridLayout;
+  grid->setColumnStretch(0, 1);
+  grid->setHorizontalSpacing(8);
+  grid->setVerticalSpacing(10);
+  const auto addRow = [&](int row, const char* text, const std::string& value, std::string_view unit,
+                          const char* name) {
+    auto* edit = new QLineEdit(Q(value), this);
+    edit->setObjectName(QString::fromLatin1(name));
+    edit->setMaxLength(kAccuracyEditLength);
+    edit->setAlignment(Qt::AlignRight);
+    edit->setFixedWidth(edit->fontMetrics().horizontalAdvance(QStringLiteral("0000000.00")) + 12);
+    auto* label = LabelFor(QString::fromLatin1(text), edit, this);
+    label->setWordWrap(true);
+    grid->addWidget(label, row, 0);
+    grid->addWidget(edit, row, 1, Qt::AlignVCenter);
+    grid->addWidget(new QLabel(Q(unit), this), row, 2);
+    return edit;
+  };
+  precision_ = addRow(0, "The precision of your GPS unit:", fields.precision, fields.lengthUnit, "precision");
+  minimumPrecision_ = addRow(1, "The minimum precision a GPS reading should\nhave for it to be displayed in Tarvo:",
+                             fields.minimumPrecision, fields.lengthUnit, "minimumPrecision");
+  enable_ = new QCheckBox(QStringLiteral("Enforce GPS accuracy"), this);
+  enable_->setObjectName(QStringLiteral("enforceAccuracy"));
+  enable_->setChecked(fields.enable);
+  grid->addWidget(enable_, 2, 0, 1, 3);
+  minimumSpeed_ = addRow(3, "The minimum speed for course and speed readings to be displayed in Tarvo:",
+                         fields.minimumSpeed, fields.speedUnit, "minimumSpeed");
+
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(grid);
+  layout->addSpacing(6);
+  layout->addWidget(buttons);
+  setMinimumWidth(440);
+}
+
+FilterSettings CAccuracyDialog::result() const {
+  AccuracyFields typed;
+  typed.enable = enable_->isChecked();
+  typed.precision = precision_->text().toStdString();
+  typed.minimumPrecision = minimumPrecision_->text().toStdString();
+  typed.minimumSpeed = minimumSpeed_->text().toStdString();
+  return AccuracyDialogResult(typed, fmtDist_, fmtSpeed_);
+}
+
+// ---- "Tarvo Settings" ----
+
+COtherSettingsDialog::COtherSettingsDialog(bool autoStart, QWidget* parent) : QDialog(parent) {
+  setWindowTitle(QStringLiteral("Tarvo Settings"));
+  setObjectName(QStringLiteral("otherSettingsDialog"));
+  autoStart_ = new QCheckBox(QStringLiteral("Connect to GPS when Tarvo is started"), this);
+  autoStart_->setObjectName(QStringLiteral("autoStart"));
+  autoStart_->setChecked(autoStart);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(autoStart_);
+  layout->addSpacing(6);
+  layout->addWidget(buttons);
+}
+
+bool COtherSettingsDialog::autoStart() const { return autoStart_->isChecked(); }
+
+// ---- The page ----
+
+CSetupHardware::CSetupHardware(CGPSSheet& sheet, std::filesystem::path portRoot)
+    : CGPSPage(sheet, kHardwarePage, QStringLiteral("Hardware")), portRoot_(std::move(portRoot)) {
+  setObjectName(QStringLiteral("hardwarePage"));
+  BuildControls();
+}
+
+QComboBox* CSetupHardware::MakeList(const char* name) {
+  auto* list = new QComboBox(this);
+  list->setObjectName(QString::fromLatin1(name));
+  list->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+  return list;
+}
+
+void CSetupHardware::BuildControls() {
+  type_ = MakeList("typeList");
+  for (std::string_view name : kGpsTypeNames) type_->addItem(Q(name));
+  port_ = MakeList("portList");
+  port_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+  port_->setMinimumContentsLength(28);
+  speed_ = MakeList("speedList");
+  for (int32_t rate : kBaudRates) speed_->addItem(QString::number(rate));
+  parity_ = MakeList("parityList");
+  for (std::string_view name : kParityNames) parity_->addItem(Q(name));
+  dataBits_ = MakeList("dataBitsList");
+  for (int32_t bits : kDataBits) dataBits_->addItem(QString::number(bits));
+  stopBits_ = MakeList("stopBitsList");
+  for (std::string_view name : kStopBitsNames) stopBits_->addItem(Q(name));
+  emulation_ = new QCheckBox(QStringLiteral("Simulation mode"), this);
+  emulation_->setObjectName(QStringLiteral("simulationMode"));
+  replaySpeed_ = MakeList("replaySpeedList");
+  for (int i = 1; i <= kReplaySpeedCount; ++i) replaySpeed_->addItem(QString::number(i));
+  useGga_ = new QCheckBox(QStringLiteral("Use GGA sentence instead of RMC"), this);
+  useGga_->setObjectName(QStringLiteral("useGga"));
+  distance_ = MakeList("distanceList");
+  speedUnit_ = MakeList("speedUnitList");
+  for (int i = 0; i < 3; ++i) {
+    distance_->addItem(Q(DistanceUnitName(static_cast<DistanceUnit>(i))));
+    speedUnit_->addItem(Q(SpeedUnitName(static_cast<SpeedUnit>(i))));
+  }
+  position_ = MakeList("positionList");
+  for (int i = 0; i < kCoordFormatCount; ++i) position_->addItem(TableText(text_id::kFirstCoordFormat + i));
+  altitude_ = new QLineEdit(this);
+  altitude_->setObjectName(QStringLiteral("altitudeOffset"));
+  altitude_->setMaxLength(11);
+  altitude_->setAlignment(Qt::AlignRight);
+  altitude_->setFixedWidth(altitude_->fontMetrics().horizontalAdvance(QStringLiteral("-00000000")) + 12);
+
+  // Port and line settings, framed.
+  gpsGroup_ = new QGroupBox(QStringLiteral("GPS Settings"), this);
+  auto* g = new QGridLayout(gpsGroup_);
+  g->setHorizontalSpacing(8);
+  g->setVerticalSpacing(6);
+  g->addWidget(LabelFor(QStringLiteral("Type:"), type_, gpsGroup_), 0, 0);
+  g->addWidget(type_, 0, 1, 1, 3, Qt::AlignLeft);
+  g->addWidget(LabelFor(QStringLiteral("Port:"), port_, gpsGroup_), 1, 0);
+  g->addWidget(port_, 1, 1, 1, 4);
+  g->addWidget(LabelFor(QStringLiteral("Speed:"), speed_, gpsGroup_), 2, 0);
+  g->addWidget(speed_, 2, 1);
+  g->addWidget(LabelFor(QStringLiteral("Parity:"), parity_, gpsGroup_), 2, 2);
+  g->addWidget(parity_, 2, 3);
+  g->addWidget(LabelFor(QStringLiteral("Data bits:"), dataBits_, gpsGroup_), 3, 0);
+  g->addWidget(dataBits_, 3, 1);
+  g->addWidget(LabelFor(QStringLiteral("Stop bits:"), stopBits_, gpsGroup_), 3, 2);
+  g->addWidget(stopBits_, 3, 3);
+  auto* replay = new QHBoxLayout;
+  replay->setSpacing(6);
+  replay->addWidget(emulation_);
+  replay->addSpacing(16);
+  replay->addWidget(LabelFor(QStringLiteral("Replay speed:"), replaySpeed_, gpsGroup_));
+  replay->addWidget(replaySpeed_);
+  replay->addWidget(new QLabel(QStringLiteral("x"), gpsGroup_));
+  replay->addStretch(1);
+  g->addLayout(replay, 4, 0, 1, 5);
+  g->addWidget(useGga_, 5, 0, 1, 5);
+  g->setColumnStretch(4, 1);
+  for (QComboBox* list : {speed_, parity_, dataBits_, stopBits_}) list->setMinimumWidth(90);
+
+  // Display units, position format and altitude offset.
+  auto* d = new QGridLayout;
+  d->setHorizontalSpacing(8);
+  d->setVerticalSpacing(6);
+  d->addWidget(LabelFor(QStringLiteral("Distance:"), distance_, this), 0, 0);
+  d->addWidget(distance_, 0, 1);
+  d->addWidget(LabelFor(QStringLiteral("Speed:"), speedUnit_, this), 0, 2);
+  d->addWidget(speedUnit_, 0, 3);
+  d->addWidget(LabelFor(QStringLiteral("Position:"), position_, this), 1, 0);
+  d->addWidget(position_, 1, 1, 1, 3, Qt::AlignLeft);
+  d->addWidget(LabelFor(QStringLiteral("Altitude Offset:"), altitude_, this), 2, 0);
+  auto* offset = new QHBoxLayout;
+  offset->setSpacing(6);
+  offset->addWidget(altitude_);
+  offset->addWidget(new QLabel(QStringLiteral("(metres)"), this));
+  offset->addStretch(1);
+  d->addLayout(offset, 2, 1, 1, 3);
+  d->setColumnStretch(4, 1);
+  for (QComboBox* list : {distance_, speedUnit_}) list->setMinimumWidth(90);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(10, 16, 10, 10);
+  layout->setSpacing(12);
+  layout->addWidget(gpsGroup_);
+  layout->addLayout(d);
+  layout->addStretch(1);
+
+  // Each list applies its setting when the user picks an item.
+  ConnectionSettings& c = sheet_.connection();
+  connect(type_, &QComboBox::activated, this, [&c](int i) { c.gpsType = i; });
+  connect(port_, &QComboBox::activated, this, &CSetupHardware::OnPortChosen);
+  connect(speed_, &QComboBox::activated, this, [&c](int i) { c.speed = kBaudRates.at(static_cast<std::size_t>(i)); });
+  connect(parity_, &QComboBox::activated, this, [&c](int i) { c.parity = i; });
+  connect(dataBits_, &QComboBox::activated, this,
+          [&c](int i) { c.databits = kDataBits.at(static_cast<std::size_t>(i)); });
+  connect(stopBits_, &QComboBox::activated, this, [&c](int i) { c.stopbits = i; });
+  connect(replaySpeed_, &QComboBox::activated, this, [&c](int i) { c.emulationSpeed = i + 1; });
+  connect(emulation_, &QCheckBox::clicked, this, [this, &c](bool on) {
+    c.emulation = on;
+    ShowEmulationEnabling();
+  });
+  connect(useGga_, &QCheckBox::clicked, this, [&c](bool on) { c.useRmc = !on; });
+  connect(distance_, &QComboBox::activated, this, [this](int i) { sheet_.settings().fmtDist = i; });
+  connect(speedUnit_, &QComboBox::activated, this, [this](int i) { sheet_.settings().fmtSpeed = i; });
+  connect(position_, &QComboBox::activated, this, [this](int i) {
+    sheet_.settings().fmtPos = i;
+    sheet_.PositionFormatChanged();
+  });
+  connect(altitude_, &QLineEdit::textEdited, this, &CSetupHardware::OnAltitudeEdited);
+  connect(altitude_, &QLineEdit::editingFinished, this, &CSetupHardware::OnAltitudeFinished);
+}
+
+void CSetupHardware::OnActivate() {
+  FillControls();
+  CGPSPage::OnActivate();
+}
+
+void CSetupHardware::OnDeactivate() { OnAltitudeFinished(); }
+
+void CSetupHardware::FillControls() {
+  const ConnectionSettings& c = sheet_.connection();
+  const SheetSettings& s = sheet_.settings();
+
+  // Ports plugged in since the last visit appear, unplugged ones go.
+  const PortList ports = MakePortList(EnumerateSerialPorts(portRoot_), c.portName, portRoot_);
+  portItems_ = ports.items;
+  {
+    const QSignalBlocker blocker(port_);
+    port_->clear();
+    for (const PortItem& item : portItems_) {
+      port_->addItem(Q(item.label));
+      port_->setItemData(port_->count() - 1, Q(item.path), Qt::ToolTipRole);
+    }
+    port_->setCurrentIndex(ports.selected);
+  }
+
+  Select(type_, IndexItem(c.gpsType, type_->count()));
+  Select(speed_, BaudRateItem(c.speed));
+  Select(parity_, IndexItem(c.parity, parity_->count()));
+  Select(dataBits_, DataBitsItem(c.databits));
+  Select(stopBits_, IndexItem(c.stopbits, stopBits_->count()));
+  Select(replaySpeed_, ReplaySpeedItem(c.emulationSpeed));
+  Select(distance_, IndexItem(s.fmtDist, distance_->count()));
+  Select(speedUnit_, IndexItem(s.fmtSpeed, speedUnit_->count()));
+  Select(position_, IndexItem(s.fmtPos, position_->count()));
+  emulation_->setChecked(c.emulation);
+  useGga_->setChecked(!c.useRmc);
+  ShowEmulationEnabling();
+  committedOffset_ = s.altitudeOffset;
+  altitude_->setText(QString::number(committedOffset_));
+}
+
+void CSetupHardware::ShowEmulationEnabling() {
+  const bool emulation = emulation_->isChecked();
+  for (QWidget* w : std::initializer_list<QWidget*>{port_, speed_, parity_, dataBits_, stopBits_}) {
+    w->setEnabled(!emulation);
+  }
+  replaySpeed_->setEnabled(emulation);
+}
+
+void CSetupHardware::OnPortChosen(int item) {
+  if (item >= 0 && item < static_cast<int>(portItems_.size())) {
+    sheet_.connection().portName = portItems_[static_cast<std::size_t>(item)].path;
+  }
+}
+
+// The offset follows the text while it is a whole number, so a value typed
+// just before the window closes is kept; other text keeps the offset as it was.
+void CSetupHardware::OnAltitudeEdited() {
+  const std::optional<int32_t> value = ReadAltitudeOffset(altitude_->text().toStdString());
+  sheet_.settings().altitudeOffset = value ? *value : committedOffset_;
+}
+
+void CSetupHardware::OnAltitudeFinished() {
+  const std::optional<int32_t> value = ReadAltitudeOffset(altitude_->text().toStdString());
+  if (value) committedOffset_ = *value;
+  sheet_.settings().altitudeOffset = committedOffset_;
+  const QString shown = QString::number(committedOffset_);
+  if (altitude_->text() != shown) altitude_->setText(shown);
+}
+
+void CSetupHardware::ShowPageMenu() {
+  QMenu menu(this);
+  menu.setObjectName(QStringLiteral("hardwareMenu"));
+  QAction* accuracy = menu.addAction(QStringLiteral("GPS Accuracy"));
+  accuracy->setData(kCmdGpsAccuracy);
+  QAction* other = menu.addAction(QStringLiteral("Other Settings"));
+  other->setData(kCmdOtherSettings);
+  QAction* chosen = menu.exec(QCursor::pos());
+  if (!chosen) return;
+  // The dialog runs once the menu is gone.
+  const int command = chosen->data().toInt();
+  QMetaObject::invokeMethod(this, [this, command] { OnCommand(command); }, Qt::QueuedConnection);
+}
+
+void CSetupHardware::OnCommand(int command) {
+  if (command == kCmdGpsAccuracy) {
+    RunAccuracyDialog();
+  } else if (command == kCmdOtherSettings) {
+    RunOtherSettingsDialog();
+  }
+}
+
+bool CSetupHardware::RunAccuracyDialog() {
+  const SheetSettings& s = sheet_.settings();
+  CAccuracyDialog dialog(sheet_.connection().filter, s.fmtDist, s.fmtSpeed, this);
+  if (dialog.exec() != QDialog::Accepted) return false;
+  sheet_.connection().filter = dialog.result();
+  return true;
+}
+
+bool CSetupHardware::RunOtherSettingsDialog() {
+  COtherSettingsDialog dialog(sheet_.settings().autoStart != 0, this);
+  if (dialog.exec() != QDialog::Accepted) return false;
+  sheet_.settings().autoStart = dialog.autoStart() ? 1 : 0;
+  return true;
+}
+
+}  // namespace tarvo

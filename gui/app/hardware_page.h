@@ -1,0 +1,113 @@
+// The GPS hardware settings page: receiver type, port and line settings,
+// simulation mode, the position source, units, coordinate format and the
+// altitude offset. Its page menu opens the "GPS Accuracy" and "Tarvo
+// Settings" dialogs. Every change goes into the sheet's settings at once.
+#pragma once
+
+#include <QDialog>
+#include <filesystem>
+#include <vector>
+
+#include "core/settings/hardware_rules.h"
+#include "gui/app/gps_page.h"
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+
+namespace tarvo {
+
+// Page menu commands.
+inline constexpr int kCmdGpsAccuracy = 179;
+inline constexpr int kCmdOtherSettings = 192;
+
+// "GPS Accuracy": the accuracy filter and the minimum speed, in the display units.
+class CAccuracyDialog : public QDialog {
+  Q_OBJECT
+ public:
+  CAccuracyDialog(const FilterSettings& filter, int32_t fmtDist, int32_t fmtSpeed, QWidget* parent = nullptr);
+  // The filter as typed (what OK stores).
+  FilterSettings result() const;
+
+  QCheckBox* enableBox() const { return enable_; }
+  QLineEdit* precisionEdit() const { return precision_; }
+  QLineEdit* minimumPrecisionEdit() const { return minimumPrecision_; }
+  QLineEdit* minimumSpeedEdit() const { return minimumSpeed_; }
+
+ private:
+  int32_t fmtDist_;
+  int32_t fmtSpeed_;
+  QCheckBox* enable_ = nullptr;
+  QLineEdit* precision_ = nullptr;
+  QLineEdit* minimumPrecision_ = nullptr;
+  QLineEdit* minimumSpeed_ = nullptr;
+};
+
+// "Tarvo Settings": connect when the program starts.
+class COtherSettingsDialog : public QDialog {
+  Q_OBJECT
+ public:
+  explicit COtherSettingsDialog(bool autoStart, QWidget* parent = nullptr);
+  bool autoStart() const;
+  QCheckBox* autoStartBox() const { return autoStart_; }
+
+ private:
+  QCheckBox* autoStart_ = nullptr;
+};
+
+class CSetupHardware : public CGPSPage {
+  Q_OBJECT
+ public:
+  // `portRoot` is the file-system root the ports are looked for in ("/"; a
+  // folder tree in tests).
+  explicit CSetupHardware(CGPSSheet& sheet, std::filesystem::path portRoot = "/");
+
+  ToolbarState toolbarState() const override { return {false, false, true}; }
+  void OnActivate() override;
+  void OnDeactivate() override;
+  // The popup with "GPS Accuracy" and "Other Settings"; the choice comes back
+  // to OnCommand after the menu has closed.
+  void ShowPageMenu() override;
+  void OnCommand(int command);
+  // The dialogs, modal; true when closed with OK (the settings then changed).
+  bool RunAccuracyDialog();
+  bool RunOtherSettingsDialog();
+
+  // Fills every control from the settings (done at each activation).
+  void FillControls();
+  void SetPortRoot(std::filesystem::path root) { portRoot_ = std::move(root); }
+  // The ports as listed, in list order.
+  const std::vector<PortItem>& portItems() const { return portItems_; }
+
+ private:
+  void BuildControls();
+  void ShowEmulationEnabling();
+  void OnPortChosen(int item);
+  void OnAltitudeEdited();
+  void OnAltitudeFinished();
+  QComboBox* MakeList(const char* name);
+
+  std::filesystem::path portRoot_;
+  std::vector<PortItem> portItems_;
+  int32_t committedOffset_ = 0;  // the offset before the current edit
+
+  QGroupBox* gpsGroup_ = nullptr;
+  QComboBox* type_ = nullptr;
+  QComboBox* port_ = nullptr;
+  QComboBox* speed_ = nullptr;
+  QComboBox* parity_ = nullptr;
+  QComboBox* dataBits_ = nullptr;
+  QComboBox* stopBits_ = nullptr;
+  QCheckBox* emulation_ = nullptr;
+  QComboBox* replaySpeed_ = nullptr;
+  QCheckBox* useGga_ = nullptr;
+  QComboBox* distance_ = nullptr;
+  QComboBox* speedUnit_ = nullptr;
+  QComboBox* position_ = nullptr;
+  QLineEdit* altitude_ = nullptr;
+};
+
+}  // namespace tarvo

@@ -1,0 +1,404 @@
+// The GPS hardware settings page on a real sheet: stored settings shown and
+// kept, every control writing its setting, simulation mode, the ports of a
+// device tree made here, the altitude edit, the page menu and its dialogs.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QToolBar>
+#include <filesystem>
+#include <fstream>
+
+#include "core/geo/coord_format.h"
+#include "gui/app/hardware_page.h"
+#include "gui_fixture.h"
+
+namespace tarvo::testing {
+namespace {
+namespace fs = std::filesystem;
+
+class HardwarePageTest : public SheetFixture {
+ protected:
+  void SetUp() override {
+    SheetFixture::SetUp();
+    root_ = path(QStringLiteral("root")).toStdString();
+    fs::create_directories(root_ / "dev/serial/by-id");
+    fs::create_directories(root_ / "sys/class/tty");
+  }
+
+  // A sheet whose hardware page looks for ports in the tree, shown.
+  CSetupHardware& Open() {
+    MakeSheet();
+    page_ = static_cast<CSetupHardware*>(sheet().page(kHardwarePage));
+    page_->SetPortRoot(root_);
+    sheet().ActivatePage(kHardwarePage);
+    return *page_;
+  }
+  // Leaves the page and comes back: the controls are filled again.
+  void Revisit() {
+    sheet().ActivatePage(kStatusPage);
+    sheet().ActivatePage(kHardwarePage);
+  }
+
+  template <class T>
+  T* Find(const char* name) const {
+    T* w = page_->findChild<T*>(QString::fromLatin1(name));
+    EXPECT_NE(w, nullptr) << name;
+    return w;
+  }
+  QComboBox* List(const char* name) const { return Find<QComboBox>(name); }
+  // The user picks an item.
+  static void Choose(QComboBox* list, int item) {
+    ASSERT_LT(item, list->count());
+    list->setCurrentIndex(item);
+    emit list->activated(item);
+  }
+
+  void Node(const std::string& name) { std::ofstream(root_ / "dev" / name).put('\0'); }
+  void Uart(const std::string& name, int type) {
+    Node(name);
+    fs::create_directories(root_ / "sys/class/tty" / name);
+    std::ofstream(root_ / "sys/class/tty" / name / "type") << type << "\n";
+  }
+
+  // Runs `act` on the next modal widget of type T once it shows.
+  template <class T>
+  static void WhenModal(std::function<void(T*)> act, int tries = 0) {
+    QTimer::singleShot(10, [act, tries] {
+      if (auto* w = qobject_cast<T*>(QApplication::activeModalWidget())) {
+        act(w);
+      } else if (tries < 500) {
+        WhenModal<T>(act, tries + 1);
+      }
+    });
+  }
+  // Picks the item `text` of the next popup menu.
+  static void WhenMenu(const QString& text, int tries = 0) {
+    QTimer::singleShot(10, [text, tries] {
+      auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+      if (!menu) {
+        if (tries < 500) WhenMenu(text, tries + 1);
+        return;
+      }
+      for (QAction* a : menu->actions()) {
+        if (a->text() == text) menu->setActiveAction(a);
+      }
+      QTest::keyClick(menu, Qt::Key_Return);
+    });
+  }
+  // The toolbar's page menu button.
+  void PressPageMenu() {
+    for (QAction* a : sheet().findChild<QToolBar*>()->actions()) {
+      if (a->text() == QLatin1String("Page Menu")) a->trigger();
+    }
+  }
+  // A click on the box's indicator (a wide box's middle may be past its text).
+  static void Tick(QCheckBox* box) { QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2)); }
+  static QStringList Labels(QWidget* w) {
+    QStringList texts;
+    for (QLabel* l : w->findChildren<QLabel*>()) texts << l->text();
+    return texts;
+  }
+  static void Press(QDialog* dialog, QDialogButtonBox::StandardButton which) {
+    dialog->findChild<QDialogButtonBox*>()->button(which)->click();
+  }
+
+  fs::path root_;
+  CSetupHardware* page_ = nullptr;
+};
+
+TEST_F(HardwarePageTest, StoredValuesOutsideTheListsAreShownByTheirFallbackAndKept) {
+  store().SetInt(Key::Speed, 7200);
+  store().SetInt(Key::Databits, 9);
+  store().SetInt(Key::Parity, 9);
+  Open();
+  EXPECT_EQ(List("speedList")->currentText(), "19200");
+  EXPECT_EQ(List("dataBitsList")->currentText(), "7");
+  EXPECT_EQ(List("parityList")->currentIndex(), -1);
+  Revisit();
+  EXPECT_EQ(sheet().connection().speed, 7200);
+  EXPECT_EQ(sheet().connection().databits, 9);
+  CloseSheet();
+  ReopenStore();
+  EXPECT_EQ(store().GetInt(Key::Speed), 7200);
+  EXPECT_EQ(store().GetInt(Key::Databits), 9);
+
+  // Choosing the item that is already shown is a choice too.
+  Open();
+  Choose(List("speedList"), 6);
+  EXPECT_EQ(sheet().connection().speed, 19200);
+}
+
+TEST_F(HardwarePageTest, EveryListWritesItsSettingAndTheNextStartShowsIt) {
+  Open();
+  Choose(List("typeList"), 1);
+  Choose(List("speedList"), 4);
+  Choose(List("parityList"), 2);
+  Choose(List("dataBitsList"), 0);
+  Choose(List("stopBitsList"), 1);
+  Choose(List("replaySpeedList"), 3);
+  Choose(List("distanceList"), 1);
+  Choose(List("speedUnitList"), 2);
+  const ConnectionSettings& c = sheet().connection();
+  EXPECT_EQ(c.gpsType, 1);
+  EXPECT_EQ(c.speed, 9600);
+  EXPECT_EQ(c.parity, 2);
+  EXPECT_EQ(c.databits, 7);
+  EXPECT_EQ(c.stopbits, 1);
+  EXPECT_EQ(c.emulationSpeed, 4);
+  EXPECT_EQ(sheet().settings().fmtDist, 1);
+  EXPECT_EQ(sheet().settings().fmtSpeed, 2);
+  CloseSheet();
+  ReopenStore();
+  EXPECT_EQ(store().GetInt(Key::GpsType), 1);
+  EXPECT_EQ(store().GetInt(Key::Speed), 9600);
+  EXPECT_EQ(store().GetInt(Key::Parity), 2);
+  EXPECT_EQ(store().GetInt(Key::Databits), 7);
+  EXPECT_EQ(store().GetInt(Key::Stopbits), 1);
+  EXPECT_EQ(store().GetInt(Key::EmulationSpeed), 4);
+  EXPECT_EQ(store().GetInt(Key::FmtDist), 1);
+  EXPECT_EQ(store().GetInt(Key::FmtSpeed), 2);
+
+  Open();
+  EXPECT_EQ(List("typeList")->currentText(), "DeLorme TripMate/EarthMate");
+  EXPECT_EQ(List("speedList")->currentText(), "9600");
+  EXPECT_EQ(List("parityList")->currentText(), "Even");
+  EXPECT_EQ(List("dataBitsList")->currentText(), "7");
+  EXPECT_EQ(List("stopBitsList")->currentText(), "1.5");
+  EXPECT_EQ(List("replaySpeedList")->currentText(), "4");
+  EXPECT_EQ(List("distanceList")->currentText(), "mi");
+  EXPECT_EQ(List("speedUnitList")->currentText(), "knot");
+}
+
+TEST_F(HardwarePageTest, PositionListReformatsTheStatusPageAtOnceAndSavesAtExit) {
+  store().SetText(Key::LatDefault, "52.50000");
+  store().SetText(Key::LonDefault, "4.90000");
+  Open();
+  auto* value1 = sheet().page(kStatusPage)->findChild<QLabel*>(QStringLiteral("value1"));
+  ASSERT_NE(value1, nullptr);
+  EXPECT_EQ(List("positionList")->count(), kCoordFormatCount);
+  EXPECT_EQ(List("positionList")->itemText(6), "Grid: Britain");
+  Choose(List("positionList"), 3);
+  EXPECT_EQ(sheet().settings().fmtPos, 3);
+  EXPECT_EQ(value1->text().toStdString(), FormatPosition(3, 52.5, 4.9, PositionLayout::TwoField).value1);
+  EXPECT_FALSE(store().Has(Key::FmtPos));  // written with the other settings at exit
+  CloseSheet();
+  ReopenStore();
+  EXPECT_EQ(store().GetInt(Key::FmtPos), 3);
+}
+
+TEST_F(HardwarePageTest, SimulationModeSwitchesBetweenPortAndReplayLists) {
+  Open();
+  const auto expectSimulation = [this](bool on) {
+    EXPECT_EQ(Find<QCheckBox>("simulationMode")->isChecked(), on);
+    for (const char* name : {"portList", "speedList", "parityList", "dataBitsList", "stopBitsList"}) {
+      EXPECT_EQ(List(name)->isEnabled(), !on) << name;
+    }
+    EXPECT_EQ(List("replaySpeedList")->isEnabled(), on);
+    EXPECT_TRUE(List("typeList")->isEnabled());
+  };
+  expectSimulation(false);
+  Tick(Find<QCheckBox>("simulationMode"));
+  EXPECT_TRUE(sheet().connection().emulation);
+  expectSimulation(true);
+  Tick(Find<QCheckBox>("simulationMode"));
+  EXPECT_FALSE(sheet().connection().emulation);
+  expectSimulation(false);
+
+  CloseSheet();
+  store().SetInt(Key::Emulation, 1);
+  Open();
+  expectSimulation(true);
+}
+
+TEST_F(HardwarePageTest, GgaCheckBoxMakesGgaThePositionSource) {
+  Open();
+  auto* gga = Find<QCheckBox>("useGga");
+  EXPECT_FALSE(gga->isChecked());
+  // A GGA fix without a valid RMC counts only once GGA is the source.
+  sheet().state().gpsFix.fixQuality = 1;
+  sheet().state().rmcFix.valid = 0;
+  EXPECT_FALSE(sheet().controller().HasFix());
+  Tick(gga);
+  EXPECT_FALSE(sheet().connection().useRmc);
+  EXPECT_TRUE(sheet().controller().HasFix());
+  CloseSheet();
+  ReopenStore();
+  EXPECT_EQ(store().GetInt(Key::UseRmc), 0);
+  Open();
+  gga = Find<QCheckBox>("useGga");
+  EXPECT_TRUE(gga->isChecked());
+  Tick(gga);
+  EXPECT_TRUE(sheet().connection().useRmc);
+}
+
+TEST_F(HardwarePageTest, PortsComeFromTheDeviceTreeAndAnUnpluggedOneStaysShown) {
+  Node("ttyACM0");
+  Node("ttyUSB0");
+  Uart("ttyS0", 4);
+  Uart("ttyS1", 0);  // a legacy node without hardware
+  fs::create_symlink("../../ttyACM0", root_ / "dev/serial/by-id/usb-u-blox_AG_-_www.u-blox.com_u-blox_7-if00");
+  Open();
+  QComboBox* ports = List("portList");
+  ASSERT_EQ(ports->count(), 3);
+  EXPECT_EQ(ports->itemText(0), "u-blox AG - www.u-blox.com u-blox 7 (ttyACM0)");
+  EXPECT_EQ(ports->itemText(1), "/dev/ttyUSB0");
+  EXPECT_EQ(ports->itemText(2), "/dev/ttyS0");
+  // No port stored: the first one is what a connect opens; nothing is stored yet.
+  EXPECT_EQ(ports->currentIndex(), 0);
+  EXPECT_EQ(sheet().connection().portName, "");
+
+  Choose(ports, 1);
+  EXPECT_EQ(sheet().connection().portName, "/dev/ttyUSB0");
+  fs::remove(root_ / "dev/ttyUSB0");
+  Node("ttyUSB1");
+  Revisit();
+  ASSERT_EQ(ports->count(), 4);
+  EXPECT_EQ(ports->currentIndex(), 0);
+  EXPECT_EQ(ports->itemText(0), "/dev/ttyUSB0 (not present)");
+  EXPECT_EQ(ports->itemText(2), "/dev/ttyUSB1");
+  EXPECT_EQ(sheet().connection().portName, "/dev/ttyUSB0");
+
+  Choose(ports, 1);
+  EXPECT_EQ(sheet().connection().portName, "/dev/serial/by-id/usb-u-blox_AG_-_www.u-blox.com_u-blox_7-if00");
+  CloseSheet();
+  ReopenStore();
+  EXPECT_EQ(store().GetText(Key::PortName), "/dev/serial/by-id/usb-u-blox_AG_-_www.u-blox.com_u-blox_7-if00");
+}
+
+TEST_F(HardwarePageTest, AltitudeOffsetTakesWholeNumbersAndShowsTheStoredValueOtherwise) {
+  Open();
+  auto* edit = Find<QLineEdit>("altitudeOffset");
+  EXPECT_EQ(edit->text(), "0");
+  const auto type = [edit](const char* text, bool finish) {
+    edit->selectAll();
+    QTest::keyClicks(edit, QString::fromLatin1(text));
+    if (finish) QTest::keyClick(edit, Qt::Key_Return);
+  };
+  type("-25", true);
+  EXPECT_EQ(sheet().settings().altitudeOffset, -25);
+  type("12x", true);
+  EXPECT_EQ(edit->text(), "-25");
+  EXPECT_EQ(sheet().settings().altitudeOffset, -25);
+  type(" +7", true);
+  EXPECT_EQ(edit->text(), "7");
+  EXPECT_EQ(sheet().settings().altitudeOffset, 7);
+  // Leaving the page finishes the edit.
+  type("abc", false);
+  sheet().ActivatePage(kStatusPage);
+  EXPECT_EQ(sheet().settings().altitudeOffset, 7);
+  sheet().ActivatePage(kHardwarePage);
+  EXPECT_EQ(edit->text(), "7");
+  // A number typed just before the window closes is kept.
+  type("40", false);
+  CloseSheet();
+  ReopenStore();
+  EXPECT_EQ(store().GetText(Key::AltitudeOffset), "40");
+}
+
+TEST_F(HardwarePageTest, PageMenuOpensGpsAccuracyInFeetAndOkConvertsBack) {
+  store().SetInt(Key::FmtDist, 1);
+  Open();
+  EXPECT_TRUE(sheet().toolbarEnabled(kCmdPageMenu));
+  EXPECT_FALSE(sheet().toolbarEnabled(kCmdZoomIn));
+  EXPECT_FALSE(sheet().toolbarEnabled(kCmdZoomOut));
+
+  bool shown = false;
+  WhenMenu(QStringLiteral("GPS Accuracy"));
+  WhenModal<CAccuracyDialog>([&shown](CAccuracyDialog* d) {
+    shown = true;
+    EXPECT_EQ(d->windowTitle(), "GPS Accuracy");
+    EXPECT_EQ(d->precisionEdit()->text(), "32.8");
+    EXPECT_EQ(d->minimumPrecisionEdit()->text(), "164.0");
+    EXPECT_EQ(d->minimumSpeedEdit()->text(), "0.0");
+    EXPECT_EQ(Labels(d).count(QStringLiteral("ft")), 2);
+    EXPECT_EQ(Labels(d).count(QStringLiteral("km/h")), 1);
+    EXPECT_FALSE(d->enableBox()->isChecked());
+    Press(d, QDialogButtonBox::Ok);
+  });
+  PressPageMenu();
+  ASSERT_TRUE(WaitFor([&] { return shown && !QApplication::activeModalWidget(); }));
+  const FilterSettings& f = sheet().connection().filter;
+  EXPECT_DOUBLE_EQ(f.accuracyGps, 32.8 * 0.30480370641307);
+  EXPECT_NEAR(f.accuracyGps, 9.9975, 0.0001);
+  EXPECT_DOUBLE_EQ(f.accuracyMinimum, 164.0 * 0.30480370641307);
+  EXPECT_DOUBLE_EQ(f.speedMinimum, 0.0);  // "no minimum" stays so
+  CloseSheet();
+  ReopenStore();
+  EXPECT_EQ(store().GetText(Key::AccuracyGps), "10.0");
+  EXPECT_EQ(store().GetText(Key::AccuracyMinimum), "50.0");
+  EXPECT_EQ(store().GetText(Key::SpeedMinimum), "0.0");
+}
+
+TEST_F(HardwarePageTest, AccuracyDialogStoresZeroAndTextAsOneMetreAndKeepsKnots) {
+  store().SetInt(Key::FmtSpeed, 2);
+  store().SetText(Key::SpeedMinimum, "1.23");
+  CSetupHardware& page = Open();
+  bool shown = false;
+  WhenModal<CAccuracyDialog>([&shown](CAccuracyDialog* d) {
+    shown = true;
+    EXPECT_EQ(d->precisionEdit()->text(), "10.0");
+    EXPECT_EQ(d->minimumSpeedEdit()->text(), "1.23");
+    EXPECT_EQ(Labels(d).count(QStringLiteral("knot")), 1);
+    d->precisionEdit()->setText(QStringLiteral("0"));
+    d->minimumPrecisionEdit()->setText(QStringLiteral("none"));
+    Tick(d->enableBox());
+    Press(d, QDialogButtonBox::Ok);
+  });
+  EXPECT_TRUE(page.RunAccuracyDialog());
+  EXPECT_TRUE(shown);
+  FilterSettings f = sheet().connection().filter;
+  EXPECT_TRUE(f.accuracyEnable);
+  EXPECT_DOUBLE_EQ(f.accuracyGps, 1.0);
+  EXPECT_DOUBLE_EQ(f.accuracyMinimum, 1.0);
+  EXPECT_DOUBLE_EQ(f.speedMinimum, 1.23);
+
+  // Cancel changes nothing, whatever was typed.
+  WhenModal<CAccuracyDialog>([](CAccuracyDialog* d) {
+    d->precisionEdit()->setText(QStringLiteral("99"));
+    d->minimumSpeedEdit()->setText(QStringLiteral("0"));
+    Tick(d->enableBox());
+    Press(d, QDialogButtonBox::Cancel);
+  });
+  EXPECT_FALSE(page.RunAccuracyDialog());
+  f = sheet().connection().filter;
+  EXPECT_TRUE(f.accuracyEnable);
+  EXPECT_DOUBLE_EQ(f.accuracyGps, 1.0);
+  EXPECT_DOUBLE_EQ(f.speedMinimum, 1.23);
+}
+
+TEST_F(HardwarePageTest, OtherSettingsDialogSetsAutoStart) {
+  Open();
+  bool shown = false;
+  WhenMenu(QStringLiteral("Other Settings"));
+  WhenModal<COtherSettingsDialog>([&shown](COtherSettingsDialog* d) {
+    shown = true;
+    EXPECT_EQ(d->windowTitle(), "Tarvo Settings");
+    EXPECT_EQ(d->autoStartBox()->text(), "Connect to GPS when Tarvo is started");
+    EXPECT_FALSE(d->autoStartBox()->isChecked());
+    Tick(d->autoStartBox());
+    Press(d, QDialogButtonBox::Ok);
+  });
+  PressPageMenu();
+  ASSERT_TRUE(WaitFor([&] { return shown && !QApplication::activeModalWidget(); }));
+  EXPECT_EQ(sheet().settings().autoStart, 1);
+
+  WhenModal<COtherSettingsDialog>([](COtherSettingsDialog* d) {
+    EXPECT_TRUE(d->autoStartBox()->isChecked());
+    Tick(d->autoStartBox());
+    Press(d, QDialogButtonBox::Cancel);
+  });
+  EXPECT_FALSE(page_->RunOtherSettingsDialog());
+  EXPECT_EQ(sheet().settings().autoStart, 1);
+  CloseSheet();
+  ReopenStore();
+  EXPECT_EQ(store().GetInt(Key::AutoStart), 1);
+}
+
+}  // namespace
+}  // namespace tarvo::testing
