@@ -243,12 +243,19 @@ bool SerialLink::Start(LineCallback onLine, LostCallback onLost) {
   uint64_t drained = 0;
   while (::read(wakeFd_, &drained, sizeof drained) > 0) {
   }
+  started_ = false;
   try {
-    reader_ = std::jthread([this](std::stop_token stop) { ReaderLoop(stop); });
+    reader_ = std::jthread([this](std::stop_token stop) {
+      // A Close from inside a callback reads reader_: not before it is set.
+      started_.wait(false);
+      ReaderLoop(stop);
+    });
   } catch (const std::system_error& e) {
     lastError_ = e.code().value();
     return false;
   }
+  started_ = true;
+  started_.notify_one();
   return true;
 }
 

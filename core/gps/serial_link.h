@@ -89,6 +89,7 @@ class SerialLink : public LineSource {
   LineCallback onLine_;
   LostCallback onLost_;
   std::atomic<bool> lost_{false};  // set by the reader when the device went away
+  std::atomic<bool> started_{false};  // reader_ is assigned; the reader may use it
   std::jthread reader_;
 };
 

@@ -197,6 +197,8 @@ TEST_F(SerialLinkTest, WriteTextReachesTheDeviceOnlyWithWriteAccess) {
     std::string got;
     char buf[64];
     while (got.size() < 11) {
+      pollfd p{pty.master(), POLLIN, 0};
+      ASSERT_EQ(::poll(&p, 1, 5000), 1);
       const ssize_t n = ::read(pty.master(), buf, sizeof buf);
       ASSERT_GT(n, 0);
       got.append(buf, static_cast<std::size_t>(n));
@@ -290,14 +292,16 @@ TEST_F(SerialLinkTest, CloseFromInsideTheCallbackEndsTheReader) {
   SerialLink link;
   ASSERT_TRUE(OpenLink(link, pty));
   std::atomic<int> count{0};
+  std::atomic<bool> closed{false};
   ASSERT_TRUE(link.Start(
       [&](std::string_view, std::stop_token) {
         ++count;
         link.Close();  // on the reader thread
+        closed = true;
       },
       {}));
   ASSERT_TRUE(pty.Send("$ONE\r\n$TWO\r\n$THREE\r\n"));
-  while (count == 0) std::this_thread::yield();
+  while (!closed) std::this_thread::yield();
   EXPECT_FALSE(link.IsOpen());
   std::this_thread::sleep_for(20ms);
   EXPECT_EQ(count, 1);

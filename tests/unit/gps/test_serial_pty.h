@@ -3,9 +3,11 @@
 #pragma once
 
 #include <fcntl.h>
+#include <poll.h>
 #include <pty.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -26,6 +28,7 @@ class PtyPair {
       // the master never sees the slave side closed.
       slave_ = slave;
       ::fcntl(master_, F_SETFD, FD_CLOEXEC);
+      ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
       ::fcntl(slave_, F_SETFD, FD_CLOEXEC);
     }
   }
@@ -40,12 +43,18 @@ class PtyPair {
   const std::string& path() const { return path_; }
   int master() const { return master_; }
 
-  // Writes all of `bytes` to the master (the receiver sending).
+  // Writes all of `bytes` to the master (the receiver sending). False when
+  // the pty's buffer stays full for a second (nobody reads the slave).
   bool Send(std::string_view bytes) const {
     while (!bytes.empty()) {
       const ssize_t n = ::write(master_, bytes.data(), bytes.size());
-      if (n <= 0) return false;
-      bytes.remove_prefix(static_cast<std::size_t>(n));
+      if (n > 0) {
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+        continue;
+      }
+      if (n < 0 && errno == EINTR) continue;
+      pollfd p{master_, POLLOUT, 0};
+      if (n == 0 || errno != EAGAIN || ::poll(&p, 1, 1000) <= 0) return false;
     }
     return true;
   }
