@@ -68,7 +68,8 @@ class SerialLink : public LineSource {
   bool Start(LineCallback onLine, LostCallback onLost) override;
   // Also callable from the link's own callbacks (on the reader thread): the
   // reader then ends as soon as the callback returns, and the port is
-  // released by the next Open or by the destructor.
+  // released by the next Open, Close or the destructor. (The link itself must
+  // not be destroyed from its callbacks.)
   void Close() override;
   // True from a successful Open until Close, and false once the reader found
   // the device gone.

@@ -33,6 +33,8 @@ struct SheetSettings {
   int32_t upload = 0;
   double latDefault = 0.0;  // degrees; the start position of the fix records
   double lonDefault = 0.0;
+
+  friend bool operator==(const SheetSettings&, const SheetSettings&) = default;
 };
 
 // Writes ProgramPath = `programPath` and TodayFix = 0 (for other programs to
