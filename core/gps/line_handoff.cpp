@@ -46,10 +46,19 @@ LineHandoff::~LineHandoff() {
 
 bool LineHandoff::Deliver(std::string_view line, std::stop_token stop) {
   const std::shared_ptr<State> st = state_;
+  // Registered before the task is posted, so that a Close from inside Consume
+  // runs it on the consumer thread, which tells the two cases below apart.
+  StopSeen seen;
+  std::stop_callback onStop(stop, [&st, &seen] {
+    std::lock_guard lock(st->mutex);
+    seen.stopped = true;
+    seen.by = std::this_thread::get_id();
+    st->cv.notify_all();
+  });
   uint64_t seq = 0;
   {
     std::lock_guard lock(st->mutex);
-    if (!st->alive || stop.stop_requested()) return false;
+    if (!st->alive || seen.stopped) return false;
     seq = ++st->nextSeq;
     st->waiting = seq;
   }
@@ -65,14 +74,6 @@ bool LineHandoff::Deliver(std::string_view line, std::stop_token stop) {
     lock.lock();
     st->running = 0;
     st->done = seq;
-    st->cv.notify_all();
-  });
-
-  StopSeen seen;
-  std::stop_callback onStop(stop, [&st, &seen] {
-    std::lock_guard lock(st->mutex);
-    seen.stopped = true;
-    seen.by = std::this_thread::get_id();
     st->cv.notify_all();
   });
 
