@@ -5,6 +5,8 @@
 #include <string_view>
 #include <system_error>
 
+#include "core/settings/keys.h"
+
 namespace tarvo {
 
 // The maker's folder below the configuration folder.
@@ -14,7 +16,7 @@ inline constexpr std::string_view kDataFolderName = "Tarvo";
 
 // $XDG_CONFIG_HOME/Quillmark/<section>.ini; $HOME/.config/... when
 // XDG_CONFIG_HOME is unset, empty or not absolute. Creates nothing.
-std::filesystem::path ConfigFilePath(std::string_view section);
+std::filesystem::path ConfigFilePath(std::string_view section = kSettingsSection);
 
 // $XDG_DATA_HOME/Tarvo; $HOME/.local/share/Tarvo when unset, empty or not
 // absolute. Creates nothing.

@@ -249,8 +249,19 @@ TEST_F(SettingsStoreTest, AFileThatCannotBeWrittenIsReportedAndKeptForTheNextSav
   EXPECT_EQ(reread.GetInt(Key::Port), 3);
 }
 
+TEST_F(SettingsStoreTest, AFileThatCannotBeReadIsNeverReplaced) {
+  // A folder where the file should be: open works, read fails.
+  std::filesystem::create_directories(file / "inside");
+  SettingsStore store = SettingsStore::ForFile(file);
+  EXPECT_EQ(store.GetInt(Key::Speed), 4800);
+  EXPECT_NE(store.lastError(), 0);
+  EXPECT_FALSE(store.SetInt(Key::Speed, 9600));
+  EXPECT_TRUE(std::filesystem::is_directory(file / "inside"));
+  EXPECT_EQ(Strays(file), 0);
+}
+
 TEST_F(SettingsStoreTest, SectionsLiveInTheConfigFolder) {
-  EXPECT_EQ(ConfigFilePath("Pathlet"), dir / "config" / "Quillmark" / "Pathlet.ini");
+  EXPECT_EQ(ConfigFilePath(), dir / "config" / "Quillmark" / "Pathlet.ini");
   SettingsStore store;  // the program's own store
   EXPECT_EQ(store.file(), dir / "config" / "Quillmark" / "Pathlet.ini");
   ASSERT_TRUE(store.SetInt(Key::Speed, 57600));
