@@ -1,12 +1,16 @@
 #include "gui/gps/log_page.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QFontMetrics>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QListWidget>
+#include <QPainter>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStaticText>
+#include <QStyledItemDelegate>
 #include <QVBoxLayout>
 #include <system_error>
 
@@ -19,6 +23,34 @@ namespace tarvo {
 namespace {
 constexpr std::array<std::pair<const char*, int32_t>, 5> kFilters = {
     {{"GGA", kLogGga}, {"GSV", kLogGsv}, {"RMC", kLogRmc}, {"GSA", kLogGsa}, {"Others", kLogOthers}}};
+
+// Each line keeps its laid-out text, so the redraw that follows every new
+// line (all shown lines move up by one) does not shape 50 lines again.
+constexpr int kStaticTextRole = Qt::UserRole + 1;
+
+class LineDelegate : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+  void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    QStyleOptionViewItem o(option);
+    initStyleOption(&o, index);
+    const QWidget* widget = o.widget;
+    QStyle* style = widget ? widget->style() : QApplication::style();
+    if (o.state & (QStyle::State_Selected | QStyle::State_HasFocus | QStyle::State_MouseOver)) {
+      o.text.clear();
+      style->drawControl(QStyle::CE_ItemViewItem, &o, painter, widget);
+    }
+    const QVariant text = index.data(kStaticTextRole);
+    if (!text.canConvert<QStaticText>()) return;
+    const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
+    const bool selected = (o.state & QStyle::State_Selected) != 0;
+    painter->setFont(o.font);
+    painter->setPen(o.palette.color(selected ? QPalette::HighlightedText : QPalette::Text));
+    painter->drawStaticText(o.rect.left() + margin, o.rect.top() + (o.rect.height() - o.fontMetrics.height()) / 2,
+                            text.value<QStaticText>());
+  }
+};
+
 }  // namespace
 
 CLog::CLog(CGPSSheet& sheet) : CGPSPage(sheet, kLogPage, QStringLiteral("Log")) {
@@ -37,6 +69,7 @@ CLog::CLog(CGPSSheet& sheet) : CGPSPage(sheet, kLogPage, QStringLiteral("Log")) 
   mono.setStyleHint(QFont::Monospace);
   mono.setPixelSize(12);
   list_->setFont(mono);
+  list_->setItemDelegate(new LineDelegate(list_));
   layout->addWidget(list_, 1);
 
   auto* controls = new QHBoxLayout;
@@ -82,17 +115,18 @@ void CLog::OnCreate() {
 
 void CLog::OnDeactivate() { logFile_.Flush(); }
 
-bool CLog::IsReplayingLogFile() const {
+bool CLog::IsReplaying(const std::filesystem::path& file) const {
   const ConnectionController& c = sheet_.controller();
   if (!c.IsConnected() || !c.IsReplay()) return false;
   std::error_code error;
-  return std::filesystem::equivalent(c.replayPath(), logPath(), error);
+  return std::filesystem::equivalent(c.replayPath(), file, error);
 }
 
 bool CLog::OpenLogFile() {
+  const std::filesystem::path file = logPath();
   // Emptying the file that is being replayed would destroy the recording.
-  if (IsReplayingLogFile()) return false;
-  return logFile_.Open(logPath());
+  if (IsReplaying(file)) return false;
+  return logFile_.Open(file);
 }
 
 void CLog::ToggleFilter(int bit) {
@@ -121,12 +155,17 @@ void CLog::ShowState() {
 
 void CLog::LogLine(std::string_view line) {
   if ((logOptions_ & LogCategoryBit(line)) == 0) return;
-  // One redraw per line, however much changes.
-  list_->setUpdatesEnabled(false);
+  // Qt draws once the line is in, when the event loop next runs: one redraw
+  // per line at most, however many rows move.
   const std::string_view shown = line.substr(0, kLogShownLength);
-  auto* item = new QListWidgetItem(QString::fromLatin1(shown.data(), static_cast<qsizetype>(shown.size())));
+  const QString text = QString::fromLatin1(shown.data(), static_cast<qsizetype>(shown.size()));
+  auto* item = new QListWidgetItem(text);
+  QStaticText laidOut(text);
+  laidOut.setTextFormat(Qt::PlainText);
+  laidOut.prepare(QTransform(), list_->font());
+  item->setData(kStaticTextRole, QVariant::fromValue(laidOut));
   const QFontMetrics fm(list_->font());
-  const int width = fm.horizontalAdvance(item->text()) + 8;
+  const int width = fm.horizontalAdvance(text) + 8;
   if (width > widestLine_) {
     widestLine_ = width;
     for (int i = 0; i < list_->count(); ++i) list_->item(i)->setSizeHint(QSize(widestLine_, fm.height() + 2));
@@ -135,9 +174,8 @@ void CLog::LogLine(std::string_view line) {
   list_->addItem(item);
   while (list_->count() > kLogMaxLines) delete list_->takeItem(0);
   list_->scrollToBottom();
-  list_->setUpdatesEnabled(true);
   // A replay of the log file itself would read back what it writes, forever.
-  if (logFile_.IsOpen() && !IsReplayingLogFile()) logFile_.Write(line);
+  if (logFile_.IsOpen() && !IsReplaying(logFile_.path())) logFile_.Write(line);
 }
 
 }  // namespace tarvo

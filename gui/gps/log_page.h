@@ -40,7 +40,8 @@ class CLog : public CGPSPage {
 
  private:
   bool OpenLogFile();
-  bool IsReplayingLogFile() const;
+  // True while the connection replays `file`.
+  bool IsReplaying(const std::filesystem::path& file) const;
   void ShowState();
 
   int32_t logOptions_ = 0;
