@@ -1,5 +1,6 @@
 #include "gui/app/gps_page.h"
 
+#include <QPaintEvent>
 #include <QPainter>
 
 #include "gui/app/gps_sheet.h"
@@ -31,12 +32,12 @@ void CGPSPage::OnActivate() { sheet_.SetToolbarState(toolbarState()); }
 
 bool CGPSPage::IsActivePage() const { return sheet_.activePage() == this; }
 
-void CGPSPage::paintEvent(QPaintEvent*) {
+void CGPSPage::paintEvent(QPaintEvent* event) {
   QPainter painter(this);
-  PaintPage(painter);
+  PaintPage(painter, event->rect());
   sheet_.DrawStatusLed(painter, width());
 }
 
-void CGPSPage::PaintPage(QPainter&) {}
+void CGPSPage::PaintPage(QPainter&, const QRect&) {}
 
 }  // namespace tarvo

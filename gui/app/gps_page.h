@@ -58,8 +58,9 @@ class CGPSPage : public QWidget {
 
  protected:
   void paintEvent(QPaintEvent* event) override;
-  // Draws the page's own pictures before the status indicator.
-  virtual void PaintPage(QPainter& painter);
+  // Draws the page's own pictures before the status indicator; `dirty` is
+  // the part of the page being repainted.
+  virtual void PaintPage(QPainter& painter, const QRect& dirty);
 
   CGPSSheet& sheet_;
 

@@ -198,7 +198,8 @@ void CGPSSheet::Start() {
     if (pages_[index]) pages_[index]->OnCreate();
   }
   ActivatePage(kStatusPage);
-  if (settings_.autoStart && options_.screenshotDir.isEmpty()) controller_->ToggleConnection();
+  const bool replayNow = options_.startReplay && !options_.replayFile.isEmpty();
+  if ((settings_.autoStart || replayNow) && options_.screenshotDir.isEmpty()) controller_->ToggleConnection();
 }
 
 CGPSPage* CGPSSheet::page(int index) const {

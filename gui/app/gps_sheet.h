@@ -28,6 +28,7 @@ class CPathletDlg;
 
 struct SheetOptions {
   QString replayFile;     // --replay: simulation with this file for this run only
+  bool startReplay = false;  // connect to the replay at once (the --replay option)
   QString screenshotDir;  // --screenshot: replay at full speed, save every page, quit
   std::string programPath;
   bool quiet = false;     // errors go to standard error instead of message boxes

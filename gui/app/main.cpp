@@ -66,6 +66,7 @@ int main(int argc, char** argv) {
       return 1;
     }
     options.replayFile = QFileInfo(file).absoluteFilePath();
+    options.startReplay = true;
   }
   if (parser.isSet(screenshot)) options.screenshotDir = QDir(parser.value(screenshot)).absolutePath();
 

@@ -115,6 +115,8 @@ CPathletDlg::CPathletDlg(CGPSSheet& sheet) : CGPSPage(sheet, kStatusPage, QStrin
   layout->addWidget(zoom_);
   layout->addWidget(smallScreenButton_);
   zoom_->hide();
+  refreshTimer_.setSingleShot(true);
+  connect(&refreshTimer_, &QTimer::timeout, this, &CPathletDlg::FlushPendingRefresh);
 }
 
 CPathletDlg::~CPathletDlg() { sheet_.store().SetInt(Key::CourseCompassMode, courseCompassMode_); }
@@ -366,29 +368,64 @@ void CPathletDlg::RefreshSatellites() {
 
 // ---- notifications ----
 
+void CPathletDlg::Schedule(unsigned bits, bool urgent) {
+  dirty_ |= bits;
+  // A new position or course is shown at once unless one was shown a moment
+  // ago; everything else joins the next refresh.
+  const qint64 sinceUrgent = sinceUrgentRefresh_.isValid() ? sinceUrgentRefresh_.elapsed() : kMinUrgentRefreshMs;
+  if (urgent && sinceUrgent >= kMinUrgentRefreshMs) {
+    FlushPendingRefresh();
+    sinceUrgentRefresh_.restart();
+    return;
+  }
+  if (!refreshTimer_.isActive()) {
+    const qint64 since = sinceRefresh_.isValid() ? sinceRefresh_.elapsed() : kMinRefreshMs;
+    const qint64 wait = urgent ? kMinUrgentRefreshMs - sinceUrgent : kMinRefreshMs - since;
+    refreshTimer_.start(static_cast<int>(std::max<qint64>(0, wait)));
+  }
+}
+
+void CPathletDlg::FlushPendingRefresh() {
+  refreshTimer_.stop();
+  const unsigned bits = dirty_;
+  dirty_ = 0;
+  sinceRefresh_.restart();
+  if (bits == 0) return;
+  ++refreshCount_;
+  if (bits & kDirtyPosition) RefreshPosition();
+  if (bits & kDirtyCourse) {
+    RefreshCourseAndSpeed();
+    if (IsActivePage()) update(CompassImageRect());
+  }
+  if (bits & kDirtyAltitude) RefreshAltitude();
+  if (bits & kDirtyPrecision) RefreshPrecision();
+  if (bits & kDirtySatUse) satUse_->setText(QString::number(sheet_.state().gpsFix.satellitesUsed));
+  if (bits & kDirtySatellites) {
+    RefreshSatellites();
+    skyStale_ = true;
+    if (IsActivePage() && !zoomedIn_) update(SkyImageRect());
+  }
+}
+
 void CPathletDlg::OnGgaChanged() {
   // The altitude comes from GGA whatever the position source is.
-  RefreshAltitude();
-  if (!sheet_.connection().useRmc) RefreshPosition();
-  satUse_->setText(QString::number(sheet_.state().gpsFix.satellitesUsed));
+  const bool position = !sheet_.connection().useRmc;
+  Schedule(kDirtyAltitude | kDirtySatUse | (position ? unsigned(kDirtyPosition) : 0u), position);
 }
 
 void CPathletDlg::OnRmcChanged() {
-  RefreshCourseAndSpeed();
-  if (IsActivePage()) update(zoomedIn_ ? zoomCompassArea_->geometry().translated(zoom_->pos())
-                                      : compassArea_->geometry().translated(full_->pos()).adjusted(-40, -40, 40, 40));
+  // While RMC is the position source the position follows at once and
+  // brings the course with it.
+  Schedule(kDirtyCourse, !sheet_.connection().useRmc);
 }
 
-void CPathletDlg::OnPositionChanged() { RefreshPosition(); }
+void CPathletDlg::OnPositionChanged() { Schedule(kDirtyPosition, true); }
 
-void CPathletDlg::OnSatellitesChanged() {
-  RefreshSatellites();
-  if (IsActivePage() && !zoomedIn_) update();
-}
+void CPathletDlg::OnSatellitesChanged() { Schedule(kDirtySatellites, false); }
 
-void CPathletDlg::OnPrecisionChanged() { RefreshPrecision(); }
+void CPathletDlg::OnPrecisionChanged() { Schedule(kDirtyPrecision, false); }
 
-void CPathletDlg::OnAltitudeChanged() { RefreshAltitude(); }
+void CPathletDlg::OnAltitudeChanged() { Schedule(kDirtyAltitude, false); }
 
 void CPathletDlg::OnConnectionChanged(bool) { update(QRect(width() - 16, 0, 16, 16)); }
 
@@ -559,24 +596,51 @@ CPathletDlg::DrawingGeometry CPathletDlg::drawingGeometry() const {
   return g;
 }
 
-void CPathletDlg::PaintPage(QPainter& painter) {
+QRect CPathletDlg::CompassImageRect() const {
+  const DrawingGeometry g = drawingGeometry();
+  const QFontMetrics small(sheet_.palette().small);
+  const int halfW = g.compassRadius + small.horizontalAdvance(QStringLiteral("W")) + 3;
+  const int halfH = g.compassRadius + small.height() + 4;
+  return QRect(g.compassCentre.x() - halfW, g.compassCentre.y() - halfH, 2 * halfW, 2 * halfH);
+}
+
+QRect CPathletDlg::SkyImageRect() const {
+  const DrawingGeometry g = drawingGeometry();
+  const QFontMetrics medium(sheet_.palette().medium);
+  const int c = g.skyRadius + medium.horizontalAdvance(QStringLiteral("W")) + 2;
+  const int b = g.skyRadius + medium.height() - 1;
+  return QRect(g.skyCentre.x() - c, g.skyCentre.y() - b, 2 * c + 1, 2 * b);
+}
+
+void CPathletDlg::PaintPage(QPainter& painter, const QRect& dirty) {
   const Palette& pal = sheet_.palette();
   const DrawingGeometry g = drawingGeometry();
-  if (!zoomedIn_ && full_->isVisible()) {
+  const QColor face = palette().color(QPalette::Window);
+  const bool full = !zoomedIn_ && full_->isVisible();
+  if (full) {
     for (int i = 0; i < 4; ++i) {
       const QRect r(frames_[i]->mapTo(this, QPoint(0, 0)), frames_[i]->size());
       DrawFrameMarks(painter, r, i == 0, pal.navy);
     }
   }
-  if (!lowerView_ && (zoomedIn_ || full_->isVisible())) {
-    const QImage compass =
-        RenderCourseCompass(g.compassRadius, sheet_.state().rmcFix.course, static_cast<CompassMode>(courseCompassMode_),
-                            zoomedIn_, pal, palette().color(QPalette::Window));
-    DrawCentred(painter, compass, g.compassCentre);
+  if (!lowerView_ && (zoomedIn_ || full) && dirty.intersects(CompassImageRect())) {
+    const CompassKey key{g.compassRadius, sheet_.state().rmcFix.course, courseCompassMode_, zoomedIn_};
+    if (!(key == compassKey_) || compassImage_.isNull()) {
+      compassImage_ = RenderCourseCompass(key.radius, key.course, static_cast<CompassMode>(key.mode), key.zoomedIn,
+                                          pal, face);
+      compassKey_ = key;
+    }
+    DrawCentred(painter, compassImage_, g.compassCentre);
   }
-  if (!zoomedIn_ && full_->isVisible()) {
-    const QImage sky = RenderSkyPlot(g.skyRadius, sheet_.state().satelliteView, pal, palette().color(QPalette::Window));
-    DrawCentred(painter, sky, g.skyCentre);
+  if (full && dirty.intersects(SkyImageRect())) {
+    if (skyStale_ || skyRadius_ != g.skyRadius || skyImage_.isNull()) {
+      skyImage_ = RenderSkyPlot(g.skyRadius, sheet_.state().satelliteView, pal, face);
+      skyRadius_ = g.skyRadius;
+      skyStale_ = false;
+    }
+    DrawCentred(painter, skyImage_, g.skyCentre);
+  }
+  if (full) {
     // The compass copy may cover the first frame's right-hand mark.
     const QRect r(frames_[0]->mapTo(this, QPoint(0, 0)), frames_[0]->size());
     DrawFrameMarks(painter, r, true, pal.navy);

@@ -2,8 +2,11 @@
 // signal bars and a sky plot. Clicking a value changes its unit or format.
 #pragma once
 
+#include <QElapsedTimer>
+#include <QImage>
 #include <QLabel>
 #include <QPoint>
+#include <QTimer>
 #include <array>
 
 #include "core/gps/connection_controller.h"
@@ -61,6 +64,15 @@ class CPathletDlg : public CGPSPage, public FixListener {
 
   // Re-formats the position and the time (format or unit changed).
   void RefreshPosition();
+  // Shows what the notifications since the last refresh changed, now. By
+  // itself the page shows a new position or course at once unless it
+  // refreshed less than kMinUrgentRefreshMs ago, and gathers the other
+  // changes for at most kMinRefreshMs, so a receiver sending faster than a
+  // screen can show costs a bounded number of redraws.
+  void FlushPendingRefresh();
+  static constexpr int kMinRefreshMs = 40;
+  static constexpr int kMinUrgentRefreshMs = 20;
+  int refreshCount() const { return refreshCount_; }
   // Coordinate format commands 40100..40118.
   void OnFormatCommand(int command);
   // The "Coord" menu with the current format ticked; the caller owns it.
@@ -82,10 +94,21 @@ class CPathletDlg : public CGPSPage, public FixListener {
   DrawingGeometry drawingGeometry() const;
 
  protected:
-  void PaintPage(QPainter& painter) override;
+  void PaintPage(QPainter& painter, const QRect& dirty) override;
   void mousePressEvent(QMouseEvent* event) override;
 
  private:
+  enum Dirty : unsigned {
+    kDirtyPosition = 1,
+    kDirtyCourse = 2,
+    kDirtyAltitude = 4,
+    kDirtyPrecision = 8,
+    kDirtySatellites = 16,
+    kDirtySatUse = 32,
+  };
+  void Schedule(unsigned bits, bool urgent);
+  QRect CompassImageRect() const;
+  QRect SkyImageRect() const;
   void BuildFullLayout();
   void BuildZoomLayout();
   void RefreshTime();
@@ -99,6 +122,24 @@ class CPathletDlg : public CGPSPage, public FixListener {
   void WriteUnitSettings();
   void ShowFormatMenu(QPoint globalPos);
   bool Hit(QWidget* w, QPoint pagePos) const;
+
+  unsigned dirty_ = 0;
+  QTimer refreshTimer_;
+  QElapsedTimer sinceRefresh_;
+  QElapsedTimer sinceUrgentRefresh_;
+  int refreshCount_ = 0;
+  // The last pictures, drawn again only when what they show changed.
+  QImage compassImage_;
+  struct CompassKey {
+    int radius = -1;
+    double course = 0;
+    int mode = 0;
+    bool zoomedIn = false;
+    bool operator==(const CompassKey&) const = default;
+  } compassKey_;
+  QImage skyImage_;
+  int skyRadius_ = -1;
+  bool skyStale_ = true;
 
   int courseCompassMode_ = 0;
   bool zoomedIn_ = false;

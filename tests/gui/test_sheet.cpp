@@ -35,6 +35,7 @@ const std::string kGga = Nmea("GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.
 class SheetTest : public SheetFixture {
  protected:
   QString StatusText(const char* name) {
+    static_cast<CPathletDlg*>(sheet().page(kStatusPage))->FlushPendingRefresh();
     auto* label = sheet().page(kStatusPage)->findChild<QLabel*>(QString::fromLatin1(name));
     return label ? label->text() : QString();
   }

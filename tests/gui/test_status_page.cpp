@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QTest>
 #include <cstdio>
 
 #include "core/gps/nmea.h"
@@ -33,7 +34,10 @@ class StatusPageTest : public SheetFixture {
     auto* w = Page().findChild<QWidget*>(QString::fromLatin1(name));
     return w->mapTo(&Page(), w->rect().center());
   }
-  void Feed(const std::string& line) { sheet().controller().OnSentence(line); }
+  void Feed(const std::string& line) {
+    sheet().controller().OnSentence(line);
+    Page().FlushPendingRefresh();
+  }
 };
 
 TEST_F(StatusPageTest, BeforeTheFirstFixTheStartPositionShowsWithoutATime) {
@@ -195,6 +199,27 @@ TEST_F(StatusPageTest, ZoomedInClicks) {
   Page().ClickAt(QPoint(5, Page().height() - 5));  // anywhere else: compass mode
   EXPECT_EQ(Page().courseCompassMode(), 1);
   EXPECT_FALSE(Text("line1").isEmpty());
+}
+
+TEST_F(StatusPageTest, ANewPositionShowsAtOnceAndBurstsAreGathered) {
+  MakeSheet();
+  Page().FlushPendingRefresh();
+  QTest::qWait(CPathletDlg::kMinRefreshMs + 5);
+  const int before = Page().refreshCount();
+  sheet().controller().OnSentence(Nmea("GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W"));
+  EXPECT_EQ(Page().refreshCount(), before + 1);  // a position after a quiet spell: at once
+  EXPECT_EQ(Text("value1"), QString::fromUtf8("48° 7'2.3\""));
+
+  // A burst right after it waits and is shown in one refresh.
+  for (int i = 0; i < 100; ++i) {
+    sheet().controller().OnSentence(Nmea("PGRMZ,2000,f,3"));
+    sheet().controller().OnSentence(Nmea("GPRMC,123520,A,4807.038,N,01131.000,E,022.4,094.4,230394,003.1,W"));
+  }
+  EXPECT_EQ(Page().refreshCount(), before + 1);
+  EXPECT_EQ(Text("altitude"), "0 m");
+  ASSERT_TRUE(WaitFor([&] { return Text("altitude") == "609 m"; }, 1000));
+  EXPECT_EQ(Page().refreshCount(), before + 2);
+  EXPECT_EQ(Text("course"), QString::fromUtf8("94°"));
 }
 
 TEST_F(StatusPageTest, CompassModeIsKeptAcrossRuns) {
