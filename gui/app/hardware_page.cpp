@@ -224,10 +224,13 @@ void CSetupHardware::BuildControls() {
   ConnectionSettings& c = sheet_.connection();
   connect(type_, &QComboBox::activated, this, [&c](int i) { c.gpsType = i; });
   connect(port_, &QComboBox::activated, this, &CSetupHardware::OnPortChosen);
-  connect(speed_, &QComboBox::activated, this, [&c](int i) { c.speed = kBaudRates.at(static_cast<std::size_t>(i)); });
+  connect(speed_, &QComboBox::activated, this, [&c](int i) {
+    if (i >= 0 && i < static_cast<int>(kBaudRates.size())) c.speed = kBaudRates[static_cast<std::size_t>(i)];
+  });
   connect(parity_, &QComboBox::activated, this, [&c](int i) { c.parity = i; });
-  connect(dataBits_, &QComboBox::activated, this,
-          [&c](int i) { c.databits = kDataBits.at(static_cast<std::size_t>(i)); });
+  connect(dataBits_, &QComboBox::activated, this, [&c](int i) {
+    if (i >= 0 && i < static_cast<int>(kDataBits.size())) c.databits = kDataBits[static_cast<std::size_t>(i)];
+  });
   connect(stopBits_, &QComboBox::activated, this, [&c](int i) { c.stopbits = i; });
   connect(replaySpeed_, &QComboBox::activated, this, [&c](int i) { c.emulationSpeed = i + 1; });
   connect(emulation_, &QCheckBox::clicked, this, [this, &c](bool on) {
