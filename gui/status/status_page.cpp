@@ -253,10 +253,14 @@ void CPathletDlg::BuildFullLayout() {
   }
   grid->addWidget(frames_[3], 3, 0, 1, 2);
 
+  // The two drawings share the right-hand column and grow with the window.
   compassArea_ = MakeArea(full_, "compassArea", QSize(200, 200));
   skyArea_ = MakeArea(full_, "skyArea", QSize(150, 130));
-  grid->addWidget(compassArea_, 0, 1, 2, 1);
-  grid->addWidget(skyArea_, 2, 1);
+  auto* drawings = new QVBoxLayout;
+  drawings->setSpacing(4);
+  drawings->addWidget(compassArea_, 3);
+  drawings->addWidget(skyArea_, 2);
+  grid->addLayout(drawings, 0, 1, 3, 1);
   grid->setColumnStretch(0, 3);
   grid->setColumnStretch(1, 2);
   grid->setRowStretch(2, 1);
