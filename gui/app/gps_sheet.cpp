@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QKeyEvent>
@@ -29,6 +30,7 @@
 #include "core/version.h"
 #include "gui/app/about_page.h"
 #include "gui/app/dialogs.h"
+#include "gui/app/shipped_data.h"
 #include "gui/app/hardware_page.h"
 #include "gui/app/string_table.h"
 #include "gui/gps/log_page.h"
@@ -331,8 +333,9 @@ void CGPSSheet::SaveSettings() {
   saved_ = true;
   controller_->Shutdown();
   StoreConnection(connection_, settings_);
-  // --replay chose simulation for this run only.
-  if (!options_.replayFile.isEmpty()) settings_.emulation = savedEmulation_ ? 1 : 0;
+  // --replay chose simulation for this run only; a choice made on the
+  // Hardware page since then is kept.
+  if (!options_.replayFile.isEmpty() && connection_.emulation) settings_.emulation = savedEmulation_ ? 1 : 0;
   settings_.latDefault = controller_->state().gpsFix.latitude;
   settings_.lonDefault = controller_->state().gpsFix.longitude;
   if (!SaveSheetSettings(store_, settings_)) {
@@ -356,6 +359,12 @@ void CGPSSheet::ShowError(std::string_view message) {
 
 std::optional<std::string> CGPSSheet::AskReplayFile(const std::string& path) {
   QString chosen = QString::fromStdString(path);
+  // Before the first log exists, offer the demo drive shipped with the program.
+  if (!QFileInfo::exists(chosen)) {
+    const QString shipped = ShippedDataDir(QCoreApplication::applicationDirPath());
+    const QString demo = shipped + QStringLiteral("/demo/demo-drive.nmea");
+    if (!shipped.isEmpty() && QFileInfo::exists(demo)) chosen = demo;
+  }
   if (!AskOpenFile(this, chosen, kReplayFileFilter)) return std::nullopt;
   return chosen.toStdString();
 }
