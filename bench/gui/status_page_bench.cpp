@@ -26,18 +26,14 @@
 #include "core/settings/settings_store.h"
 #include "gui/app/gps_sheet.h"
 #include "gui/status/status_page.h"
+#include "tests/unit/gps/test_nmea_util.h"
 
 namespace {
 
+using tarvo::test::Sentence;
+
 using Clock = std::chrono::steady_clock;
 
-std::string Nmea(const std::string& body) {
-  unsigned sum = 0;
-  for (char c : body) sum ^= static_cast<unsigned char>(c);
-  char buf[8];
-  std::snprintf(buf, sizeof buf, "*%02X", sum);
-  return "$" + body + buf;
-}
 
 // Counts paints of one widget and remembers when the last one happened.
 class PaintWatch : public QObject {
@@ -145,14 +141,14 @@ int main(int argc, char** argv) {
   // A receiver sending a full epoch 20 times a second (faster than any
   // handheld): GGA, GSA and the three GSV first, the RMC with the position last.
   std::vector<double> latencies;
-  const std::string rest = Nmea("GPGGA,120000,4610.000,N,01406.000,E,1,08,0.9,545.4,M,46.9,M,,") + "\r\n" +
-                           Nmea("GPGSA,A,3,04,05,,09,12,,,24,,,,,2.5,1.3,2.1") + "\r\n";
+  const std::string rest = Sentence("GPGGA,120000,4610.000,N,01406.000,E,1,08,0.9,545.4,M,46.9,M,,") + "\r\n" +
+                           Sentence("GPGSA,A,3,04,05,,09,12,,,24,,,,,2.5,1.3,2.1") + "\r\n";
   for (int i = 0; i < fixes; ++i) {
     const auto epochStart = Clock::now();
     char body[128];
     std::snprintf(body, sizeof body, "GPRMC,1200%02d,A,46%02d.%03d,N,01406.000,E,010.0,090.0,150624,,", i % 60,
                   10 + (i % 40), i % 1000);
-    const std::string bytes = rest + Nmea(body) + "\r\n";
+    const std::string bytes = rest + Sentence(body) + "\r\n";
     const QString before = value1->text();
     const long paintsBefore = labelWatch.paints;
     if (write(master, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size())) break;

@@ -9,28 +9,23 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTextStream>
-#include <cstdio>
 
 #include "gui/app/about_page.h"
 #include "gui/app/dialogs.h"
 #include "gui/app/hyperlink_control.h"
 #include "gui/status/status_page.h"
 #include "gui_fixture.h"
+#include "tests/unit/gps/test_nmea_util.h"
 
 namespace tarvo {
 namespace {
 
+using tarvo::test::Sentence;
+
 using testing::SheetFixture;
 
-std::string Nmea(const std::string& body) {
-  unsigned sum = 0;
-  for (char c : body) sum ^= static_cast<unsigned char>(c);
-  char buf[8];
-  std::snprintf(buf, sizeof buf, "*%02X", sum);
-  return "$" + body + buf;
-}
-const std::string kRmc = Nmea("GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W");
-const std::string kGga = Nmea("GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,");
+const std::string kRmc = Sentence("GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W");
+const std::string kGga = Sentence("GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,");
 
 class SheetTest : public SheetFixture {
  protected:
@@ -104,8 +99,8 @@ TEST_F(SheetTest, AFailedConnectShowsItsMessageInABox) {
 
 TEST_F(SheetTest, StatusIndicatorRedYellowGreen) {
   SheetOptions options;
-  options.replayFile = WriteReplay({kRmc, Nmea("GPGSA,A,3,04,05,,09,12,,,24,,,,,2.5,6.0,2.1"),
-                                    Nmea("GPGSA,A,3,04,05,,09,12,,,24,,,,,2.5,1.0,2.1")});
+  options.replayFile = WriteReplay({kRmc, Sentence("GPGSA,A,3,04,05,,09,12,,,24,,,,,2.5,6.0,2.1"),
+                                    Sentence("GPGSA,A,3,04,05,,09,12,,,24,,,,,2.5,1.0,2.1")});
   MakeSheet(options);
   sheet().controller().OnSentence(kRmc);  // an old fix while disconnected
   EXPECT_EQ(LedColour(), QColor(255, 0, 0));

@@ -4,24 +4,19 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QTest>
-#include <cstdio>
 
 #include "core/gps/nmea.h"
 #include "gui/status/status_page.h"
 #include "gui_fixture.h"
+#include "tests/unit/gps/test_nmea_util.h"
 
 namespace tarvo {
 namespace {
 
+using tarvo::test::Sentence;
+
 using testing::SheetFixture;
 
-std::string Nmea(const std::string& body) {
-  unsigned sum = 0;
-  for (char c : body) sum ^= static_cast<unsigned char>(c);
-  char buf[8];
-  std::snprintf(buf, sizeof buf, "*%02X", sum);
-  return "$" + body + buf;
-}
 
 class StatusPageTest : public SheetFixture {
  protected:
@@ -56,25 +51,25 @@ TEST_F(StatusPageTest, BeforeTheFirstFixTheStartPositionShowsWithoutATime) {
 TEST_F(StatusPageTest, SentencesFillTheFields) {
   MakeSheet();
   sheet().connection().useRmc = false;  // GGA as the position source
-  Feed(Nmea("GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,"));
+  Feed(Sentence("GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,"));
   EXPECT_EQ(Text("time"), "12:35:19 UTC");
   EXPECT_EQ(Text("value1"), QString::fromUtf8("48° 7'2.3\""));
   EXPECT_EQ(Text("altitude"), "545 m");
   EXPECT_EQ(Text("satUse"), "8");
-  Feed(Nmea("GPRMC,123520,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W"));
+  Feed(Sentence("GPRMC,123520,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W"));
   EXPECT_EQ(Text("course"), QString::fromUtf8("84°"));
   EXPECT_EQ(Text("speed"), "41 km/h");  // the first speed since the connect reads as sent
-  Feed(Nmea("GPGSA,A,3,04,05,,09,12,,,24,,,,,2.5,1.3,2.1"));
+  Feed(Sentence("GPGSA,A,3,04,05,,09,12,,,24,,,,,2.5,1.3,2.1"));
   EXPECT_EQ(Text("fixMode"), "3D");
   EXPECT_EQ(Text("dopLine"), "hdop: 1.3 (13.0 m), vdop: 2.1, pdop: 2.5");
-  Feed(Nmea("PGRME,15.0,M,45.0,M,25.0,M"));
-  Feed(Nmea("GPGSA,A,3,04,05,,09,12,,,24,,,,,2.5,1.3,2.1"));
+  Feed(Sentence("PGRME,15.0,M,45.0,M,25.0,M"));
+  Feed(Sentence("GPGSA,A,3,04,05,,09,12,,,24,,,,,2.5,1.3,2.1"));
   EXPECT_EQ(Text("dopLine"), "hdop: 1.3 (13.0 m), vdop: 2.1, pdop: 2.5, Err: 15.0 m");
 }
 
 TEST_F(StatusPageTest, SignalBarsAndTheSatelliteCount) {
   MakeSheet();
-  Feed(Nmea("GPGSV,1,1,04,03,41,050,19,07,60,317,20,08,34,315,32,11,35,148,33"));
+  Feed(Sentence("GPGSV,1,1,04,03,41,050,19,07,60,317,20,08,34,315,32,11,35,148,33"));
   auto* page = &Page();
   auto bar = [&](int i) { return page->findChild<SignalBarWidget*>(QStringLiteral("bar%1").arg(i)); };
   EXPECT_EQ(bar(0)->colour(), BarColour::Red);
@@ -85,7 +80,7 @@ TEST_F(StatusPageTest, SignalBarsAndTheSatelliteCount) {
   EXPECT_EQ(Text("prn0"), "3");
   EXPECT_EQ(Text("satView"), "4");
   // A satellite with a PRN but no signal: empty bar, no label.
-  Feed(Nmea("GPGSV,1,1,02,03,41,050,,07,60,317,44"));
+  Feed(Sentence("GPGSV,1,1,02,03,41,050,,07,60,317,44"));
   EXPECT_EQ(bar(0)->value(), 0);
   EXPECT_EQ(Text("prn0"), "");
   EXPECT_EQ(Text("prn1"), "7");
@@ -95,10 +90,10 @@ TEST_F(StatusPageTest, SignalBarsAndTheSatelliteCount) {
 TEST_F(StatusPageTest, AltitudeOffsetIsLeftOutAtZeroZero) {
   store().SetText(Key::AltitudeOffset, "100");
   MakeSheet();
-  Feed(Nmea("PGRMZ,1000,f,3"));  // 304.785 m, the position still 0/0
+  Feed(Sentence("PGRMZ,1000,f,3"));  // 304.785 m, the position still 0/0
   EXPECT_EQ(Text("altitude"), "304 m");
   sheet().state().gpsFix.latitude = 46.0;
-  Feed(Nmea("PGRMZ,1000,f,3"));
+  Feed(Sentence("PGRMZ,1000,f,3"));
   EXPECT_EQ(Text("altitude"), "204 m");
 }
 
@@ -206,14 +201,14 @@ TEST_F(StatusPageTest, ANewPositionShowsAtOnceAndBurstsAreGathered) {
   Page().FlushPendingRefresh();
   QTest::qWait(CPathletDlg::kMinRefreshMs + 5);
   const int before = Page().refreshCount();
-  sheet().controller().OnSentence(Nmea("GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W"));
+  sheet().controller().OnSentence(Sentence("GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W"));
   EXPECT_EQ(Page().refreshCount(), before + 1);  // a position after a quiet spell: at once
   EXPECT_EQ(Text("value1"), QString::fromUtf8("48° 7'2.3\""));
 
   // A burst right after it waits and is shown in one refresh.
   for (int i = 0; i < 100; ++i) {
-    sheet().controller().OnSentence(Nmea("PGRMZ,2000,f,3"));
-    sheet().controller().OnSentence(Nmea("GPRMC,123520,A,4807.038,N,01131.000,E,022.4,094.4,230394,003.1,W"));
+    sheet().controller().OnSentence(Sentence("PGRMZ,2000,f,3"));
+    sheet().controller().OnSentence(Sentence("GPRMC,123520,A,4807.038,N,01131.000,E,022.4,094.4,230394,003.1,W"));
   }
   EXPECT_EQ(Page().refreshCount(), before + 1);
   EXPECT_EQ(Text("altitude"), "0 m");

@@ -19,23 +19,18 @@
 
 #include "core/gps/connection_controller.h"
 #include "core/gps/nmea.h"
+#include "tests/unit/gps/test_nmea_util.h"
 
 namespace tarvo {
 namespace {
 
+using tarvo::test::Sentence;
+
 namespace fs = std::filesystem;
 
-// NMEA sentences with correct checksums.
-std::string WithChecksum(const std::string& body) {
-  unsigned sum = 0;
-  for (char c : body) sum ^= static_cast<unsigned char>(c);
-  char buf[8];
-  std::snprintf(buf, sizeof buf, "*%02X", sum);
-  return "$" + body + buf;
-}
-const std::string kGga = WithChecksum("GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,");
-const std::string kGgaNoFix = WithChecksum("GPGGA,123519,4807.038,N,01131.000,E,0,00,,,M,,M,,");
-const std::string kRmc = WithChecksum("GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W");
+const std::string kGga = Sentence("GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,");
+const std::string kGgaNoFix = Sentence("GPGGA,123519,4807.038,N,01131.000,E,0,00,,,M,,M,,");
+const std::string kRmc = Sentence("GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W");
 
 class FakeHost : public ControllerHost {
  public:
@@ -199,18 +194,18 @@ TEST_F(ControllerTest, EveryLineIsLoggedButOnlyGoodSentencesAreParsed) {
 }
 
 TEST_F(ControllerTest, NotificationsFollowTheSentenceType) {
-  controller_.OnSentence(WithChecksum("GPGSA,A,3,04,05,,09,12,,,24,,,,,2.5,1.3,2.1"));
+  controller_.OnSentence(Sentence("GPGSA,A,3,04,05,,09,12,,,24,,,,,2.5,1.3,2.1"));
   EXPECT_EQ(listener_.precision, 1);
-  controller_.OnSentence(WithChecksum("PGRMZ,1000,f,3"));
+  controller_.OnSentence(Sentence("PGRMZ,1000,f,3"));
   EXPECT_EQ(listener_.altitude, 1);
-  controller_.OnSentence(WithChecksum("PGRME,15.0,M,45.0,M,25.0,M"));
+  controller_.OnSentence(Sentence("PGRME,15.0,M,45.0,M,25.0,M"));
   EXPECT_EQ(listener_.altitude, 1);
   // A two-message GSV cycle tells once, when both are in, in any order.
-  controller_.OnSentence(WithChecksum("GPGSV,2,2,05,28,09,271,36"));
+  controller_.OnSentence(Sentence("GPGSV,2,2,05,28,09,271,36"));
   EXPECT_EQ(listener_.satellites, 0);
-  controller_.OnSentence(WithChecksum("GPGSV,2,1,05,03,41,050,46,07,60,317,49,08,34,315,45,11,35,148,45"));
+  controller_.OnSentence(Sentence("GPGSV,2,1,05,03,41,050,46,07,60,317,49,08,34,315,45,11,35,148,45"));
   EXPECT_EQ(listener_.satellites, 1);
-  controller_.OnSentence(WithChecksum("GPGSV,2,2,05,28,09,271,36"));
+  controller_.OnSentence(Sentence("GPGSV,2,2,05,28,09,271,36"));
   EXPECT_EQ(listener_.satellites, 1);  // a new cycle has begun
 }
 
