@@ -280,7 +280,10 @@ SentenceStatus ReadGsv(const SentenceFrame& frame, SatelliteView& view) {
   const int32_t message = number ? FieldInt(*number) : 0;
   if (message < 1 || message > 3) return SentenceStatus::Ignored;
   const int32_t count = total ? FieldInt(*total) : 0;
-  view.messageCount = count >= 0 && count <= 3 ? count : 0;
+  // A receiver with more than twelve satellites in view sends a fourth
+  // message or more; the first three fill the table and make the cycle, so
+  // its sky is still shown instead of never completing.
+  view.messageCount = count < 0 ? 0 : count > 3 ? 3 : count;
   view.messageSeen[message - 1] = 1;
   next.Skip(1);
 

@@ -583,11 +583,27 @@ TEST(NmeaGsv, OutOfRangeValuesAndBrokenMessages) {
     EXPECT_EQ(view.satellites[0].prn, before.satellites[0].prn);
     EXPECT_EQ(view.messageCount, before.messageCount);
   }
-  // A bad total stores 0: the cycle cannot complete.
-  Feed(state, Sentence("GPGSV,4,1,14,01,10,010,30,02,20,020,31,03,30,030,32,04,40,040,33"));
+  // A negative total stores 0: the cycle cannot complete.
+  Feed(state, Sentence("GPGSV,-1,1,14,01,10,010,30,02,20,020,31,03,30,030,32,04,40,040,33"));
   EXPECT_EQ(view.messageCount, 0);
   EXPECT_EQ(view.satellites[0].prn, 1);
   EXPECT_FALSE(GsvCycleComplete(view));
+}
+
+TEST(NmeaGsv, MoreThanTwelveSatellitesStillCompleteACycle) {
+  // Fourteen satellites in four messages: the first three fill the table.
+  ReceiverState state;
+  SatelliteView& view = state.satelliteView;
+  Feed(state, Sentence("GPGSV,4,1,14,01,10,010,30,02,20,020,31,03,30,030,32,04,40,040,33"));
+  EXPECT_EQ(view.messageCount, 3);
+  Feed(state, Sentence("GPGSV,4,2,14,05,10,010,30,06,20,020,31,07,30,030,32,08,40,040,33"));
+  EXPECT_FALSE(GsvCycleComplete(view));
+  Feed(state, Sentence("GPGSV,4,3,14,09,10,010,30,10,20,020,31,11,30,030,32,12,40,040,33"));
+  EXPECT_TRUE(GsvCycleComplete(view));
+  EXPECT_EQ(view.satellites[11].prn, 12);
+  ClearGsvCycle(view);
+  EXPECT_EQ(Feed(state, Sentence("GPGSV,4,4,14,13,10,010,30,14,20,020,31")).status, SentenceStatus::Ignored);
+  EXPECT_EQ(view.satellites[0].prn, 1);
 }
 
 TEST(NmeaGsv, SignalIdOfNewerReceiversIsNotASatellite) {
