@@ -2,6 +2,7 @@
 // layouts (with the carry of 60 seconds and 60 minutes), and the
 // locale-free number texts behind them.
 #include <clocale>
+#include <filesystem>
 #include <cstdlib>
 #include <unistd.h>
 #include <cmath>
@@ -211,6 +212,7 @@ TEST(GeoNumberText, ImmuneToACommaLocale) {
   const char* previous = std::setlocale(LC_NUMERIC, nullptr);
   const std::string saved = previous ? previous : "C";
   const char* comma = nullptr;
+  std::string madeDir;  // a locale folder this test made, removed at the end
   for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "nl_NL.UTF-8"})
     if (std::setlocale(LC_NUMERIC, name)) {
       comma = name;
@@ -223,6 +225,7 @@ TEST(GeoNumberText, ImmuneToACommaLocale) {
     const std::string command = "localedef -i de_DE -f UTF-8 " + dir + "/de_DE.UTF-8 >/dev/null 2>&1";
     if (std::system(("mkdir -p " + dir).c_str()) == 0 && std::system(command.c_str()) == 0) {
       setenv("LOCPATH", dir.c_str(), 1);
+      madeDir = dir;
       if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8")) comma = "de_DE.UTF-8";
     }
   }
@@ -232,7 +235,7 @@ TEST(GeoNumberText, ImmuneToACommaLocale) {
   EXPECT_EQ(Two(2, 5.25, 0).value1, "5.25000\xC2\xB0");
   EXPECT_EQ(ParseDecimalField("52.5"), 52.5);
   std::setlocale(LC_NUMERIC, saved.c_str());
-  if (const char* made = std::getenv("LOCPATH")) std::system(("rm -rf " + std::string(made)).c_str());
+  if (!madeDir.empty()) std::filesystem::remove_all(madeDir);
 }
 
 TEST(GeoNumberText, TypedNumbers) {
