@@ -52,9 +52,7 @@ DialogStart DialogStartFor(const QString& path) {
   return {slash == 0 ? QStringLiteral("/") : path.left(slash), path.mid(slash + 1)};
 }
 
-namespace {
-
-bool Accept(QWidget* parent, QString& path, const QString& chosen) {
+bool AcceptChosenPath(QWidget* parent, QString& path, const QString& chosen) {
   if (chosen.isEmpty()) return false;
   if (chosen.toUtf8().size() > kMaxPathLength) {
     QMessageBox::warning(parent, QString::fromUtf8(kProgramName.data(), kProgramName.size()),
@@ -66,6 +64,8 @@ bool Accept(QWidget* parent, QString& path, const QString& chosen) {
   path = chosen;
   return true;
 }
+
+namespace {
 
 QString Run(QWidget* parent, const QString& path, std::string_view filter, QFileDialog::AcceptMode mode) {
   const DialogStart start = DialogStartFor(path);
@@ -83,11 +83,11 @@ QString Run(QWidget* parent, const QString& path, std::string_view filter, QFile
 }  // namespace
 
 bool AskOpenFile(QWidget* parent, QString& path, std::string_view filter) {
-  return Accept(parent, path, Run(parent, path, filter, QFileDialog::AcceptOpen));
+  return AcceptChosenPath(parent, path, Run(parent, path, filter, QFileDialog::AcceptOpen));
 }
 
 bool AskSaveFile(QWidget* parent, QString& path, std::string_view filter) {
-  return Accept(parent, path, Run(parent, path, filter, QFileDialog::AcceptSave));
+  return AcceptChosenPath(parent, path, Run(parent, path, filter, QFileDialog::AcceptSave));
 }
 
 }  // namespace tarvo

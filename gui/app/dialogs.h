@@ -36,6 +36,9 @@ DialogStart DialogStartFor(const QString& path);
 // replacing one. A chosen path over kMaxPathLength characters is refused with
 // a message, never cut short.
 bool AskOpenFile(QWidget* parent, QString& path, std::string_view filter);
+// What both dialogs do with a chosen path: take it into `path`, or refuse
+// one that is empty or too long (with a message for the latter).
+bool AcceptChosenPath(QWidget* parent, QString& path, const QString& chosen);
 bool AskSaveFile(QWidget* parent, QString& path, std::string_view filter);
 
 }  // namespace tarvo

@@ -7,6 +7,8 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
+#include <QTest>
 #include <QPushButton>
 #include <QTextStream>
 
@@ -196,6 +198,36 @@ TEST(Hyperlink, ColoursUnderlineAndFailure) {
   EXPECT_EQ(link.currentColour(), QColor(85, 26, 139));
   EXPECT_EQ(HyperlinkErrorText(26), "A sharing violation occurred. ");
   EXPECT_EQ(HyperlinkErrorText(99), "Unknown Error (99) occurred.");
+}
+
+TEST_F(SheetTest, ArrowKeysInATextFieldEditTheTextInsteadOfChangingPages) {
+  MakeSheet();
+  sheet().ActivatePage(kHardwarePage);
+  auto* edit = sheet().page(kHardwarePage)->findChild<QLineEdit*>("altitudeOffset");
+  ASSERT_NE(edit, nullptr);
+  sheet().activateWindow();
+  edit->setFocus();
+  ASSERT_TRUE(WaitFor([&] { return QApplication::focusWidget() == edit; }));
+  QTest::keyClick(edit, Qt::Key_Left);
+  EXPECT_EQ(sheet().activePage()->index(), kHardwarePage);
+  sheet().page(kHardwarePage)->setFocus();
+  QTest::keyClick(sheet().page(kHardwarePage), Qt::Key_Left);
+  EXPECT_EQ(sheet().activePage()->index(), kStatusPage);
+}
+
+TEST_F(SheetTest, AChosenPathLongerThanTheLimitIsRefusedNotCut) {
+  MakeSheet();
+  QString path = "/home/ann/Tarvo_Log.nmea";
+  QString message;
+  CatchNextMessageBox(&message);
+  const QString longPath = "/" + QString(300, 'a') + "/drive.nmea";
+  EXPECT_FALSE(AcceptChosenPath(&sheet(), path, longPath));
+  EXPECT_EQ(path, "/home/ann/Tarvo_Log.nmea");
+  EXPECT_TRUE(message.startsWith("The path is too long (at most 259 characters)"));
+  EXPECT_TRUE(AcceptChosenPath(&sheet(), path, "/home/ann/drive.nmea"));
+  EXPECT_EQ(path, "/home/ann/drive.nmea");
+  EXPECT_FALSE(AcceptChosenPath(&sheet(), path, ""));  // cancelled
+  EXPECT_EQ(path, "/home/ann/drive.nmea");
 }
 
 TEST(FileDialogs, FilterPairsAndStartFolder) {
