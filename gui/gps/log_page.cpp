@@ -113,6 +113,12 @@ void CLog::OnCreate() {
   ShowState();
 }
 
+void CLog::OnActivate() {
+  CGPSPage::OnActivate();
+  // Lines added while the page was hidden: show the latest.
+  list_->scrollToBottom();
+}
+
 void CLog::OnDeactivate() { logFile_.Flush(); }
 
 bool CLog::IsReplaying(const std::filesystem::path& file) const {

@@ -25,6 +25,7 @@ class CLog : public CGPSPage {
   void LogLine(std::string_view line);
 
   void OnCreate() override;
+  void OnActivate() override;
   void OnDeactivate() override;
 
   // The check boxes' commands.
