@@ -22,6 +22,7 @@
 
 #include "core/gps/line_handoff.h"
 #include "core/gps/serial_link.h"
+#include "tests/unit/gps/task_queue.h"
 
 namespace {
 
@@ -29,41 +30,7 @@ using Clock = std::chrono::steady_clock;
 constexpr int kLines = 10000;
 constexpr char kLine[] = "$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47\r\n";
 
-// A consumer thread running posted tasks, as the GUI's event loop does.
-class TaskQueue {
- public:
-  TaskQueue() : thread_([this](std::stop_token stop) { Run(stop); }) {}
-  ~TaskQueue() {
-    thread_.request_stop();
-    cv_.notify_all();
-  }
-  void Post(std::function<void()> task) {
-    {
-      std::lock_guard lock(mutex_);
-      tasks_.push_back(std::move(task));
-    }
-    cv_.notify_one();
-  }
-
- private:
-  void Run(std::stop_token stop) {
-    std::unique_lock lock(mutex_);
-    while (!stop.stop_requested()) {
-      cv_.wait(lock, stop, [&] { return !tasks_.empty(); });
-      while (!tasks_.empty()) {
-        auto task = std::move(tasks_.front());
-        tasks_.pop_front();
-        lock.unlock();
-        task();
-        lock.lock();
-      }
-    }
-  }
-  std::mutex mutex_;
-  std::condition_variable_any cv_;
-  std::deque<std::function<void()>> tasks_;
-  std::jthread thread_;
-};
+using tarvo::test::TaskQueue;
 
 struct Latencies {
   std::vector<Clock::time_point> arrived = std::vector<Clock::time_point>(kLines);
