@@ -60,6 +60,9 @@ struct ConnectionSettings {
   int gpsType = 3;
   bool emulation = false;
   int emulationSpeed = 1;  // lines per second, 1..4
+  // 0: replay at emulationSpeed lines per second; 1, 2, 4, 8: pace the file by
+  // its recorded fix times, that many times faster than they were recorded.
+  int replayRealTime = 0;
   bool useRmc = true;      // RMC is the position source; the controller may switch it off
   int update = 15;         // upload period, seconds
   bool upload = false;

@@ -18,6 +18,7 @@ struct SheetSettings {
   int32_t gpsType = 3;   // 0 NMEA, 1 DeLorme, 2 Garmin, 3 Bluetooth
   int32_t emulation = 0;
   int32_t emulationSpeed = 1;  // replayed lines per second
+  int32_t replayRealTime = 0;  // 0, or pace the replay by its fix times at 1, 2, 4 or 8 x
   int32_t useRmc = 1;
   int32_t altitudeOffset = 0;  // metres, stored as a text
   int32_t autoStart = 0;
