@@ -109,6 +109,10 @@ CGPSSheet::CGPSSheet(SettingsStore& store, SheetOptions options, QWidget* parent
   if (!options_.replayFile.isEmpty()) {
     connection_.emulation = true;
     controller_->SetReplayPath(options_.replayFile.toStdString());
+    if (options_.emulationSpeed > 0 || options_.replayRealTime > 0) {
+      connection_.emulationSpeed = options_.emulationSpeed > 0 ? options_.emulationSpeed : connection_.emulationSpeed;
+      connection_.replayRealTime = options_.replayRealTime;
+    }
     controller_->SetAskForReplayFile(false);
   }
 

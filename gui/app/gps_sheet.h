@@ -29,6 +29,10 @@ class CPathletDlg;
 struct SheetOptions {
   QString replayFile;     // --replay: simulation with this file for this run only
   bool startReplay = false;  // connect to the replay at once (the --replay option)
+  // --speed: replay pace for this run only; emulationSpeed 1..4 lines per
+  // second, or replayRealTime 1, 2, 4, 8 (0 keeps the stored choice).
+  int emulationSpeed = 0;
+  int replayRealTime = 0;
   QString screenshotDir;  // --screenshot: replay at full speed, save every page, quit
   std::string programPath;
   bool quiet = false;     // errors go to standard error instead of message boxes
