@@ -1,6 +1,10 @@
 #include "core/gps/connection_controller.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cmath>
+#include <cstring>
 #include <utility>
 
 #include "core/gps/line_handoff.h"
@@ -29,50 +33,59 @@ class DefaultSerialOpener : public SerialOpener {
                    const std::vector<std::string_view>& startup,
                    std::unique_ptr<LineSource>& source) override {
     auto link = std::make_unique<SerialLink>();
-    if (!link->Open(path, writeAccess)) return Failure::Open;
-    if (!link->Configure(s.speed, s.databits, 1, s.parity, s.stopbits)) return Failure::Configure;
-    if (!link->SetTimeouts()) return Failure::Timeouts;
-    if (writeAccess) {
-      for (std::string_view text : startup) link->WriteText(text);  // results ignored
-    }
+    error_ = 0;
+    if (!link->Open(path, writeAccess)) return Fails(Failure::Open, *link);
+    if (!link->Configure(s.speed, s.databits, 1, s.parity, s.stopbits)) return Fails(Failure::Configure, *link);
+    if (!link->SetTimeouts()) return Fails(Failure::Timeouts, *link);
+    // Written by the reader thread, so a slow or blocked port never holds up
+    // the window; results are ignored.
+    if (writeAccess) link->SetStartupText(std::vector<std::string>(startup.begin(), startup.end()));
     source = std::move(link);
     return Failure::None;
   }
+  int lastError() const override { return error_; }
+
+ private:
+  Failure Fails(Failure failure, const SerialLink& link) {
+    error_ = link.lastError();
+    return failure;
+  }
+  int error_ = 0;
 };
+
+// A position that can stand for "where we are": on the globe and not the 0/0
+// that receivers without a fix send.
+bool IsRealPosition(double latitude, double longitude) {
+  return std::isfinite(latitude) && std::isfinite(longitude) && std::abs(latitude) <= 90.0 &&
+         std::abs(longitude) <= 180.0 && !(latitude == 0.0 && longitude == 0.0);
+}
 
 }  // namespace
 
-std::unique_ptr<SerialOpener> MakeSerialOpener() { return std::make_unique<DefaultSerialOpener>(); }
+std::string PortFailureReason(int error) {
+  switch (error) {
+    case 0:
+      return "no reason given";
+    case EACCES:
+    case EPERM:
+      return std::string(std::strerror(error)) + " \u2014 add yourself to the dialout group";
+    case EBUSY:
+      return std::string(std::strerror(error)) + " \u2014 another program holds the port";
+    case ENOENT:
+    case ENODEV:
+    case ENXIO:
+      return std::string(std::strerror(error)) + " \u2014 is the receiver plugged in?";
+    default:
+      return std::strerror(error);
+  }
+}
 
-// The file being replayed, one line per tick.
-struct ConnectionController::ReplayFile {
-  std::FILE* file = nullptr;
-  LineRing ring;
-  std::string line;
-  ~ReplayFile() {
-    if (file) std::fclose(file);
-  }
-  bool AtEnd() const {
-    const int c = std::fgetc(file);
-    if (c == EOF) return true;
-    std::ungetc(c, file);
-    return false;
-  }
-  // Reads the next line without its line end; false at the end of the file.
-  bool Next() {
-    line.clear();
-    int c;
-    bool any = false;
-    while ((c = std::fgetc(file)) != EOF) {
-      any = true;
-      if (c == '\n') break;
-      line.push_back(static_cast<char>(c));
-    }
-    if (!any) return false;
-    while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.pop_back();
-    return true;
-  }
-};
+int64_t ControllerHost::MonotonicMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+std::unique_ptr<SerialOpener> MakeSerialOpener() { return std::make_unique<DefaultSerialOpener>(); }
 
 ConnectionController::ConnectionController(ControllerHost& host, ConnectionSettings& settings)
     : host_(host), settings_(settings), opener_(MakeSerialOpener()) {}
@@ -120,8 +133,11 @@ void ConnectionController::ToggleConnection() {
 void ConnectionController::Connect() {
   connected_ = true;
   ++generation_;
-  // The last fix stays where it was until the new connection delivers one.
+  // The receiver state starts afresh, but the position shown stays the last
+  // known one until the new connection delivers a fix.
   state_.Clear();
+  state_.gpsFix.latitude = state_.rmcFix.latitude = lastKnown_.latitude;
+  state_.gpsFix.longitude = state_.rmcFix.longitude = lastKnown_.longitude;
   if (!settings_.useRmc) state_.rmcFix.rawMode = 1;
   host_.SetConnected(true);
   for (FixListener* l : listeners_) l->OnConnectionChanged(true);
@@ -141,15 +157,24 @@ void ConnectionController::Connect() {
       replayPath_ = *chosen;
     }
     auto replay = std::make_unique<ReplayFile>();
-    replay->file = std::fopen(replayPath_.c_str(), "rb");
-    if (!replay->file) {
-      Fail(messages::kCannotOpenReplay);
+    if (!replay->Open(replayPath_)) {
+      const int error = errno;
+      Fail(messages::kCannotOpenReplay, replayPath_ + ": " + std::strerror(error));
       return;
     }
     replay_ = std::move(replay);
-    // Lines per second, 1 to 4; anything else would divide by zero or spin.
-    int speed = std::clamp(settings_.emulationSpeed, 1, 4);
-    if (!host_.StartTimer(kReplayTimerId, 1000 / speed)) {
+    pacer_.reset();
+    nextDueMs_.reset();
+    int period = 0;
+    if (settings_.replayRealTime > 0) {
+      // Paced by the file's own times: a short tick hands on what is due.
+      pacer_ = std::make_unique<ReplayPacer>(std::clamp(settings_.replayRealTime, 1, 8));
+      period = kRealTimeTickMs;
+    } else {
+      // Lines per second, 1 to 4; anything else would divide by zero or spin.
+      period = 1000 / std::clamp(settings_.emulationSpeed, 1, 4);
+    }
+    if (!host_.StartTimer(kReplayTimerId, period)) {
       Fail(messages::kCannotCreateTimer);
       return;
     }
@@ -160,21 +185,24 @@ void ConnectionController::Connect() {
   std::string path = settings_.portName;
   if (path.empty() && portFinder_) path = portFinder_();
   if (path.empty()) {
-    Fail(messages::kCannotOpenPort);
+    Fail(messages::kCannotOpenPort, "No serial port was found \u2014 is the receiver plugged in?");
     return;
   }
   const bool writeAccess = settings_.gpsType == static_cast<int>(GpsType::DeLorme) ||
                            settings_.gpsType == static_cast<int>(GpsType::Garmin);
   std::unique_ptr<LineSource> source;
-  switch (opener_->OpenPort(path, writeAccess, settings_, DeviceStartupStrings(settings_.gpsType), source)) {
+  const SerialOpener::Failure failure =
+      opener_->OpenPort(path, writeAccess, settings_, DeviceStartupStrings(settings_.gpsType), source);
+  const std::string detail = path + ": " + PortFailureReason(opener_->lastError());
+  switch (failure) {
     case SerialOpener::Failure::Open:
-      Fail(messages::kCannotOpenPort);
+      Fail(messages::kCannotOpenPort, detail);
       return;
     case SerialOpener::Failure::Configure:
-      Fail(messages::kCannotSetPort);
+      Fail(messages::kCannotSetPort, detail);
       return;
     case SerialOpener::Failure::Timeouts:
-      Fail(messages::kCannotSetTimeouts);
+      Fail(messages::kCannotSetTimeouts, detail);
       return;
     case SerialOpener::Failure::None:
       break;
@@ -187,7 +215,8 @@ void ConnectionController::Connect() {
       [this](std::function<void()> task) { host_.PostToMainThread(std::move(task)); },
       [this](std::string_view line) { OnSentence(line); });
   const uint64_t generation = generation_;
-  auto onLost = handoff_->AsLostCallback([this, generation](const std::string&) { ConnectionLost(generation); });
+  auto onLost = handoff_->AsLostCallback(
+      [this, generation, path](const std::string& reason) { ConnectionLost(generation, path + ": " + reason); });
   if (!source_->Start(handoff_->AsCallback(), onLost)) {
     Fail(messages::kCannotStartReader);
     return;
@@ -200,9 +229,31 @@ void ConnectionController::Connect() {
   timerId_ = kUploadTimerId;
 }
 
-void ConnectionController::Fail(std::string_view message) {
-  host_.ShowError(message);
+void ConnectionController::Fail(std::string_view message, const std::string& detail) {
+  // The message keeps its own first line; what went wrong follows on a second.
+  if (detail.empty()) {
+    host_.ShowError(message);
+  } else {
+    host_.ShowError(std::string(message) + "\n" + detail);
+  }
   Disconnect();
+}
+
+void ConnectionController::SetLastKnownPosition(LatLon position) {
+  if (IsRealPosition(position.latitude, position.longitude)) lastKnown_ = position;
+}
+
+void ConnectionController::KeepLastKnownPosition(bool sentenceHasFix) {
+  GpsFix& gga = state_.gpsFix;
+  if (sentenceHasFix && IsRealPosition(gga.latitude, gga.longitude)) {
+    lastKnown_ = {gga.latitude, gga.longitude};
+    return;
+  }
+  // A receiver without a fix may send 0/0 or nonsense: keep showing where we were.
+  if (!IsRealPosition(gga.latitude, gga.longitude)) {
+    gga.latitude = lastKnown_.latitude;
+    gga.longitude = lastKnown_.longitude;
+  }
 }
 
 void ConnectionController::Disconnect() {
@@ -229,10 +280,10 @@ void ConnectionController::CloseSource() {
   handoff_.reset();
 }
 
-void ConnectionController::ConnectionLost(uint64_t generation) {
+void ConnectionController::ConnectionLost(uint64_t generation, const std::string& reason) {
   if (closing_ || !connected_ || generation != generation_ || !source_) return;
   Disconnect();
-  host_.ShowError(messages::kConnectionLost);
+  host_.ShowError(std::string(messages::kConnectionLost) + (reason.empty() ? "" : "\n" + reason));
 }
 
 void ConnectionController::Shutdown() {
@@ -250,7 +301,11 @@ void ConnectionController::Shutdown() {
 void ConnectionController::OnTimer(int id) {
   if (closing_) return;
   if (id == kReplayTimerId) {
-    ReplayTick();
+    if (pacer_) {
+      ReplayDueLines();
+    } else {
+      ReplayTick();
+    }
     return;
   }
   if (id != kUploadTimerId) return;
@@ -262,12 +317,31 @@ void ConnectionController::OnTimer(int id) {
 
 bool ConnectionController::ReplayTick() {
   if (!replay_ || closing_) return false;
-  if (!replay_->Next()) {
+  const std::optional<std::string_view> line = replay_->Next();
+  if (!line) {
     if (connected_) Disconnect();
     return false;
   }
-  std::string_view line = replay_->ring.Store(replay_->line);
-  OnSentence(line);
+  OnSentence(*line);
+  return replay_ != nullptr;
+}
+
+bool ConnectionController::ReplayDueLines() {
+  if (!replay_ || closing_) return false;
+  if (!pacer_) return ReplayTick();
+  const int64_t now = host_.MonotonicMs();
+  for (int n = 0; n < kMaxLinesPerTick; ++n) {
+    const std::optional<std::string_view> next = replay_->Peek();
+    if (!next) {
+      if (connected_) Disconnect();
+      return false;
+    }
+    // Each line's time is worked out once, when it first comes up.
+    if (!nextDueMs_) nextDueMs_ = pacer_->DueAt(*next, now);
+    if (*nextDueMs_ > now) return true;
+    nextDueMs_.reset();
+    if (!ReplayTick()) return false;
+  }
   return replay_ != nullptr;
 }
 
@@ -287,6 +361,7 @@ void ConnectionController::OnSentence(std::string_view line) {
   RmcFix& rmc = state_.rmcFix;
   switch (result.kind) {
     case SentenceKind::Gga: {
+      KeepLastKnownPosition(gga.fixQuality != 0);
       Notify(&FixListener::OnGgaChanged);
       host_.TrackPosition({line, true, gga.fixQuality, gga.fixTime, gga.latitude, gga.longitude, gga.altitude});
       if (!settings_.useRmc) {
@@ -310,6 +385,7 @@ void ConnectionController::OnSentence(std::string_view line) {
         gga.longitude = rmc.longitude;
         gga.fixQuality = rmc.valid;
         gga.fixTime = rmc.fixTime;
+        KeepLastKnownPosition(rmc.valid != 0);
         Notify(&FixListener::OnPositionChanged);
         host_.RedrawStatusLed();
         host_.TrackPosition({line, false, rmc.valid, rmc.fixTime, rmc.latitude, rmc.longitude, 0.0});

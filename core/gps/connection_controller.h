@@ -19,6 +19,7 @@
 #include "core/gps/line_source.h"
 #include "core/gps/nmea.h"
 #include "core/gps/records.h"
+#include "core/gps/replay_file.h"
 
 namespace tarvo {
 
@@ -114,6 +115,8 @@ class ControllerHost {
   virtual void TrackPosition(const TrackInput& /*input*/) {}
   // The location service uploads the current position; true when it did.
   virtual bool UploadPosition() { return false; }
+  // Milliseconds of a monotonic clock (any origin); paces real-time replays.
+  virtual int64_t MonotonicMs();
   // Runs `task` on the main thread later (queued); may be called from any thread.
   virtual void PostToMainThread(std::function<void()> task) = 0;
   // Starts or stops a repeating timer; the host calls OnTimer(id) at each tick.
@@ -129,11 +132,18 @@ class SerialOpener {
  public:
   virtual ~SerialOpener() = default;
   enum class Failure { None, Open, Configure, Timeouts };
-  // Opens and configures the port, writes `startup` when `writeAccess`.
+  // Opens and configures the port; when `writeAccess`, `startup` is written
+  // to the receiver once the source runs, from its own thread.
   virtual Failure OpenPort(const std::string& path, bool writeAccess, const ConnectionSettings& s,
                            const std::vector<std::string_view>& startup,
                            std::unique_ptr<LineSource>& source) = 0;
+  // errno of the last failure of OpenPort; 0 when unknown.
+  virtual int lastError() const { return 0; }
 };
+
+// The second line of a port failure message: what went wrong, in words, with
+// a hint where the user can do something about it.
+std::string PortFailureReason(int error);
 
 std::unique_ptr<SerialOpener> MakeSerialOpener();
 
@@ -167,6 +177,11 @@ class ConnectionController {
   // One replay step: reads and hands on the next line; disconnects at the end.
   // Returns false when the replay has ended (or none runs).
   bool ReplayTick();
+  // A tick of a real-time replay: hands on every line that is due by now (at
+  // most kMaxLinesPerTick); disconnects at the end.
+  bool ReplayDueLines();
+  static constexpr int kRealTimeTickMs = 50;
+  static constexpr int kMaxLinesPerTick = 500;
   // True when a replay runs and its file has no further line.
   bool ReplayAtEnd() const;
 
@@ -180,6 +195,10 @@ class ConnectionController {
   uint32_t rmcCount() const { return rmcCount_; }
   int64_t lastUploadTime() const { return lastUploadTime_; }
   void SetLastUploadTime(int64_t t) { lastUploadTime_ = t; }
+  // The last position that came with a fix (or the stored start position):
+  // what the program saves at exit and shows until a new fix arrives.
+  LatLon lastKnownPosition() const { return lastKnown_; }
+  void SetLastKnownPosition(LatLon position);
   // The current fix flag: RMC valid while RMC is the position source, else the GGA quality.
   bool HasFix() const;
   // The indicator every page shows: red while disconnected or without a fix,
@@ -191,8 +210,9 @@ class ConnectionController {
  private:
   void Connect();
   void Disconnect();
-  void Fail(std::string_view message);
-  void ConnectionLost(uint64_t generation);
+  void Fail(std::string_view message, const std::string& detail = {});
+  void KeepLastKnownPosition(bool sentenceHasFix);
+  void ConnectionLost(uint64_t generation, const std::string& reason);
   void CloseSource();
   template <class F>
   void Notify(F f) {
@@ -211,8 +231,10 @@ class ConnectionController {
   int timerId_ = 0;
   uint64_t generation_ = 0;  // counts connections, so a late loss report of an old one is ignored
   std::unique_ptr<LineSource> source_;
-  struct ReplayFile;
   std::unique_ptr<ReplayFile> replay_;
+  std::unique_ptr<ReplayPacer> pacer_;  // real-time replays only
+  std::optional<int64_t> nextDueMs_;    // when the next line of a real-time replay is due
+  LatLon lastKnown_;
   std::string replayPath_;
   bool askForReplayFile_ = true;
   uint32_t ggaCount_ = 0;

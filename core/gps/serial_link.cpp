@@ -289,7 +289,29 @@ bool SerialLink::IsOpen() const {
   return !(reader_.joinable() && reader_.get_stop_token().stop_requested());
 }
 
+void SerialLink::WriteStartup(const std::stop_token& stop) {
+  for (const std::string& text : startup_) {
+    std::size_t done = 0;
+    while (done < text.size() && !stop.stop_requested()) {
+      const ssize_t n = ::write(fd_, text.data() + done, text.size() - done);
+      if (n > 0) {
+        done += static_cast<std::size_t>(n);
+        continue;
+      }
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0 && errno == EAGAIN) {
+        // Wait for room, or for Close.
+        pollfd p[2] = {{fd_, POLLOUT, 0}, {wakeFd_, POLLIN, 0}};
+        const int r = ::poll(p, 2, kWritePollMs);
+        if (r > 0 && p[1].revents == 0 && (p[0].revents & POLLOUT) != 0) continue;
+      }
+      return;  // the receiver does without its start-up commands
+    }
+  }
+}
+
 void SerialLink::ReaderLoop(std::stop_token stop) {
+  WriteStartup(stop);
   LineAssembler assembler;
   char block[kReadBlock];
   pollfd fds[2] = {{fd_, POLLIN, 0}, {wakeFd_, POLLIN, 0}};

@@ -14,6 +14,7 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <vector>
 
 #include "core/gps/line_source.h"
 
@@ -65,6 +66,12 @@ class SerialLink : public LineSource {
   // failed write.
   bool WriteText(std::string_view text, const std::function<void()>& betweenBytes = {});
 
+  // Texts the reader thread writes to the device when it starts, before it
+  // reads (a receiver's start-up commands). Written whole, not byte by byte
+  // on the caller's thread, so a slow or stuck port never holds up the
+  // window; a Close ends the writing at once. Write errors are ignored.
+  void SetStartupText(std::vector<std::string> texts) { startup_ = std::move(texts); }
+
   bool Start(LineCallback onLine, LostCallback onLost) override;
   // Also callable from the link's own callbacks (on the reader thread): the
   // reader then ends as soon as the callback returns, and the port is
@@ -81,12 +88,14 @@ class SerialLink : public LineSource {
 
  private:
   void ReaderLoop(std::stop_token stop);
+  void WriteStartup(const std::stop_token& stop);
   void Release();  // closes the descriptors; the reader must have ended
 
   int fd_ = -1;
   int wakeFd_ = -1;  // eventfd in the reader's poll set; Close writes it
   int lastError_ = 0;
   LineRing ring_;
+  std::vector<std::string> startup_;
   LineCallback onLine_;
   LostCallback onLost_;
   std::atomic<bool> lost_{false};  // set by the reader when the device went away

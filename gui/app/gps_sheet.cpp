@@ -99,9 +99,11 @@ CGPSSheet::CGPSSheet(SettingsStore& store, SheetOptions options, QWidget* parent
     const auto ports = EnumerateSerialPorts();
     return ports.empty() ? std::string() : ports.front().path;
   });
+  // The stored position is shown until the receiver has a fix of its own.
+  controller_->SetLastKnownPosition({settings_.latDefault, settings_.lonDefault});
   ReceiverState& st = controller_->state();
-  st.gpsFix.latitude = st.rmcFix.latitude = settings_.latDefault;
-  st.gpsFix.longitude = st.rmcFix.longitude = settings_.lonDefault;
+  st.gpsFix.latitude = st.rmcFix.latitude = controller_->lastKnownPosition().latitude;
+  st.gpsFix.longitude = st.rmcFix.longitude = controller_->lastKnownPosition().longitude;
 
   std::error_code error;
   const std::filesystem::path dataDir = UserDataDir(error);
@@ -340,8 +342,9 @@ void CGPSSheet::SaveSettings() {
   // --replay chose simulation for this run only; a choice made on the
   // Hardware page since then is kept.
   if (!options_.replayFile.isEmpty() && connection_.emulation) settings_.emulation = savedEmulation_ ? 1 : 0;
-  settings_.latDefault = controller_->state().gpsFix.latitude;
-  settings_.lonDefault = controller_->state().gpsFix.longitude;
+  // The last position that came with a fix: a run without one keeps the old.
+  settings_.latDefault = controller_->lastKnownPosition().latitude;
+  settings_.lonDefault = controller_->lastKnownPosition().longitude;
   if (!SaveSheetSettings(store_, settings_)) {
     std::fprintf(stderr, "tarvo: cannot save the settings to %s\n", store_.file().c_str());
   }

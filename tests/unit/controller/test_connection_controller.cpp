@@ -61,6 +61,7 @@ class FakeHost : public ControllerHost {
     if (running == id) running = 0;
   }
   int64_t NowUtc() override { return now; }
+  int64_t MonotonicMs() override { return monotonic; }
 
   // Runs the tasks posted from other threads, as the main loop would.
   int RunPosted() {
@@ -96,6 +97,7 @@ class FakeHost : public ControllerHost {
   int ledRedraws = 0, broadcasts = 0, running = 0;
   bool timerWorks = true;
   int64_t now = 1700000000;
+  int64_t monotonic = 5000;
   std::mutex mutex;
   std::deque<std::function<void()>> posted;
 };
@@ -280,7 +282,9 @@ TEST_F(ControllerTest, ConnectClearsTheRecordsAndTellsThePages) {
   listener_ = {};
   controller_.ToggleConnection();
   EXPECT_EQ(controller_.state().gpsFix.fixQuality, 0);
-  EXPECT_EQ(controller_.state().gpsFix.latitude, 0.0);
+  EXPECT_EQ(controller_.state().gpsFix.satellitesUsed, 0);
+  // The position shown stays the last real one until a new fix comes.
+  EXPECT_NEAR(controller_.state().gpsFix.latitude, 48.1173, 1e-4);
   EXPECT_EQ(listener_.gga, 1);
   EXPECT_EQ(listener_.rmc, 1);
   EXPECT_EQ(listener_.satellites, 1);
@@ -292,7 +296,9 @@ TEST_F(ControllerTest, FailuresShowTheirMessageAndDisconnect) {
   settings_.emulation = true;
   host_.replayAnswer = (dir_ / "missing.nmea").string();
   controller_.ToggleConnection();
-  EXPECT_EQ(host_.errors.back(), "Error: Unable to open emulation file!");
+  // The message keeps its first line and says on a second what went wrong.
+  EXPECT_EQ(host_.errors.back(),
+            "Error: Unable to open emulation file!\n" + (dir_ / "missing.nmea").string() + ": No such file or directory");
   EXPECT_FALSE(controller_.IsConnected());
   EXPECT_EQ(host_.captions.back(), "&Start");
 
@@ -306,14 +312,66 @@ TEST_F(ControllerTest, FailuresShowTheirMessageAndDisconnect) {
   settings_.emulation = false;
   settings_.portName = (dir_ / "ttyNothing").string();
   controller_.ToggleConnection();
-  EXPECT_EQ(host_.errors.back(), "Error: Cannot open port!");
+  EXPECT_EQ(host_.errors.back(), "Error: Cannot open port!\n" + settings_.portName +
+                                     ": No such file or directory \u2014 is the receiver plugged in?");
   EXPECT_FALSE(controller_.IsConnected());
 
   settings_.portName.clear();  // and no port found
   controller_.SetPortFinder([] { return std::string(); });
   controller_.ToggleConnection();
-  EXPECT_EQ(host_.errors.back(), "Error: Cannot open port!");
+  EXPECT_EQ(host_.errors.back(), "Error: Cannot open port!\nNo serial port was found \u2014 is the receiver plugged in?");
   EXPECT_EQ(host_.errors.size(), 4u);
+
+  // A device the user may not open says what to do about it.
+  EXPECT_EQ(PortFailureReason(EACCES), "Permission denied \u2014 add yourself to the dialout group");
+}
+
+TEST_F(ControllerTest, TheLastRealPositionOutlivesConnectsAndFixlessSentences) {
+  controller_.SetLastKnownPosition({46.37, 14.11});
+  controller_.SetLastKnownPosition({0.0, 0.0});  // not a position: ignored
+  settings_.emulation = true;
+  const std::string noFixRmc = Sentence("GPRMC,123520,V,0000.000,N,00000.000,E,,,230394,,");
+  const std::string noFixGga = Sentence("GPGGA,123521,0000.000,N,00000.000,E,0,00,,,M,,M,,");
+  host_.replayAnswer = WriteFile("nofix.nmea", {noFixRmc, noFixGga, kGga});
+  controller_.ToggleConnection();
+  ASSERT_TRUE(controller_.IsConnected());
+  EXPECT_DOUBLE_EQ(controller_.state().gpsFix.latitude, 46.37);
+  for (int i = 0; i < 2; ++i) ASSERT_TRUE(controller_.ReplayTick());
+  EXPECT_DOUBLE_EQ(controller_.state().gpsFix.latitude, 46.37);
+  EXPECT_DOUBLE_EQ(controller_.state().gpsFix.longitude, 14.11);
+  EXPECT_DOUBLE_EQ(controller_.lastKnownPosition().latitude, 46.37);
+  controller_.ReplayTick();  // a real fix moves it
+  EXPECT_NEAR(controller_.lastKnownPosition().latitude, 48.1173, 1e-4);
+
+  // A connect that fails keeps it too.
+  controller_.ToggleConnection();
+  settings_.emulation = false;
+  settings_.portName = (dir_ / "ttyNothing").string();
+  controller_.ToggleConnection();
+  EXPECT_NEAR(controller_.lastKnownPosition().latitude, 48.1173, 1e-4);
+  EXPECT_NEAR(controller_.state().gpsFix.latitude, 48.1173, 1e-4);
+}
+
+TEST_F(ControllerTest, ARealTimeReplayKeepsTheRecordedPace) {
+  settings_.emulation = true;
+  settings_.replayRealTime = 4;
+  const std::string gga1 = Sentence("GPGGA,235959,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,");
+  const std::string rmc1 = Sentence("GPRMC,235959,A,4807.038,N,01131.000,E,0.0,0.0,230394,,");
+  const std::string gga2 = Sentence("GPGGA,000001,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,");
+  host_.replayAnswer = WriteFile("timed.nmea", {"$PGRMZ,1000,f,3", gga1, rmc1, gga2});
+  controller_.ToggleConnection();
+  ASSERT_TRUE(controller_.IsConnected());
+  EXPECT_EQ(host_.timers.back(), std::make_pair(kReplayTimerId, ConnectionController::kRealTimeTickMs));
+  controller_.OnTimer(kReplayTimerId);
+  EXPECT_EQ(host_.logged.size(), 3u);  // the first epoch at once
+  host_.monotonic += 499;              // 2 s past midnight at x4: 500 ms
+  controller_.OnTimer(kReplayTimerId);
+  EXPECT_EQ(host_.logged.size(), 3u);
+  host_.monotonic += 1;
+  controller_.OnTimer(kReplayTimerId);
+  EXPECT_EQ(host_.logged.size(), 4u);
+  controller_.OnTimer(kReplayTimerId);
+  EXPECT_FALSE(controller_.IsConnected());  // the end of the file
 }
 
 // ---- upload ----
@@ -454,7 +512,7 @@ TEST_F(SerialControllerTest, LinesFromTheDeviceArriveOnTheMainThread) {
 TEST_F(SerialControllerTest, LineSettingsTheLinuxDriverCannotSetFail) {
   settings_.stopbits = 1;  // one and a half
   controller_.ToggleConnection();
-  EXPECT_EQ(host_.errors.back(), "Error: Cannot set port settings!");
+  EXPECT_EQ(host_.errors.back(), "Error: Cannot set port settings!\n" + slavePath_ + ": Invalid argument");
   EXPECT_FALSE(controller_.IsConnected());
   EXPECT_EQ(host_.captions.back(), "&Start");
 }
@@ -465,7 +523,7 @@ TEST_F(SerialControllerTest, AnUnpluggedReceiverDisconnectsWithAMessage) {
   close(master_);
   master_ = -1;
   ASSERT_TRUE(host_.RunUntil([&] { return !controller_.IsConnected(); }));
-  EXPECT_EQ(host_.errors, std::vector<std::string>({"Error: GPS connection lost!"}));
+  EXPECT_EQ(host_.errors, std::vector<std::string>({"Error: GPS connection lost!\n" + slavePath_ + ": device hung up"}));
   EXPECT_EQ(host_.captions.back(), "&Start");
   EXPECT_EQ(host_.running, 0);
 }
