@@ -28,3 +28,20 @@ function(tarvo_add_test)
     DISCOVERY_TIMEOUT 60
     PROPERTIES LABELS "${T_LABELS}" TIMEOUT 300)
 endfunction()
+
+# Makes `target` depend on every executable defined in `dir` and its subfolders
+# that is built by default.
+function(tarvo_collect_programs target dir)
+  get_property(targets DIRECTORY ${dir} PROPERTY BUILDSYSTEM_TARGETS)
+  foreach(t IN LISTS targets)
+    get_target_property(type ${t} TYPE)
+    get_target_property(excluded ${t} EXCLUDE_FROM_ALL)
+    if(type STREQUAL "EXECUTABLE" AND NOT excluded)
+      add_dependencies(${target} ${t})
+    endif()
+  endforeach()
+  get_property(subdirs DIRECTORY ${dir} PROPERTY SUBDIRECTORIES)
+  foreach(sub IN LISTS subdirs)
+    tarvo_collect_programs(${target} ${sub})
+  endforeach()
+endfunction()
