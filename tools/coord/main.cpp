@@ -7,19 +7,28 @@
 //   tarvo-coord --format N --inverse  the format's fields per line -> lat TAB lon
 //   tarvo-coord --list                the format names with their index
 //
-// A bad line gets a message on standard error with its line number; the
-// conversion goes on with the next line, and the exit status is then 1.
+// Output line N belongs to input line N (blank and comment lines excepted):
+// a line that cannot be converted prints "*\t*" and gets a message on
+// standard error with its line number; the conversion goes on with the next
+// line. Exit status: 0 all lines converted, 1 some line refused, 2 bad
+// arguments, 3 standard input could not be read or standard output not written.
+#include <unistd.h>
+
+#include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <limits>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "core/geo/coord_format.h"
 #include "core/geo/edit_fields.h"
+#include "core/geo/nz.h"
 #include "core/geo/number_text.h"
 
 namespace {
@@ -31,10 +40,10 @@ constexpr const char* kUsage =
     "       tarvo-coord --list\n"
     "\n"
     "Forward (default): each input line is \"latitude longitude\" in decimal degrees\n"
-    "(WGS-84, north and east positive). Each output line holds the texts the\n"
-    "program shows (label, value, label, value, UTM zone) and the two unrounded\n"
-    "numbers (northing and easting, or X and Y, or latitude and longitude),\n"
-    "separated by tabs.\n"
+    "(WGS-84, north and east positive, latitude -90..90, longitude -180..180). Each\n"
+    "output line holds the texts the program shows (label, value, label, value, UTM\n"
+    "zone) and the two unrounded numbers (northing and easting, or X and Y, or\n"
+    "latitude and longitude), separated by tabs.\n"
     "\n"
     "Inverse: each line holds what the location dialog takes for the format:\n"
     "  0, 17  deg min sec N|S deg min sec E|W    1  deg min N|S deg min E|W\n"
@@ -42,45 +51,231 @@ constexpr const char* kUsage =
     "  3, 4   northing easting zone             other grids: the two numbers\n"
     "and the output is \"latitude TAB longitude\" (WGS-84, full precision).\n"
     "\n"
+    "A line that cannot be converted (or is longer than 4096 bytes) prints \"*\\t*\"\n"
+    "and a message on standard error. Exit status: 0 all converted, 1 some line\n"
+    "refused, 2 bad arguments, 3 read or write error.\n"
+    "\n"
     "Options: --format N (0..18, default 0), --inverse, --list, --help.\n";
 
-// Buffered line reader over a FILE*, for inputs of millions of lines.
+constexpr int kExitBadLine = 1;
+constexpr int kExitIoError = 3;
+
+// Longest line read, in bytes without the line end; the rest of a longer
+// line is skipped and the line refused.
+constexpr size_t kMaxLine = 4096;
+// Bytes of a refused line quoted in its message.
+constexpr size_t kQuotedBytes = 40;
+
+// A line for a message: its first kQuotedBytes bytes, "..." when there is
+// more, control and non-ASCII bytes as \xHH.
+std::string Quote(std::string_view text) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out = "\"";
+  for (size_t i = 0; i < text.size() && i < kQuotedBytes; ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c < 0x20 || c >= 0x7F || c == '\\' || c == '"') {
+      out += "\\x";
+      out += kHex[c >> 4];
+      out += kHex[c & 15];
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  if (text.size() > kQuotedBytes) out += "...";
+  out += '"';
+  return out;
+}
+
+// Lines of standard input, read in large blocks. A line longer than kMaxLine
+// is handed out as its first bytes with tooLong set, and the rest of it is
+// skipped, so memory stays bounded whatever the input.
 class LineReader {
  public:
-  explicit LineReader(std::FILE* in) : in_(in), buffer_(1 << 20) {}
-  bool Next(std::string_view& line) {
+  LineReader() : buffer_(new char[kSize]) {}
+
+  // False at the end of the input or on a read error (error() then non-zero).
+  bool Next(std::string_view& line, bool& tooLong) {
+    tooLong = false;
     for (;;) {
-      const char* begin = buffer_.data() + start_;
-      const char* end = buffer_.data() + filled_;
-      const char* newline = static_cast<const char*>(std::memchr(begin, '\n', static_cast<size_t>(end - begin)));
+      const char* begin = buffer_.get() + start_;
+      const size_t available = filled_ - start_;
+      const auto* newline = static_cast<const char*>(std::memchr(begin, '\n', available));
       if (newline != nullptr) {
-        line = std::string_view(begin, static_cast<size_t>(newline - begin));
-        start_ = static_cast<size_t>(newline - buffer_.data()) + 1;
+        const auto length = static_cast<size_t>(newline - begin);
+        start_ += length + 1;
+        tooLong = length > kMaxLine;
+        line = std::string_view(begin, tooLong ? kMaxLine : length);
         return true;
       }
+      if (error_ != 0) return false;
       if (eof_) {
-        if (start_ == filled_) return false;
-        line = std::string_view(begin, filled_ - start_);
+        if (available == 0) return false;
         start_ = filled_;
+        tooLong = available > kMaxLine;
+        line = std::string_view(begin, tooLong ? kMaxLine : available);
+        return true;
+      }
+      if (available > kMaxLine) {
+        SkipRestOfLine();
+        if (error_ != 0) return false;
+        tooLong = true;
+        line = prefix_;
         return true;
       }
       // Move the partial line to the front and read more.
-      std::memmove(buffer_.data(), begin, filled_ - start_);
-      filled_ -= start_;
+      std::memmove(buffer_.get(), begin, available);
+      filled_ = available;
       start_ = 0;
-      if (filled_ == buffer_.size()) buffer_.resize(buffer_.size() * 2);
-      const size_t got = std::fread(buffer_.data() + filled_, 1, buffer_.size() - filled_, in_);
-      filled_ += got;
-      if (got == 0) eof_ = true;
+      Fill();
     }
   }
 
+  int error() const { return error_; }
+
  private:
-  std::FILE* in_;
-  std::vector<char> buffer_;
+  static constexpr size_t kSize = 1 << 20;  // well above kMaxLine
+
+  void Fill() {
+    for (;;) {
+      const ssize_t got = ::read(STDIN_FILENO, buffer_.get() + filled_, kSize - filled_);
+      if (got > 0) {
+        filled_ += static_cast<size_t>(got);
+        return;
+      }
+      if (got == 0) {
+        eof_ = true;
+        return;
+      }
+      if (errno != EINTR) {
+        error_ = errno;
+        return;
+      }
+    }
+  }
+
+  // The buffer holds the start of an overlong line and no line end: keep a
+  // few bytes of it for the message and drop input up to its line end.
+  void SkipRestOfLine() {
+    prefix_.assign(buffer_.get() + start_, kQuotedBytes + 1);
+    for (;;) {
+      start_ = filled_ = 0;
+      Fill();
+      if (error_ != 0) return;
+      if (eof_) return;
+      const auto* newline = static_cast<const char*>(std::memchr(buffer_.get(), '\n', filled_));
+      if (newline != nullptr) {
+        start_ = static_cast<size_t>(newline - buffer_.get()) + 1;
+        return;
+      }
+    }
+  }
+
+  std::unique_ptr<char[]> buffer_;
   size_t start_ = 0, filled_ = 0;
   bool eof_ = false;
+  int error_ = 0;
+  std::string prefix_;
 };
+
+// Standard output through one large buffer written with write(2). Each line
+// is formatted straight into the buffer: Room() leaves at least kLineRoom
+// bytes free, more than any output line takes.
+class Output {
+ public:
+  static constexpr size_t kLineRoom = 4096;
+
+  Output() : buffer_(new char[kSize + kLineRoom]) {}
+
+  char* Room() {
+    if (used_ >= kSize) Flush();
+    return buffer_.get() + used_;
+  }
+  void Done(char* end) { used_ = static_cast<size_t>(end - buffer_.get()); }
+
+  // Writes out the buffer; false (and error() non-zero) when writing failed.
+  bool Flush() {
+    size_t written = 0;
+    while (written < used_ && error_ == 0) {
+      const ssize_t n = ::write(STDOUT_FILENO, buffer_.get() + written, used_ - written);
+      if (n >= 0)
+        written += static_cast<size_t>(n);
+      else if (errno != EINTR)
+        error_ = errno;
+    }
+    used_ = 0;
+    return error_ == 0;
+  }
+  int error() const { return error_; }
+
+ private:
+  static constexpr size_t kSize = 1 << 20;
+  std::unique_ptr<char[]> buffer_;
+  size_t used_ = 0;
+  int error_ = 0;
+};
+
+char* Put(char* p, std::string_view text) {
+  std::memcpy(p, text.data(), text.size());
+  return p + text.size();
+}
+
+// What AppendFixed(v, precision, width) appends, written at p. Its exact
+// fast case (a scaled value far from a rounding tie) is formatted here with
+// no string; anything else goes through AppendFixed itself.
+char* PutFixed(char* p, double v, int precision, int width, std::string& scratch) {
+  static constexpr double kPowers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9};
+  static constexpr char kPairs[] =
+      "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+      "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+      "8081828384858687888990919293949596979899";
+  if (std::isfinite(v) && precision >= 0 && precision <= 9 && width <= 32) {
+    const double scaled = std::fabs(v) * kPowers[precision];
+    if (scaled < 1e15) {
+      const double whole = std::floor(scaled);
+      const double fraction = scaled - whole;
+      const double margin = 4 * std::numeric_limits<double>::epsilon() * (scaled > 1 ? scaled : 1);
+      if (std::fabs(fraction - 0.5) > margin) {
+        uint64_t digits = static_cast<uint64_t>(whole) + (fraction > 0.5 ? 1 : 0);
+        const bool negative = v < 0 && digits != 0;
+        char text[40];
+        char* const end = text + sizeof text;
+        char* q = end;
+        for (int i = 0; i < precision; ++i) {
+          *--q = static_cast<char>('0' + digits % 10);
+          digits /= 10;
+        }
+        if (precision > 0) *--q = '.';
+        while (digits >= 100) {
+          const auto pair = static_cast<size_t>(digits % 100) * 2;
+          digits /= 100;
+          *--q = kPairs[pair + 1];
+          *--q = kPairs[pair];
+        }
+        if (digits >= 10) {
+          const auto pair = static_cast<size_t>(digits) * 2;
+          *--q = kPairs[pair + 1];
+          *--q = kPairs[pair];
+        } else {
+          *--q = static_cast<char>('0' + digits);
+        }
+        if (negative) *--q = '-';
+        const auto length = static_cast<int>(end - q);
+        for (int i = length; i < width; ++i) *p++ = ' ';
+        std::memcpy(p, q, static_cast<size_t>(length));
+        return p + length;
+      }
+    }
+  }
+  scratch.clear();
+  AppendFixed(scratch, v, precision, width);
+  return Put(p, scratch);
+}
+
+// What AppendShortest(v) appends, written at p (at most 330 bytes).
+char* PutShortest(char* p, double v) {
+  if (!std::isfinite(v)) return Put(p, std::isnan(v) ? "nan" : (v > 0 ? "inf" : "-inf"));
+  return std::to_chars(p, p + 400, v, std::chars_format::fixed).ptr;
+}
 
 // The blank- or comma-separated words of a line (at most kMaxTokens + 1 kept,
 // so that "too many" can still be told).
@@ -97,25 +292,65 @@ struct TokenList {
   }
 };
 
+bool IsSeparator(char c) { return c == ' ' || c == '\t' || c == ',' || c == '\r'; }
+
 TokenList Tokens(std::string_view line) {
   TokenList out;
   size_t i = 0;
   while (i < line.size()) {
-    while (i < line.size() && (line[i] == ' ' || line[i] == '\t' || line[i] == ',' || line[i] == '\r')) ++i;
+    while (i < line.size() && IsSeparator(line[i])) ++i;
     const size_t start = i;
-    while (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != ',' && line[i] != '\r') ++i;
+    while (i < line.size() && !IsSeparator(line[i])) ++i;
     if (i > start) out.push_back(line.substr(start, i - start));
   }
   return out;
 }
 
+// A decimal number as std::from_chars reads it (after an optional '+'),
+// finite. Plain "[-]digits[.digits]" with at most 15 significant digits is
+// read here: the digits as an exact integer divided by an exact power of ten
+// is the correctly rounded value, the same double from_chars gives.
 std::optional<double> Number(std::string_view text) {
-  double v = 0;
+  static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                       1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                       1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
   const char* first = text.data();
-  if (!text.empty() && text[0] == '+') ++first;
-  const auto r = std::from_chars(first, text.data() + text.size(), v);
-  if (r.ec != std::errc() || r.ptr != text.data() + text.size() || !std::isfinite(v)) return std::nullopt;
+  const char* const end = text.data() + text.size();
+  if (first != end && *first == '+') ++first;
+  {
+    const char* p = first;
+    const bool negative = p != end && *p == '-';
+    if (negative) ++p;
+    uint64_t mantissa = 0;
+    int significant = 0, decimals = 0, digits = 0;
+    bool point = false, plain = true;
+    for (; p != end; ++p) {
+      const char c = *p;
+      if (c >= '0' && c <= '9') {
+        ++digits;
+        if (point) ++decimals;
+        if (mantissa != 0 || c != '0') ++significant;
+        mantissa = mantissa * 10 + static_cast<uint64_t>(c - '0');
+      } else if (c == '.' && !point) {
+        point = true;
+      } else {
+        plain = false;
+        break;
+      }
+    }
+    if (plain && digits > 0 && significant <= 15 && decimals <= 22) {
+      const double v = static_cast<double>(mantissa) / kPowers[decimals];
+      return negative ? -v : v;
+    }
+  }
+  double v = 0;
+  const auto r = std::from_chars(first, end, v);
+  if (r.ec != std::errc() || r.ptr != end || !std::isfinite(v)) return std::nullopt;
   return v;
+}
+
+bool LatLonInRange(double lat, double lon) {
+  return lat >= -90.0 && lat <= 90.0 && lon >= -180.0 && lon <= 180.0;
 }
 
 bool IsHemisphere(std::string_view t) { return t.size() == 1 && std::strchr("NSEWnsew", t[0]) != nullptr; }
@@ -136,7 +371,7 @@ std::optional<EditFields> FieldsFromTokens(int format, const TokenList& t, std::
       for (int i = 0; i < perAxis; ++i) f.axes[axis].fields[i] = std::string(t[k++]);
       if (hemis) {
         if (!IsHemisphere(t[k])) {
-          why = "bad hemisphere \"" + std::string(t[k]) + "\"";
+          why = "bad hemisphere " + Quote(t[k]);
           return std::nullopt;
         }
         f.axes[axis].hemisphere = std::string(1, static_cast<char>(std::toupper(static_cast<unsigned char>(t[k][0]))));
@@ -164,68 +399,163 @@ std::optional<EditFields> FieldsFromTokens(int format, const TokenList& t, std::
   return f;
 }
 
-void Flush(std::string& out) {
-  std::fwrite(out.data(), 1, out.size(), stdout);
-  out.clear();
+// Minutes and seconds of the degree formats must be at least 0 and below 60
+// (the dialog's fields take any number). Empty when they are, else why not.
+std::string AngleFieldsProblem(int format, const EditFields& f) {
+  if (format != 0 && format != 1 && format != 17) return {};
+  for (const EditAxis& axis : f.axes) {
+    const std::optional<double> minutes = format == 1 ? ParseDecimalField(axis.fields[1])
+                                                      : std::optional<double>(ParseIntegerField(axis.fields[1]));
+    if (minutes && !(*minutes >= 0.0 && *minutes < 60.0)) return "minutes must be at least 0 and below 60";
+    if (format != 1) {
+      const std::optional<double> seconds = ParseDecimalField(axis.fields[2]);
+      if (seconds && !(*seconds >= 0.0 && *seconds < 60.0)) return "seconds must be at least 0 and below 60";
+    }
+  }
+  return {};
+}
+
+// The forward conversion of one position into its output line at p; empty
+// (and why set) when the position has no value in the format.
+char* PutForward(char* p, int format, double lat, double lon, PositionText& t, std::string& scratch,
+                 std::string& why) {
+  if (!LatLonInRange(lat, lon)) {
+    why = "latitude must be -90..90 and longitude -180..180";
+    return nullptr;
+  }
+  if (format == static_cast<int>(CoordFormat::Nzmg)) {
+    int status = 0;
+    if (!NzmgFromLatLon(lat, lon, &status) || status != 0) {
+      why = "outside the New Zealand Map Grid";
+      return nullptr;
+    }
+  }
+  const std::optional<FormatNumbers> n = PositionNumbers(format, lat, lon);
+  if (!n) {
+    why = "no value in this format";
+    return nullptr;
+  }
+  // The grids are written here, as FormatPositionNumbersInto words them;
+  // the degree formats take their texts from it.
+  if (format == 3 || format == 4) {
+    p = Put(p, "N\t");
+    p = PutFixed(p, n->first, 2, 0, scratch);
+    p = Put(p, "\tE\t");
+    p = PutFixed(p, n->second, 2, 0, scratch);
+    *p++ = '\t';
+    p = Put(p, n->zone);
+  } else if (format >= 5 && format != static_cast<int>(CoordFormat::Nzgd49)) {
+    const bool xy = format == 5 || format == 16 || format == 18;
+    *p++ = xy ? 'X' : 'N';
+    *p++ = '\t';
+    p = PutFixed(p, n->first, 1, 7, scratch);
+    *p++ = '\t';
+    *p++ = xy ? 'Y' : 'E';
+    *p++ = '\t';
+    p = PutFixed(p, n->second, 1, 7, scratch);
+    *p++ = '\t';
+  } else {
+    FormatPositionNumbersInto(t, format, *n, PositionLayout::TwoField);
+    for (const std::string* s : {&t.label1, &t.value1, &t.label2, &t.value2}) {
+      p = Put(p, *s);
+      *p++ = '\t';
+    }
+    p = Put(p, t.zone);
+  }
+  *p++ = '\t';
+  p = PutShortest(p, n->first);
+  *p++ = '\t';
+  p = PutShortest(p, n->second);
+  *p++ = '\n';
+  return p;
+}
+
+char* PutInverse(char* p, int format, const TokenList& tokens, std::string& why) {
+  const std::optional<EditFields> fields = FieldsFromTokens(format, tokens, why);
+  if (!fields) return nullptr;
+  const std::optional<LatLon> pos = ReadEditFields(format, *fields);
+  if (!pos) {
+    why = "no position (unreadable number, bad zone or outside the grid)";
+    return nullptr;
+  }
+  why = AngleFieldsProblem(format, *fields);
+  if (!why.empty()) return nullptr;
+  // UTM zones 1 and 60 and the New Zealand grids reach the 180th meridian:
+  // a longitude a little beyond it is the same place on the other side.
+  double lon = pos->longitude;
+  const bool reaches180 = format == 3 || format == 4 || format == 17 || format == 18;
+  if (reaches180 && std::fabs(lon) > 180.0 && std::fabs(lon) < 186.0) lon += lon > 0 ? -360.0 : 360.0;
+  if (!LatLonInRange(pos->latitude, lon)) {
+    why = "the position is beyond latitude -90..90 or longitude -180..180 (outside the grid)";
+    return nullptr;
+  }
+  p = PutShortest(p, pos->latitude);
+  *p++ = '\t';
+  p = PutShortest(p, lon);
+  *p++ = '\n';
+  return p;
+}
+
+int WriteError(int error) {
+  std::fprintf(stderr, "tarvo-coord: cannot write standard output: %s\n", std::strerror(error));
+  return kExitIoError;
 }
 
 int Run(int format, bool inverse) {
-  LineReader reader(stdin);
-  std::string out;
-  out.reserve(1 << 21);
+  LineReader reader;
+  Output out;
   std::string_view line;
+  bool tooLong = false;
   long long number = 0;
   bool anyBad = false;
-  PositionText t;
-  while (reader.Next(line)) {
+  PositionText texts;
+  std::string scratch, why;
+  while (reader.Next(line, tooLong)) {
     ++number;
-    const TokenList tokens = Tokens(line);
-    if (tokens.empty() || tokens[0][0] == '#') continue;
-    std::string why;
-    if (!inverse) {
-      std::optional<double> lat, lon;
-      if (tokens.size() == 2) {
-        lat = Number(tokens[0]);
-        lon = Number(tokens[1]);
-      }
-      if (!lat || !lon) {
-        why = "expected \"latitude longitude\" in decimal degrees";
-      } else if (const auto n = PositionNumbers(format, *lat, *lon)) {
-        FormatPositionNumbersInto(t, format, *n, PositionLayout::TwoField);
-        for (const std::string* s : {&t.label1, &t.value1, &t.label2, &t.value2, &t.zone}) {
-          out += *s;
-          out += '\t';
-        }
-        AppendShortest(out, n->first);
-        out += '\t';
-        AppendShortest(out, n->second);
-        out += '\n';
-      } else {
-        why = "no value in this format";
-      }
+    char* p = out.Room();
+    char* end = nullptr;
+    if (tooLong) {
+      why = "longer than " + std::to_string(kMaxLine) + " bytes";
     } else {
-      const std::optional<EditFields> fields = FieldsFromTokens(format, tokens, why);
-      if (fields) {
-        if (const auto p = ReadEditFields(format, *fields)) {
-          AppendShortest(out, p->latitude);
-          out += '\t';
-          AppendShortest(out, p->longitude);
-          out += '\n';
-        } else {
-          why = "no position (unreadable number, bad zone or outside the grid)";
+      const TokenList tokens = Tokens(line);
+      if (tokens.empty() || tokens[0][0] == '#') continue;
+      if (inverse) {
+        end = PutInverse(p, format, tokens, why);
+      } else {
+        std::optional<double> lat, lon;
+        if (tokens.size() == 2) {
+          lat = Number(tokens[0]);
+          lon = Number(tokens[1]);
         }
+        if (lat && lon)
+          end = PutForward(p, format, *lat, *lon, texts, scratch, why);
+        else
+          why = "expected \"latitude longitude\" in decimal degrees";
       }
     }
-    if (!why.empty()) {
-      Flush(out);
-      std::fflush(stdout);
-      std::fprintf(stderr, "tarvo-coord: line %lld: %s\n", number, why.c_str());
-      anyBad = true;
+    if (end != nullptr) {
+      out.Done(end);
+      continue;
     }
-    if (out.size() > (1 << 20)) Flush(out);
+    // Refused: a placeholder keeps the output lines beside their input lines.
+    out.Done(Put(p, "*\t*\n"));
+    if (!out.Flush()) return WriteError(out.error());
+    std::fprintf(stderr, "tarvo-coord: line %lld: %s: %s\n", number, why.c_str(), Quote(line).c_str());
+    anyBad = true;
   }
-  Flush(out);
-  return anyBad ? 1 : 0;
+  if (!out.Flush()) return WriteError(out.error());
+  if (reader.error() != 0) {
+    std::fprintf(stderr, "tarvo-coord: cannot read standard input (after line %lld): %s\n", number,
+                 std::strerror(reader.error()));
+    return kExitIoError;
+  }
+  return anyBad ? kExitBadLine : 0;
+}
+
+// Ends a run that printed through stdio: a failed write is an error too.
+int FinishStdout() {
+  if (std::fflush(stdout) != 0 || std::ferror(stdout)) return WriteError(errno);
+  return 0;
 }
 
 }  // namespace
@@ -248,7 +578,7 @@ int main(int argc, char** argv) {
       list = true;
     } else if (arg == "--help" || arg == "-h") {
       std::fputs(kUsage, stdout);
-      return 0;
+      return FinishStdout();
     } else {
       std::fprintf(stderr, "tarvo-coord: unknown argument \"%s\"\n%s", argv[i], kUsage);
       return 2;
@@ -257,7 +587,7 @@ int main(int argc, char** argv) {
   if (list) {
     for (int f = 0; f < kCoordFormatCount; ++f)
       std::printf("%d\t%.*s\n", f, static_cast<int>(CoordFormatName(f).size()), CoordFormatName(f).data());
-    return 0;
+    return FinishStdout();
   }
   return Run(format, inverse);
 }

@@ -29,14 +29,22 @@ class CoordTool : public ::testing::Test {
   void TearDown() override { fs::remove_all(dir_); }
 
   Result Run(const std::string& args, const std::string& input) {
-    const fs::path in = dir_ / "in.txt", out = dir_ / "out.txt", err = dir_ / "err.txt";
+    const fs::path in = dir_ / "in.txt";
     std::ofstream(in) << input;
-    const std::string command = std::string(TARVO_BINARY_DIR) + "/tools/coord/tarvo-coord " + args + " < " +
-                                in.string() + " > " + out.string() + " 2> " + err.string();
+    return RunWith(args + " < " + in.string());
+  }
+
+  // args and redirections of standard input (and output, when it is not
+  // to be read back) as a shell takes them.
+  Result RunWith(const std::string& argsAndRedirections, bool readOutput = true, const std::string& before = "") {
+    const fs::path out = dir_ / "out.txt", err = dir_ / "err.txt";
+    const std::string command = before + std::string(TARVO_BINARY_DIR) + "/tools/coord/tarvo-coord " +
+                                argsAndRedirections + (readOutput ? " > " + out.string() : "") + " 2> " +
+                                err.string();
     Result r;
     const int raw = std::system(command.c_str());
     r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    r.out = Slurp(out);
+    r.out = readOutput ? Slurp(out) : std::string();
     r.err = Slurp(err);
     return r;
   }
@@ -62,9 +70,11 @@ TEST_F(CoordTool, ForwardTextsAndNumbersWithBadLinesReported) {
   const Result r = Run("--format 3", "0 3\nthis is not a position\n52.0875, 5.1\n\n91 nan\n");
   EXPECT_EQ(r.status, 1);
   const std::vector<std::string> lines = Lines(r.out);
-  ASSERT_EQ(lines.size(), 2u);
+  ASSERT_EQ(lines.size(), 4u);
   EXPECT_EQ(lines[0], "N\t0.00\tE\t500000.00\t31N\t0\t500000");
-  EXPECT_EQ(lines[1].substr(0, 20), "N\t5772850.91\tE\t64387");
+  EXPECT_EQ(lines[1], "*\t*");
+  EXPECT_EQ(lines[2].substr(0, 20), "N\t5772850.91\tE\t64387");
+  EXPECT_EQ(lines[3], "*\t*");
   EXPECT_NE(r.err.find("line 2:"), std::string::npos) << r.err;
   EXPECT_NE(r.err.find("line 5:"), std::string::npos) << r.err;
   EXPECT_EQ(r.err.find("line 4:"), std::string::npos) << r.err;  // blank lines are skipped
@@ -74,7 +84,8 @@ TEST_F(CoordTool, InverseTakesTheDialogFields) {
   Result r = Run("--format 3 --inverse", "5772850.907323526 643877.0291392398 31U\n5772850.9 643877.0 31\n");
   EXPECT_EQ(r.status, 1);  // the second line has no band letter
   std::vector<std::string> lines = Lines(r.out);
-  ASSERT_EQ(lines.size(), 1u);
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[1], "*\t*");
   EXPECT_EQ(lines[0].substr(0, 10), "52.0875000");
   EXPECT_NE(r.err.find("line 2:"), std::string::npos);
 
@@ -85,8 +96,78 @@ TEST_F(CoordTool, InverseTakesTheDialogFields) {
   EXPECT_EQ(lines[0], "-33.5\t151.20929999999998");  // 151 + 12/60 + 33.48/3600 in doubles
   EXPECT_EQ(lines[1], "33.5\t-151.20929999999998");
   r = Run("--format 18 --inverse", "2510000 6023150\n2510000 9000000\n");
-  EXPECT_EQ(Lines(r.out).size(), 1u);
+  EXPECT_EQ(Lines(r.out).size(), 2u);
   EXPECT_NE(r.err.find("line 2:"), std::string::npos);
+}
+
+TEST_F(CoordTool, ImpossiblePositionsAreRefusedAsBadLines) {
+  // Forward: out-of-range or absurd degrees, and a map-grid point outside New Zealand.
+  Result r = Run("--format 3", "91 5\n-29 -200\n1e308 5\n52 inf\n52 5\n");
+  EXPECT_EQ(r.status, 1);
+  std::vector<std::string> lines = Lines(r.out);
+  ASSERT_EQ(lines.size(), 5u);
+  for (size_t i = 0; i < 4; ++i) EXPECT_EQ(lines[i], "*\t*") << i;
+  EXPECT_EQ(lines[4], "N\t5762926.81\tE\t637294.37\t31U\t5762926.813352735\t637294.365895606");
+  for (const char* n : {"line 1:", "line 2:", "line 3:", "line 4:"}) EXPECT_NE(r.err.find(n), std::string::npos) << n;
+  r = Run("--format 18", "52 5\n-41 174\n");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(Lines(r.out), (std::vector<std::string>{"*\t*", "X\t2594115.0\tY\t6022475.0\t\t2594115\t6022475"}));
+
+  // Inverse: minutes or seconds of 60 and more, degrees beyond range, a grid
+  // point so far off that its latitude passes 90.
+  r = Run("--format 0 --inverse", "52 61 0 N 5 0 0 E\n52 0 60 N 5 0 0 E\n91 0 0 N 5 0 0 E\n52 30 0 N 5 0 0 E\n");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(Lines(r.out), (std::vector<std::string>{"*\t*", "*\t*", "*\t*", "52.5\t5"}));
+  EXPECT_EQ(Run("--format 1 --inverse", "52 60.0 N 5 0 E\n").out, "*\t*\n");
+  EXPECT_EQ(Run("--format 2 --inverse", "12 N 181 E\n").out, "*\t*\n");
+  r = Run("--format 6 --inverse", "9000000 9000000\n");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "*\t*\n");
+
+  // A UTM zone 1 point just west of the 180th meridian is a real place: its
+  // longitude comes back on the eastern side, never as -180.05.
+  r = Run("--format 3 --inverse", "0 160000 1N\n");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out.substr(0, 8), "0\t179.94");
+}
+
+TEST_F(CoordTool, OverlongLineIsSkippedToItsEndAndQuotedShortAndEscaped) {
+  // A 64 MB line under a 100 MB address-space limit: the tool reads at most a
+  // line's first 4096 bytes and goes on with the next line.
+  const fs::path in = dir_ / "long.txt";
+  {
+    std::ofstream f(in, std::ios::binary);
+    f << "52 5\n\x1b[31m";
+    const std::string block(1 << 20, '7');
+    for (int i = 0; i < 64; ++i) f << block;
+    f << "\n52 5\n";
+  }
+  const Result r = RunWith("--format 3 < " + in.string(), true, "ulimit -v 100000; ");
+  EXPECT_EQ(r.status, 1);
+  const std::vector<std::string> lines = Lines(r.out);
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(lines[1], "*\t*");
+  EXPECT_EQ(lines[0], lines[2]);
+  EXPECT_NE(r.err.find("line 2: longer than 4096 bytes: \"\\x1B[31m" + std::string(35, '7') + "...\""),
+            std::string::npos)
+      << r.err;
+  EXPECT_LT(r.err.size(), 200u);
+}
+
+TEST_F(CoordTool, WriteAndReadErrorsExitNonZeroWithAMessage) {
+  std::string many;
+  for (int i = 0; i < 20000; ++i) many += "52 5\n";
+  std::ofstream(dir_ / "many.txt") << many;
+  Result r = RunWith("--format 3 < " + (dir_ / "many.txt").string() + " > /dev/full", false);
+  EXPECT_EQ(r.status, 3);
+  EXPECT_NE(r.err.find("cannot write standard output"), std::string::npos) << r.err;
+  r = RunWith("--list > /dev/full", false);
+  EXPECT_EQ(r.status, 3);
+  EXPECT_NE(r.err.find("cannot write standard output"), std::string::npos) << r.err;
+
+  r = RunWith("--format 3 < " + dir_.string());  // a folder as standard input
+  EXPECT_EQ(r.status, 3);
+  EXPECT_NE(r.err.find("cannot read standard input"), std::string::npos) << r.err;
 }
 
 TEST_F(CoordTool, ListAndUsageErrors) {
