@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/gps/records.h"
+#include "core/geo/coordinates.h"
 
 namespace tarvo {
 

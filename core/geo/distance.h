@@ -3,7 +3,7 @@
 // angle constants (below), not those of the grid code.
 #pragma once
 
-#include "core/gps/records.h"
+#include "core/geo/coordinates.h"
 
 namespace tarvo {
 

@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "core/gps/records.h"
+#include "core/geo/coordinates.h"
 
 namespace tarvo {
 

@@ -5,7 +5,7 @@
 #include <optional>
 
 #include "core/geo/utm.h"
-#include "core/gps/records.h"
+#include "core/geo/coordinates.h"
 
 namespace tarvo {
 

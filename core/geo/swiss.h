@@ -7,7 +7,7 @@
 
 #include "core/geo/datum.h"
 #include "core/geo/utm.h"
-#include "core/gps/records.h"
+#include "core/geo/coordinates.h"
 
 namespace tarvo {
 

@@ -6,17 +6,9 @@
 #include <string>
 #include <string_view>
 
-#include "core/gps/records.h"
+#include "core/geo/coordinates.h"
 
 namespace tarvo {
-
-// A grid position in metres. zone is the UTM zone text ("%d%c", e.g. "32U");
-// empty for the other grids.
-struct GridCoord {
-  double northing = 0.0;
-  double easting = 0.0;
-  std::string zone;
-};
 
 inline constexpr double kUtmScale = 0.9996;                    // k0
 inline constexpr double kUtmInverseScale = 1.0004001600640255;  // 1/k0

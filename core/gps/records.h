@@ -6,12 +6,9 @@
 #include <array>
 #include <cstdint>
 
-namespace tarvo {
+#include "core/geo/coordinates.h"
 
-struct LatLon {
-  double latitude = 0.0;
-  double longitude = 0.0;
-};
+namespace tarvo {
 
 // The current position; filled by GGA, and by RMC while RMC is the position source.
 struct GpsFix {

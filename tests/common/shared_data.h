@@ -28,10 +28,10 @@ inline bool SharedDataRequired() {
 }  // namespace tarvo::test
 
 // Skips the current test (or fails it when TARVO_REQUIRE_SHARED is set) when
-// `path` does not exist. Use at the start of a test body or SetUp().
-#define TARVO_NEEDS_SHARED(path)                                                                   \
+// `where` does not exist. Use at the start of a test body or SetUp().
+#define TARVO_NEEDS_SHARED(where)                                                                   \
   do {                                                                                             \
-    const std::filesystem::path tarvoNeeded_ = (path);                                             \
+    const std::filesystem::path tarvoNeeded_ = (where);                                             \
     std::error_code tarvoError_;                                                                   \
     if (!std::filesystem::exists(tarvoNeeded_, tarvoError_)) {                                     \
       if (::tarvo::test::SharedDataRequired()) {                                                   \

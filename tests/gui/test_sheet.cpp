@@ -75,7 +75,8 @@ TEST_F(SheetTest, BytesFromAReceiverAppearOnTheStatusPage) {
 TEST_F(SheetTest, AnUnpluggedReceiverShowsTheLostConnectionMessage) {
   int master = -1, slave = -1;
   ASSERT_EQ(openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
-  store().SetText(Key::PortName, ttyname(slave));
+  const QString device = QString::fromLocal8Bit(ttyname(slave));
+  store().SetText(Key::PortName, device.toStdString());
   MakeSheet();
   sheet().connectButton()->click();
   ASSERT_TRUE(sheet().controller().IsConnected());
@@ -83,7 +84,7 @@ TEST_F(SheetTest, AnUnpluggedReceiverShowsTheLostConnectionMessage) {
   CatchNextMessageBox(&message);
   close(master);
   ASSERT_TRUE(WaitFor([&] { return !message.isEmpty(); }));
-  EXPECT_EQ(message, "Error: GPS connection lost!");
+  EXPECT_EQ(message, QStringLiteral("Error: GPS connection lost!\n%1: device hung up").arg(device));
   EXPECT_FALSE(sheet().controller().IsConnected());
   EXPECT_EQ(sheet().connectButton()->text(), "&Start");
   close(slave);
@@ -95,7 +96,9 @@ TEST_F(SheetTest, AFailedConnectShowsItsMessageInABox) {
   QString message;
   CatchNextMessageBox(&message);
   sheet().connectButton()->click();
-  EXPECT_EQ(message, "Error: Cannot open port!");
+  // The message names the port and the reason on a second line.
+  EXPECT_EQ(message, "Error: Cannot open port!\n" + path("ttyGone") +
+                         QString::fromUtf8(": No such file or directory \u2014 is the receiver plugged in?"));
   EXPECT_EQ(sheet().connectButton()->text(), "&Start");
 }
 
