@@ -17,6 +17,7 @@ function(tarvo_add_test)
   cmake_parse_arguments(T "" "NAME" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${T_NAME} ${T_SOURCES})
   target_link_libraries(${T_NAME} PRIVATE tarvo_core GTest::gtest GTest::gtest_main GTest::gmock ${T_LIBS})
+  target_include_directories(${T_NAME} PRIVATE ${CMAKE_SOURCE_DIR})
   target_compile_definitions(${T_NAME} PRIVATE
     TARVO_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
     TARVO_SHARED_DIR="${TARVO_SHARED_DIR}"

@@ -10,6 +10,6 @@ inline constexpr std::string_view kVersionText = "v3.15";
 inline constexpr std::string_view kTagLine = "Global Satellite and Position Tracker";
 
 // The version text without its leading "v", for --version output of the tools.
-std::string_view VersionNumber();
+constexpr std::string_view VersionNumber() { return kVersionText.substr(1); }
 
 }  // namespace tarvo

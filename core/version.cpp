@@ -1,7 +1,0 @@
-#include "core/version.h"
-
-namespace tarvo {
-
-std::string_view VersionNumber() { return kVersionText.substr(1); }
-
-}  // namespace tarvo
