@@ -7,8 +7,9 @@
 //   tarvo-coord --format N --inverse  the format's fields per line -> lat TAB lon
 //   tarvo-coord --list                the format names with their index
 //
-// Output line N belongs to input line N (blank and comment lines excepted):
-// a line that cannot be converted prints "*\t*" and gets a message on
+// Output line N belongs to input line N: blank lines and comment lines
+// ("#" first) are passed through as they are, as cs2cs does, and a line
+// that cannot be converted prints "*\t*" and gets a message on
 // standard error with its line number; the conversion goes on with the next
 // line. Exit status: 0 all lines converted, 1 some line refused, 2 bad
 // arguments, 3 standard input could not be read or standard output not written.
@@ -182,7 +183,7 @@ class LineReader {
 // bytes free, more than any output line takes.
 class Output {
  public:
-  static constexpr size_t kLineRoom = 4096;
+  static constexpr size_t kLineRoom = 8192;  // room for the longest line kept, echoed
 
   Output() : buffer_(new char[kSize + kLineRoom]) {}
 
@@ -518,7 +519,11 @@ int Run(int format, bool inverse) {
       why = "longer than " + std::to_string(kMaxLine) + " bytes";
     } else {
       const TokenList tokens = Tokens(line);
-      if (tokens.empty() || tokens[0][0] == '#') continue;
+      if (tokens.empty() || tokens[0][0] == '#') {
+        // Blank and comment lines keep their place in the output.
+        out.Done(Put(Put(p, tokens.empty() ? std::string_view() : line), "\n"));
+        continue;
+      }
       if (inverse) {
         end = PutInverse(p, format, tokens, why);
       } else {

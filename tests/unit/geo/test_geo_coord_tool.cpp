@@ -67,17 +67,20 @@ std::vector<std::string> Lines(const std::string& text) {
 }
 
 TEST_F(CoordTool, ForwardTextsAndNumbersWithBadLinesReported) {
-  const Result r = Run("--format 3", "0 3\nthis is not a position\n52.0875, 5.1\n\n91 nan\n");
+  const Result r = Run("--format 3", "0 3\nthis is not a position\n52.0875, 5.1\n\n91 nan\n# a comment\n");
   EXPECT_EQ(r.status, 1);
+  // Every input line has its output line: blank and comment lines pass through.
   const std::vector<std::string> lines = Lines(r.out);
-  ASSERT_EQ(lines.size(), 4u);
+  ASSERT_EQ(lines.size(), 6u);
   EXPECT_EQ(lines[0], "N\t0.00\tE\t500000.00\t31N\t0\t500000");
   EXPECT_EQ(lines[1], "*\t*");
   EXPECT_EQ(lines[2].substr(0, 20), "N\t5772850.91\tE\t64387");
-  EXPECT_EQ(lines[3], "*\t*");
+  EXPECT_EQ(lines[3], "");
+  EXPECT_EQ(lines[4], "*\t*");
+  EXPECT_EQ(lines[5], "# a comment");
   EXPECT_NE(r.err.find("line 2:"), std::string::npos) << r.err;
   EXPECT_NE(r.err.find("line 5:"), std::string::npos) << r.err;
-  EXPECT_EQ(r.err.find("line 4:"), std::string::npos) << r.err;  // blank lines are skipped
+  EXPECT_EQ(r.err.find("line 4:"), std::string::npos) << r.err;  // a blank line is no error
 }
 
 TEST_F(CoordTool, InverseTakesTheDialogFields) {
