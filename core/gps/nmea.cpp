@@ -300,6 +300,11 @@ SentenceStatus ReadGsv(const SentenceFrame& frame, SatelliteView& view) {
     slot.azimuth = SlotValue(azimuth, 0, 359);
     slot.snr = SlotValue(snr, 0, 99);
   }
+  // The cycle is complete: slots past its last message belong to a longer
+  // cycle before it and hold satellites that are no longer in view.
+  if (GsvCycleComplete(view)) {
+    std::fill(view.satellites.begin() + 4 * view.messageCount, view.satellites.end(), SatelliteSlot{});
+  }
   return SentenceStatus::Parsed;
 }
 
@@ -409,7 +414,7 @@ SentenceStatus FrameSentence(std::string_view sentence, SentenceFrame& frame) {
   frame = SentenceFrame{};
   const std::size_t n = sentence.size();
   if (n > kMaxSentenceLength) return SentenceStatus::TooLong;
-  if (n > 0 && std::memchr(sentence.data(), '\0', n) != nullptr) return SentenceStatus::TooLong;
+  if (n > 0 && std::memchr(sentence.data(), '\0', n) != nullptr) return SentenceStatus::BadBytes;
   if (n == 0 || sentence[0] != '$') return SentenceStatus::Ignored;
 
   std::size_t end = n;
@@ -449,12 +454,14 @@ DispatchResult DispatchSentence(std::string_view sentence, ReceiverState& state,
   result.kind = type != nullptr ? type->kind : SentenceKind::None;
   SentenceFrame frame;
   result.status = FrameSentence(sentence, frame);
-  if (result.status == SentenceStatus::TooLong) return result;
+  // A line that is broken is reported as such, whether or not its type is
+  // one we parse.
+  if (result.status != SentenceStatus::Parsed) return result;
   if (type == nullptr) {
     result.status = SentenceStatus::Ignored;
     return result;
   }
-  if (result.status == SentenceStatus::Parsed) result.status = type->handler(frame, state, options);
+  result.status = type->handler(frame, state, options);
   return result;
 }
 

@@ -26,10 +26,11 @@ namespace tarvo {
 enum class SentenceKind : uint8_t { None, Gga, Rmc, Gsa, Gsv, Pgrme, Pgrmz };
 
 // Parsed: the records were updated. BadChecksum: "*" present but the checksum
-// is missing, malformed or wrong. TooLong: over 127 characters or holding a NUL
-// byte. Ignored: not a sentence we parse, or one the rules ignore (a GSV
-// without "*" or with a message number outside 1..3).
-enum class SentenceStatus : uint8_t { Parsed, BadChecksum, TooLong, Ignored };
+// is missing, malformed or wrong, whatever the sentence type. TooLong: over
+// 127 characters. BadBytes: holds a NUL byte (what a byte received with a
+// parity or framing error reads as). Ignored: not a sentence we parse, or one
+// the rules ignore (a GSV without "*" or with a message number outside 1..3).
+enum class SentenceStatus : uint8_t { Parsed, BadChecksum, TooLong, BadBytes, Ignored };
 
 inline constexpr std::size_t kMaxSentenceLength = 127;
 
@@ -63,7 +64,7 @@ struct SentenceFrame {
 
 // Checks length, NUL bytes and checksum and splits off the address. Returns
 // Parsed when the sentence may be parsed (the frame is filled), else TooLong,
-// BadChecksum, or Ignored for a line that does not start with "$".
+// BadBytes, BadChecksum, or Ignored for a line that does not start with "$".
 SentenceStatus FrameSentence(std::string_view sentence, SentenceFrame& frame);
 
 // The sentence kind of an address, following the talker rules: GGA, RMC and
@@ -73,7 +74,9 @@ SentenceKind KindOfAddress(std::string_view address);
 
 // The one dispatch: checks the sentence, finds its parser and runs it on the
 // matching record of `state`. GGA takes its date from state.rmcFix; RMC uses
-// state.dopInfo for the accuracy filter.
+// state.dopInfo for the accuracy filter. A sentence that fails the framing
+// checks gets that status (TooLong, BadBytes, BadChecksum) whatever its type;
+// a sound one of a type not parsed here is Ignored.
 DispatchResult DispatchSentence(std::string_view sentence, ReceiverState& state, const ParseOptions& options);
 
 // The parsers on their own. Each takes a whole sentence (address included) and
@@ -88,7 +91,9 @@ SentenceStatus ParsePgrmz(std::string_view sentence, GpsFix& fix);
 SentenceStatus ParsePgrme(std::string_view sentence, GpsFix& fix);
 
 // Every message 1..messageCount of the current GSV cycle has arrived (and
-// messageCount > 0).
+// messageCount > 0). The message that completes a cycle also clears the slots
+// past 4 * messageCount, so a cycle shorter than the one before it leaves no
+// satellites of that one behind.
 bool GsvCycleComplete(const SatelliteView& view);
 // Starts a new cycle: clears messageSeen.
 void ClearGsvCycle(SatelliteView& view);

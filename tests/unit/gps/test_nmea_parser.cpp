@@ -119,8 +119,36 @@ TEST(NmeaFraming, OverlongSentencesAndNulBytesAreRejectedUnparsed) {
 
   std::string withNul = kSampleGga;
   withNul[30] = '\0';
-  EXPECT_EQ(Feed(untouched, withNul).status, SentenceStatus::TooLong);
+  EXPECT_EQ(Feed(untouched, withNul).status, SentenceStatus::BadBytes);
   EXPECT_EQ(untouched.gpsFix.latitude, 0.0);
+}
+
+TEST(NmeaFraming, NulByteIsReportedAsBadBytesNotAsTooLong) {
+  // A byte received with a parity error reads as NUL: short lines, known type
+  // or not, say so; a line that is also over-long is too long first.
+  for (std::string line : {std::string(kSampleGga), std::string("$GPVTG,054.7,T,034.4,M,005.5,N,010.2,K*48")}) {
+    line[10] = '\0';
+    ReceiverState state;
+    EXPECT_EQ(Feed(state, line).status, SentenceStatus::BadBytes);
+    EXPECT_EQ(state.gpsFix.latitude, 0.0);
+  }
+  std::string both = Sentence("GPGGA," + std::string(130, '0'));
+  both[10] = '\0';
+  ReceiverState state;
+  EXPECT_EQ(Feed(state, both).status, SentenceStatus::TooLong);
+}
+
+TEST(NmeaFraming, BadChecksumOnAnUnknownTypeIsABadChecksum) {
+  ReceiverState state;
+  for (const char* line : {"$GPVTG,054.7,T,034.4,M,005.5,N,010.2,K*49", "$GLGSV,1,1,01,65,10,010,30*00",
+                           "$GPTXT,01,01,02,hello*4", "$PGRMT,x*ZZ"}) {
+    const DispatchResult r = Feed(state, line);
+    EXPECT_EQ(r.kind, SentenceKind::None) << line;
+    EXPECT_EQ(r.status, SentenceStatus::BadChecksum) << line;
+  }
+  // The same types with a good checksum, or none, are still ignored.
+  EXPECT_EQ(Feed(state, "$GPVTG,054.7,T,034.4,M,005.5,N,010.2,K*48").status, SentenceStatus::Ignored);
+  EXPECT_EQ(Feed(state, "$GPTXT,01,01,02,hello").status, SentenceStatus::Ignored);
 }
 
 TEST(NmeaFraming, TalkersOfEverySatelliteSystemForGgaRmcGsaButGsvFromGpsOnly) {
@@ -558,6 +586,37 @@ TEST(NmeaGsv, CycleCompletesWhenEveryMessageHasArrivedInAnyOrder) {
   ReceiverState one;
   Feed(one, Sentence("GPGSV,1,1,01,09,45,180,40"));
   EXPECT_TRUE(GsvCycleComplete(one.satelliteView));
+}
+
+TEST(NmeaGsv, ShorterGsvCycleClearsTheSlotsItNoLongerFills) {
+  ReceiverState state;
+  SatelliteView& view = state.satelliteView;
+  Feed(state, Sentence("GPGSV,3,1,10,01,10,010,30,02,20,020,31,03,30,030,32,04,40,040,33"));
+  Feed(state, Sentence("GPGSV,3,2,10,05,50,050,34,06,60,060,35,07,70,070,36,08,80,080,37"));
+  Feed(state, Sentence("GPGSV,3,3,10,09,05,300,20,10,75,120,44"));
+  ASSERT_TRUE(GsvCycleComplete(view));
+  ClearGsvCycle(view);
+
+  // Five satellites in two messages, the second holding one, in either
+  // order: once the cycle is complete, neither that message's unused slots
+  // nor the third message's slots of the cycle before hold a satellite.
+  Feed(state, Sentence("GPGSV,2,2,05,31,75,120,44"));
+  Feed(state, Sentence("GPGSV,2,1,05,01,10,010,30,02,20,020,31,03,30,030,32,04,40,040,33"));
+  ASSERT_TRUE(GsvCycleComplete(view));
+  EXPECT_EQ(view.messageCount, 2);
+  EXPECT_EQ(view.satellites[4].prn, 31);
+  for (int slot = 5; slot < 12; ++slot) {
+    const SatelliteSlot& s = view.satellites[slot];
+    EXPECT_TRUE(s.prn == 0 && s.elevation == 0 && s.azimuth == 0 && s.snr == 0) << "slot " << slot;
+  }
+  ClearGsvCycle(view);
+
+  // Down to one message.
+  view.satellites[4] = {99, 1, 2, 3};
+  Feed(state, Sentence("GPGSV,1,1,03,11,10,010,30,12,20,020,31,13,30,030,32"));
+  ASSERT_TRUE(GsvCycleComplete(view));
+  EXPECT_EQ(view.satellites[2].prn, 13);
+  for (int slot = 3; slot < 12; ++slot) EXPECT_EQ(view.satellites[slot].prn, 0) << "slot " << slot;
 }
 
 TEST(NmeaGsv, OutOfRangeValuesAndBrokenMessages) {
