@@ -244,6 +244,7 @@ bool SerialLink::Start(LineCallback onLine, LostCallback onLost) {
   while (::read(wakeFd_, &drained, sizeof drained) > 0) {
   }
   started_ = false;
+  droppedTooLong_ = 0;
   try {
     reader_ = std::jthread([this](std::stop_token stop) {
       // A Close from inside a callback reads reader_: not before it is set.
@@ -342,6 +343,7 @@ void SerialLink::ReaderLoop(std::stop_token stop) {
     const ssize_t n = ::read(fd_, block, sizeof block);
     if (n > 0) {
       assembler.Feed(std::string_view(block, static_cast<std::size_t>(n)), deliver);
+      droppedTooLong_.store(assembler.droppedTooLong(), std::memory_order_relaxed);
     } else if (n == 0) {
       lost = "device hung up";
     } else if (errno == EAGAIN || errno == EINTR) {

@@ -82,6 +82,11 @@ class SerialLink : public LineSource {
   // the device gone.
   bool IsOpen() const override;
 
+  // Lines the reader dropped since the last Start because they were longer
+  // than LineAssembler::kMaxLine. Readable from any thread; final once Close
+  // has returned.
+  uint64_t droppedTooLong() const { return droppedTooLong_.load(std::memory_order_relaxed); }
+
   // errno of the last failed operation, 0 when none.
   int lastError() const { return lastError_; }
   const LineRing& ring() const { return ring_; }
@@ -100,6 +105,7 @@ class SerialLink : public LineSource {
   LostCallback onLost_;
   std::atomic<bool> lost_{false};  // set by the reader when the device went away
   std::atomic<bool> started_{false};  // reader_ is assigned; the reader may use it
+  std::atomic<uint64_t> droppedTooLong_{0};
   std::jthread reader_;
 };
 

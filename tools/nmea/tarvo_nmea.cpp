@@ -39,7 +39,14 @@ constexpr const char* kUsage =
     "\n"
     "  SOURCE        a file, - for standard input (default), or a serial device\n"
     "  --raw         values as read: no smoothing, speed threshold or accuracy filter\n"
-    "  --stats       counts of lines and sentences to standard error at the end\n"
+    "  --stats       counts to standard error at the end: lines read, sentences\n"
+    "                decoded per type, and lines not decoded because of a\n"
+    "                bad checksum  \"*hh\" malformed or not matching (any type)\n"
+    "                too long      over 127 characters\n"
+    "                bad bytes     a NUL byte (a byte received with a parity or\n"
+    "                              framing error reads as one)\n"
+    "                ignored       a type not decoded here, or a GSV without\n"
+    "                              checksum or with a message number outside 1..3\n"
     "  --baud N      serial devices: line speed (default 4800)\n"
     "  --databits N  7 or 8 (default 8)\n"
     "  --parity P    none, odd, even, mark or space (default none)\n"
@@ -163,6 +170,9 @@ class Decoder {
       case SentenceStatus::TooLong:
         ++tooLong_;
         return;
+      case SentenceStatus::BadBytes:
+        ++badBytes_;
+        return;
       case SentenceStatus::Ignored:
         ++ignored_;
         return;
@@ -214,6 +224,7 @@ class Decoder {
     }
     std::fprintf(stderr, "bad checksum  %llu\n", static_cast<unsigned long long>(badChecksum_));
     std::fprintf(stderr, "too long      %llu\n", static_cast<unsigned long long>(tooLong_));
+    std::fprintf(stderr, "bad bytes     %llu\n", static_cast<unsigned long long>(badBytes_));
     std::fprintf(stderr, "ignored       %llu\n", static_cast<unsigned long long>(ignored_));
   }
 
@@ -225,6 +236,7 @@ class Decoder {
   uint64_t parsed_[7] = {};
   uint64_t badChecksum_ = 0;
   uint64_t tooLong_ = 0;
+  uint64_t badBytes_ = 0;
   uint64_t ignored_ = 0;
 };
 
@@ -311,6 +323,7 @@ int DecodeSerial(const Options& options) {
     sigwait(&signals, &signal);
   } while (signal == SIGUSR1 && !lost);
   link.Close();
+  decoder.DroppedOverlong(link.droppedTooLong());
   out.Flush();
   if (options.stats) decoder.PrintStats();
   if (lost) {
