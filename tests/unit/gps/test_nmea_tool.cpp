@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -163,6 +164,7 @@ TEST(NmeaTool, LinesAreCutAsOnASerialPort) {
             "PGRMZ         0\n"
             "bad checksum  1\n"
             "too long      1\n"
+            "bad bytes     0\n"
             "ignored       1\n");
 
   // Standard input, by "-" and by default, reads the same.
@@ -170,6 +172,31 @@ TEST(NmeaTool, LinesAreCutAsOnASerialPort) {
   EXPECT_EQ(dash.out, fromFile.out);
   EXPECT_EQ(dash.err, fromFile.err);
   EXPECT_EQ(RunTool(dir, "", file).out, fromFile.out);
+}
+
+TEST(NmeaTool, StatsCountEachReasonALineWasNotDecodedApart) {
+  TempDir dir;
+  std::string withNul = kGga;
+  withNul[12] = '\0';
+  const std::string vtg = "$GPVTG,054.7,T,034.4,M,005.5,N,010.2,K*48";
+  const std::string input = kGga + "\r\n" + withNul + "\r\n" + vtg + "\r\n" + vtg.substr(0, vtg.size() - 1) +
+                            "9\r\n" + kGga.substr(0, kGga.size() - 1) + "0\r\n" + Sentence("GPTXT," +
+                            std::string(200, 'x')) + "\r\n" + "$GPTXT," + std::string(300, 'x') + "\r\n";
+  const Result r = RunTool(dir, "--stats '" + dir.Write("in.nmea", input).string() + "'");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(Lines(r.out).size(), 1u) << r.out;
+  EXPECT_EQ(r.err,
+            "lines         7\n"
+            "GGA           1\n"
+            "RMC           0\n"
+            "GSA           0\n"
+            "GSV           0\n"
+            "PGRME         0\n"
+            "PGRMZ         0\n"
+            "bad checksum  2\n"   // the GGA and the VTG
+            "too long      2\n"   // over 127, and over the 255 a line can hold
+            "bad bytes     1\n"   // the NUL, not counted as too long
+            "ignored       1\n");  // the sound VTG
 }
 
 TEST(NmeaTool, LongInputInSmallPiecesAndLargeBlocks) {
@@ -289,6 +316,107 @@ TEST(NmeaTool, ReadsASerialDeviceUntilItGoesAway) {
   const std::string messages = ReadAll(err);
   EXPECT_NE(messages.find("RMC           1\n"), std::string::npos) << messages;
   EXPECT_NE(messages.find("tarvo-nmea: lost " + std::string(name)), std::string::npos) << messages;
+}
+
+// The tool on the slave of a pseudo-terminal, its standard output on a pipe
+// and its standard error in a file.
+class ToolOnDevice {
+ public:
+  ToolOnDevice(const TempDir& dir, std::vector<std::string> arguments) : err_(dir.path() / "stderr") {
+    char name[256] = {};
+    if (::openpty(&master_, &slave_, name, nullptr, nullptr) != 0 || ::pipe(out_) != 0) return;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out_[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    for (int fd : {out_[0], master_, slave_}) posix_spawn_file_actions_addclose(&actions, fd);
+    arguments.insert(arguments.begin(), TARVO_NMEA_EXE);
+    arguments.emplace_back(name);
+    std::vector<char*> argv;
+    for (std::string& a : arguments) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    if (::posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(out_[1]);
+    out_[1] = -1;
+  }
+  ~ToolOnDevice() {
+    Unplug();
+    if (pid_ > 0) {
+      ::kill(pid_, SIGKILL);
+      ::waitpid(pid_, nullptr, 0);
+    }
+    if (out_[0] >= 0) ::close(out_[0]);
+  }
+
+  bool started() const { return pid_ > 0; }
+  bool Send(const std::string& bytes) const {
+    return ::write(master_, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+  }
+  // Reads the tool's output until `text` has come or `wait` has passed.
+  bool WaitFor(const std::string& text, std::chrono::milliseconds wait = std::chrono::seconds(5)) {
+    const auto deadline = std::chrono::steady_clock::now() + wait;
+    char buffer[4096];
+    while (received_.find(text) == std::string::npos && std::chrono::steady_clock::now() < deadline) {
+      pollfd p{out_[0], POLLIN, 0};
+      if (::poll(&p, 1, 50) <= 0) continue;
+      const ssize_t n = ::read(out_[0], buffer, sizeof buffer);
+      if (n <= 0) break;
+      received_.append(buffer, static_cast<std::size_t>(n));
+    }
+    return received_.find(text) != std::string::npos;
+  }
+  void Unplug() {
+    for (int* fd : {&slave_, &master_}) {
+      if (*fd >= 0) ::close(*fd);
+      *fd = -1;
+    }
+  }
+  // Waits for the tool to end (it should, once unplugged); its standard error.
+  std::string Finish() {
+    int status = 0;
+    for (int i = 0; i < 100 && pid_ > 0 && ::waitpid(pid_, &status, WNOHANG) == 0; ++i) ::usleep(50000);
+    if (pid_ > 0 && ::waitpid(pid_, &status, WNOHANG) == 0) ADD_FAILURE() << "tarvo-nmea did not end";
+    else pid_ = -1;
+    return ReadAll(err_);
+  }
+
+ private:
+  fs::path err_;
+  int master_ = -1;
+  int slave_ = -1;
+  int out_[2] = {-1, -1};
+  pid_t pid_ = -1;
+  std::string received_;
+};
+
+TEST(NmeaTool, StatsOfASerialDeviceCountTheLinesItsLinkDropsAsTooLong) {
+  TempDir dir;
+  ToolOnDevice tool(dir, {"--baud=115200", "--stats"});
+  ASSERT_TRUE(tool.started());
+  // Until the tool has its port set up and answers.
+  for (int i = 0; i < 50 && !tool.WaitFor("\"GGA\"", std::chrono::milliseconds(200)); ++i) {
+    ASSERT_TRUE(tool.Send(kGga + "\r\n"));
+  }
+  ASSERT_TRUE(tool.WaitFor("\"GGA\""));
+  std::string withNul = kRmc;
+  withNul[12] = '\0';
+  const std::string overlong = "$GPTXT," + std::string(300, 'x') + "\r\n";
+  ASSERT_TRUE(tool.Send(overlong + overlong + withNul + "\r\n$GPVTG,054.7,T,034.4,M,005.5,N,010.2,K*49\r\n" + kRmc +
+                        "\r\n"));
+  ASSERT_TRUE(tool.WaitFor("\"RMC\""));
+  tool.Unplug();
+  const std::string messages = tool.Finish();
+  EXPECT_NE(messages.find("RMC           1\n"
+                          "GSA           0\n"),
+            std::string::npos)
+      << messages;
+  EXPECT_NE(messages.find("bad checksum  1\n"
+                          "too long      2\n"
+                          "bad bytes     1\n"
+                          "ignored       0\n"),
+            std::string::npos)
+      << messages;
 }
 
 }  // namespace
