@@ -5,6 +5,7 @@
 #include <atomic>
 #include <thread>
 
+#include "core/gps/line_assembler.h"
 #include "core/gps/serial_baud.h"
 #include "core/gps/serial_link.h"
 #include "tests/unit/gps/test_serial_pty.h"
@@ -81,6 +82,23 @@ TEST_F(SerialLinkTest, LinesCutAcrossWritesAreJoined) {
   // The ring holds what was delivered.
   EXPECT_EQ(link.ring().lastLine(), 1);
   EXPECT_EQ(link.ring().nextLine(), 2);
+  link.Close();
+}
+
+TEST_F(SerialLinkTest, CountsTheLinesItDropsAsOverlongUntilTheNextStart) {
+  SerialLink link;
+  Inbox inbox;
+  ASSERT_TRUE(OpenLink(link, pty));
+  ASSERT_TRUE(StartInto(link, inbox));
+  const std::string overlong = "$" + std::string(LineAssembler::kMaxLine, 'x') + "\r\n";
+  ASSERT_TRUE(pty.Send(overlong + "$A\r\n" + overlong + overlong + "$B\r\n"));
+  ASSERT_TRUE(inbox.WaitLines(2));
+  link.Close();
+  EXPECT_EQ(link.droppedTooLong(), 3u);
+
+  ASSERT_TRUE(OpenLink(link, pty));
+  ASSERT_TRUE(StartInto(link, inbox));
+  EXPECT_EQ(link.droppedTooLong(), 0u);
   link.Close();
 }
 
