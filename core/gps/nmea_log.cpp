@@ -1,6 +1,8 @@
 #include "core/gps/nmea_log.h"
 
 #include <array>
+#include <cerrno>
+#include <string>
 
 namespace tarvo {
 
@@ -31,29 +33,72 @@ int32_t LogCategoryBit(std::string_view line) {
   return kLogOthers;
 }
 
+std::filesystem::path LogGenerationPath(const std::filesystem::path& path, int generation) {
+  std::filesystem::path name = path.stem();
+  name += "." + std::to_string(generation);
+  name += path.extension();
+  return path.parent_path() / name;
+}
+
+bool RotateLogFiles(const std::filesystem::path& path, std::error_code& error) {
+  namespace fs = std::filesystem;
+  error.clear();
+  std::error_code ignored;
+  if (!fs::is_regular_file(path, ignored) || fs::file_size(path, ignored) == 0) return true;
+  // Oldest first, so no rename replaces a generation that is still kept.
+  fs::remove(LogGenerationPath(path, kLogGenerations), ignored);
+  for (int g = kLogGenerations - 1; g >= 1; --g) {
+    const fs::path from = LogGenerationPath(path, g);
+    if (fs::exists(from, ignored)) fs::rename(from, LogGenerationPath(path, g + 1), ignored);
+  }
+  fs::rename(path, LogGenerationPath(path, 1), error);
+  return !error;
+}
+
 bool NmeaLogFile::Open(const std::filesystem::path& path) {
   Close();
+  if (!RotateLogFiles(path, lastError_)) return false;
+  // The file is gone now, or it was empty.
   file_ = std::fopen(path.c_str(), "wb");
-  if (!file_) return false;
+  if (!file_) {
+    lastError_ = std::error_code(errno, std::generic_category());
+    return false;
+  }
+  lastError_.clear();
   path_ = path;
+  unflushed_ = false;
+  lastFlush_ = Clock::now();
   return true;
 }
 
-void NmeaLogFile::Write(std::string_view line) {
+void NmeaLogFile::Write(std::string_view line, Clock::time_point now) {
   if (!file_) return;
   if (std::fwrite(line.data(), 1, line.size(), file_) != line.size() || std::fputc('\n', file_) == EOF) {
     ++writeErrors_;
   }
+  unflushed_ = true;
+  FlushIfDue(now);
 }
 
 void NmeaLogFile::Flush() {
-  if (file_ && std::fflush(file_) != 0) ++writeErrors_;
+  if (!file_) return;
+  if (std::fflush(file_) != 0) ++writeErrors_;
+  unflushed_ = false;
+  lastFlush_ = Clock::now();
+}
+
+void NmeaLogFile::FlushIfDue(Clock::time_point now) {
+  if (!file_ || !unflushed_ || now - lastFlush_ < kLogFlushInterval) return;
+  if (std::fflush(file_) != 0) ++writeErrors_;
+  unflushed_ = false;
+  lastFlush_ = now;
 }
 
 void NmeaLogFile::Close() {
   if (file_) {
     if (std::fclose(file_) != 0) ++writeErrors_;
     file_ = nullptr;
+    unflushed_ = false;
   }
 }
 
