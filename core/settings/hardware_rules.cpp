@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <system_error>
+#include <utility>
 
 #include "core/geo/number_text.h"
 #include "core/geo/units.h"
@@ -65,7 +66,11 @@ PortList MakePortList(const std::vector<SerialPortInfo>& ports, const std::strin
       return list;
     }
   }
-  list.items.insert(list.items.begin(), {portName, portName + std::string(kPortNotPresent), false});
+  // Built by appending: GCC 12 warns (-Wrestrict, falsely) about string + string here at -O2/-O3.
+  std::string label;
+  label.reserve(portName.size() + kPortNotPresent.size());
+  label.append(portName).append(kPortNotPresent);
+  list.items.insert(list.items.begin(), {portName, std::move(label), false});
   list.selected = 0;
   return list;
 }
