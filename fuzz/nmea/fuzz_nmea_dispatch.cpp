@@ -42,7 +42,14 @@ void CheckState(const tarvo::ReceiverState& s, tarvo::SentenceKind kind) {
       Check(slot.azimuth >= 0 && slot.azimuth <= 359);
       Check(slot.snr >= 0 && slot.snr <= 99);
     }
-    if (tarvo::GsvCycleComplete(v)) Check(v.messageCount > 0);
+    if (tarvo::GsvCycleComplete(v)) {
+      Check(v.messageCount > 0);
+      // No satellite of an earlier, longer cycle is left behind.
+      for (std::size_t i = 4 * static_cast<std::size_t>(v.messageCount); i < v.satellites.size(); ++i) {
+        const tarvo::SatelliteSlot& slot = v.satellites[i];
+        Check(slot.prn == 0 && slot.elevation == 0 && slot.azimuth == 0 && slot.snr == 0);
+      }
+    }
   }
 }
 
@@ -75,7 +82,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
           tarvo::ClearGsvCycle(state.satelliteView);
         }
       } else if (r.status == tarvo::SentenceStatus::TooLong) {
-        Check(line.size() > tarvo::kMaxSentenceLength || line.find('\0') != std::string_view::npos);
+        Check(line.size() > tarvo::kMaxSentenceLength);
+      } else if (r.status == tarvo::SentenceStatus::BadBytes) {
+        Check(line.size() <= tarvo::kMaxSentenceLength && line.find('\0') != std::string_view::npos);
+      } else if (r.status == tarvo::SentenceStatus::BadChecksum) {
+        Check(line.find('*') != std::string_view::npos);
       }
       start = end + 1;
     }
