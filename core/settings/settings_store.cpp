@@ -1,12 +1,15 @@
 #include "core/settings/settings_store.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <charconv>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -16,8 +19,14 @@ namespace tarvo {
 
 namespace {
 
-// A settings file holds a few kilobytes; anything past this is not ours.
-constexpr std::size_t kMaxFileBytes = 1 << 20;
+// A settings file holds a few kilobytes, but keys of other programs may make
+// it large; it is always read whole. Past this size it is not a settings file
+// and counts as unreadable (and so is never replaced).
+constexpr std::size_t kMaxFileBytes = std::size_t{64} << 20;
+// Links followed to find the file a settings path stands for (as the kernel).
+constexpr int kMaxLinks = 40;
+// Length of the random part mkostemp puts in a temporary file name.
+constexpr std::size_t kTempSuffix = 6;
 
 // Integer values: optional sign, decimal digits, blanks around ignored by the
 // file reader; anything else is not an integer.
@@ -40,6 +49,73 @@ int MakeFolders(const std::filesystem::path& dir) {
   }
   return 0;
 }
+
+// The file `path` stands for: through any symbolic links, a relative target
+// counting from its link's folder; the last link's target may be missing.
+std::filesystem::path ResolveLinks(std::filesystem::path path, int& error) {
+  error = 0;
+  for (int hops = 0; hops < kMaxLinks; ++hops) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+    std::error_code ec;
+    const std::filesystem::path next = std::filesystem::read_symlink(path, ec);
+    if (ec) {
+      error = ec.value();
+      return path;
+    }
+    path = next.is_absolute() ? next : path.parent_path() / next;
+  }
+  error = ELOOP;
+  return path;
+}
+
+// Removes the temporary files ".<name>.XXXXXX" in `dir`: called with the
+// lock held, so no save is writing one.
+void RemoveStaleTemps(const std::filesystem::path& dir, const std::string& name) {
+  const std::string prefix = "." + name + ".";
+  DIR* folder = ::opendir(dir.c_str());
+  if (folder == nullptr) return;
+  const int dirFd = ::dirfd(folder);
+  while (const dirent* entry = ::readdir(folder)) {
+    const std::string_view entryName(entry->d_name);
+    if (entryName.size() != prefix.size() + kTempSuffix || !entryName.starts_with(prefix)) continue;
+    struct stat st {};
+    if (::fstatat(dirFd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode)) {
+      (void)::unlinkat(dirFd, entry->d_name, 0);
+    }
+  }
+  ::closedir(folder);
+}
+
+// An exclusive flock on `path` (made, mode 0600, when missing), held while
+// the object lives.
+class FileLock {
+ public:
+  explicit FileLock(const std::filesystem::path& path) {
+    fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd_ < 0) {
+      error_ = errno;
+      return;
+    }
+    while (::flock(fd_, LOCK_EX) != 0) {
+      if (errno == EINTR) continue;
+      error_ = errno;
+      ::close(fd_);
+      fd_ = -1;
+      return;
+    }
+  }
+  ~FileLock() {
+    if (fd_ >= 0) ::close(fd_);  // releases the lock
+  }
+  FileLock(const FileLock&) = delete;
+  FileLock& operator=(const FileLock&) = delete;
+  int error() const { return error_; }
+
+ private:
+  int fd_ = -1;
+  int error_ = 0;
+};
 
 bool WriteAll(int fd, const std::string& text) {
   std::size_t done = 0;
@@ -88,7 +164,7 @@ void SettingsStore::Load() {
   values_.clear();
   unsaved_.clear();
   skippedLines_ = 0;
-  ReadFile(values_, &skippedLines_);
+  readWhole_ = ReadFile(values_, &skippedLines_);
 }
 
 bool SettingsStore::ReadFile(SettingsValues& values, std::size_t* skipped) {
@@ -96,28 +172,40 @@ bool SettingsStore::ReadFile(SettingsValues& values, std::size_t* skipped) {
   const int fd = ::open(file_.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
     if (errno == ENOENT) return true;  // no file yet: all defaults
-    lastError_ = errno;
-    return false;
+    return Fail("cannot read", errno);
   }
   std::string text;
+  struct stat st {};
+  int error = 0;
+  if (::fstat(fd, &st) != 0) {
+    error = errno;
+  } else if (st.st_size > static_cast<off_t>(kMaxFileBytes)) {
+    error = EFBIG;
+  } else {
+    text.reserve(static_cast<std::size_t>(st.st_size));
+  }
   char block[8192];
-  bool ok = true;
-  while (text.size() < kMaxFileBytes) {
+  while (error == 0) {
     const ssize_t n = ::read(fd, block, sizeof block);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
-      lastError_ = errno;
-      ok = false;
+      error = errno;
       break;
     }
     if (n == 0) break;
     text.append(block, static_cast<std::size_t>(n));
+    if (text.size() > kMaxFileBytes) error = EFBIG;  // grew while read
   }
   ::close(fd);
-  if (!ok) return false;
-  if (text.size() > kMaxFileBytes) text.resize(kMaxFileBytes);
+  if (error != 0) return Fail("cannot read", error);
   values = ParseSettingsText(text, skipped);
   return true;
+}
+
+bool SettingsStore::Fail(const char* what, int error) {
+  lastError_ = error != 0 ? error : EIO;
+  lastErrorText_ = std::string(what) + " " + file_.string() + ": " + std::strerror(lastError_);
+  return false;
 }
 
 const std::string* SettingsStore::Find(Key key) const {
@@ -132,7 +220,7 @@ int32_t SettingsStore::GetInt(Key key) const { return GetInt(key, Info(key).intD
 int32_t SettingsStore::GetInt(Key key, int32_t defaultValue) const {
   const std::string* stored = Find(key);
   int32_t value = 0;
-  if (stored == nullptr || !ParseInt32(*stored, value)) return defaultValue;
+  if (stored == nullptr || !ParseInt32(*stored, value) || !IsAllowed(key, value)) return defaultValue;
   return value;
 }
 
@@ -145,8 +233,15 @@ std::string SettingsStore::GetText(Key key) const {
 std::string SettingsStore::GetText(Key key, std::string_view defaultValue, std::size_t capacity) const {
   if (capacity == 0) return {};
   const std::string* stored = Find(key);
-  if (stored != nullptr && stored->size() < capacity) return *stored;
+  if (stored != nullptr && stored->size() < capacity &&
+      (Info(key).number == TextNumber::None || ReadNumberText(key, *stored))) {
+    return *stored;
+  }
   return std::string(defaultValue.substr(0, capacity - 1));
+}
+
+double SettingsStore::GetNumber(Key key) const {
+  return ReadNumberText(key, GetText(key)).value_or(0.0);
 }
 
 std::filesystem::path SettingsStore::GetPath(Key key) const {
@@ -171,41 +266,53 @@ bool SettingsStore::SetText(Key key, std::string_view text) { return Put(key, st
 
 bool SettingsStore::Save() {
   if (unsaved_.empty()) return true;
+  int error = 0;
+  const std::filesystem::path target = ResolveLinks(file_, error);
+  if (error != 0) return Fail("cannot save", error);
+  if (!SaveLocked(target)) return false;
+  lastError_ = 0;
+  lastErrorText_.clear();
+  return true;
+}
+
+bool SettingsStore::SaveLocked(const std::filesystem::path& target) {
+  std::filesystem::path dir = target.parent_path();
+  if (dir.empty()) dir = ".";
+  if (const int err = MakeFolders(dir); err != 0) return Fail("cannot save", err);
+  const FileLock lock(target.string() + ".lock");
+  if (lock.error() != 0) return Fail("cannot save", lock.error());
+  RemoveStaleTemps(dir, target.filename().string());
+
+  // A read-only file stays as it is: a rename would replace it all the same.
+  struct stat st {};
+  if (::stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+    if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return Fail("cannot save", EACCES);
+    if (::access(target.c_str(), W_OK) != 0) return Fail("cannot save", errno);
+  }
   SettingsValues merged;
-  if (!ReadFile(merged, nullptr)) return false;  // never replace a file we could not read
+  if (!ReadFile(merged, nullptr)) {  // never replace a file we could not read whole
+    lastErrorText_ = "cannot save " + file_.string() + ": " + std::strerror(lastError_);
+    return false;
+  }
   for (const auto& name : unsaved_) {
     const auto it = values_.find(name);
     if (it != values_.end()) merged.insert_or_assign(name, it->second);
   }
-  if (!WriteFile(FormatSettingsText(section_, merged))) return false;
+  if (!WriteFile(target, FormatSettingsText(section_, merged))) return false;
   values_ = std::move(merged);
   unsaved_.clear();
+  readWhole_ = true;
   return true;
 }
 
-bool SettingsStore::WriteFile(const std::string& text) {
-  // Replace the target of a symbolic link, not the link itself.
-  std::filesystem::path target = file_;
-  std::error_code ec;
-  if (std::filesystem::is_symlink(target, ec)) {
-    const std::filesystem::path resolved = std::filesystem::weakly_canonical(target, ec);
-    if (!ec) target = resolved;
-  }
+bool SettingsStore::WriteFile(const std::filesystem::path& target, const std::string& text) {
   std::filesystem::path dir = target.parent_path();
   if (dir.empty()) dir = ".";
-  if (const int err = MakeFolders(dir); err != 0) {
-    lastError_ = err;
-    return false;
-  }
-
   std::string temp = (dir / ("." + target.filename().string() + ".XXXXXX")).string();
   std::vector<char> tempName(temp.begin(), temp.end());
   tempName.push_back('\0');
   const int fd = ::mkostemp(tempName.data(), O_CLOEXEC);  // mode 0600
-  if (fd < 0) {
-    lastError_ = errno;
-    return false;
-  }
+  if (fd < 0) return Fail("cannot save", errno);
   bool ok = ::fchmod(fd, 0600) == 0 && WriteAll(fd, text) && ::fsync(fd) == 0;
   int err = ok ? 0 : errno;
   if (::close(fd) != 0 && ok) {
@@ -218,8 +325,7 @@ bool SettingsStore::WriteFile(const std::string& text) {
   }
   if (!ok) {
     ::unlink(tempName.data());
-    lastError_ = err != 0 ? err : EIO;
-    return false;
+    return Fail("cannot save", err);
   }
   // Make the rename itself durable. Some file systems refuse fsync on a
   // folder; the new file is in place either way.
@@ -228,7 +334,6 @@ bool SettingsStore::WriteFile(const std::string& text) {
     (void)::fsync(dirFd);
     ::close(dirFd);
   }
-  lastError_ = 0;
   return true;
 }
 

@@ -13,8 +13,19 @@
 // key written meanwhile by another Tarvo is kept unless this one set it too),
 // writes a temporary file in the same folder (mode 0600), fsyncs it, renames
 // it over the old file and fsyncs the folder: the file on disk is always
-// either the old one or the new one, whole. A failed save returns false and
-// keeps the unsaved values, which the next save includes.
+// either the old one or the new one, whole. Re-read, merge and rename happen
+// under an advisory lock (flock) on "<file>.lock" beside the file (mode 0600),
+// so saves of several Tarvo processes at once lose no update; with the lock
+// held, every temporary file of the file's name pattern (".<file>.XXXXXX")
+// is left over from a save that was killed, and is removed. A symbolic link
+// is written through: its target (relative to the link's folder, made when it
+// is missing) gets the new file, the link stays. A failed save returns false
+// and keeps the unsaved values, which the next save includes. A file that was
+// not read whole (unreadable, or over 64 MB) is never replaced, nor is a
+// read-only one (no write permission bit: EACCES).
+//
+// Values read are checked against the key table: an Int outside the key's
+// range or set, or a number text outside its range, reads as the default.
 //
 // Not thread-safe: the GUI thread owns the store.
 #pragma once
@@ -47,16 +58,21 @@ class SettingsStore {
   const std::filesystem::path& file() const { return file_; }
 
   // The stored integer, or the table's (or the given) default when the key
-  // is missing or does not hold an integer in the int32 range.
+  // is missing or does not hold an integer the table allows for it.
   int32_t GetInt(Key key) const;
   int32_t GetInt(Key key, int32_t defaultValue) const;
 
   // The stored text; when the key is missing or its text has `capacity` or
-  // more characters, the default cut to `capacity` - 1 characters. GetText(key)
-  // uses the table's default and capacity. For keys whose default lies in the
-  // user folder, use GetPath.
+  // more characters, or it holds no number in range for a number key, the
+  // default cut to `capacity` - 1 characters. GetText(key) uses the table's
+  // default and capacity. For keys whose default lies in the user folder, use
+  // GetPath.
   std::string GetText(Key key) const;
   std::string GetText(Key key, std::string_view defaultValue, std::size_t capacity) const;
+
+  // Number text keys (TextNumber Decimal or Whole): the number of GetText(key)
+  // as the table reads it; 0 for other keys.
+  double GetNumber(Key key) const;
 
   // Text keys with a file default (MapFile, TRKFile, TripFile): the stored
   // path, or, when it is missing, empty or too long, the table's file name in
@@ -92,6 +108,12 @@ class SettingsStore {
 
   // errno of the last failed read or save; 0 when none.
   int lastError() const { return lastError_; }
+  // The same for people, "cannot save /path/Pathlet.ini: Permission denied";
+  // empty when lastError() is 0.
+  const std::string& lastErrorText() const { return lastErrorText_; }
+  // False when the file exists but could not be read whole when it was last
+  // read (its values are then the defaults, and saves refuse to replace it).
+  bool readWhole() const { return readWhole_; }
   // Number of garbled lines skipped when the file was read.
   std::size_t skippedLines() const { return skippedLines_; }
 
@@ -101,7 +123,10 @@ class SettingsStore {
   // Reads the file into `values`; false (errno in lastError_) when it exists
   // but cannot be read.
   bool ReadFile(SettingsValues& values, std::size_t* skipped);
-  bool WriteFile(const std::string& text);
+  // Saves under the lock; false with lastError_ set.
+  bool SaveLocked(const std::filesystem::path& target);
+  bool WriteFile(const std::filesystem::path& target, const std::string& text);
+  bool Fail(const char* what, int error);
   bool Put(Key key, std::string value);
   const std::string* Find(Key key) const;
 
@@ -112,6 +137,8 @@ class SettingsStore {
   std::set<std::string, std::less<>> unsaved_;  // keys set since the last save
   int batchDepth_ = 0;
   int lastError_ = 0;
+  std::string lastErrorText_;
+  bool readWhole_ = true;
   std::size_t skippedLines_ = 0;
 };
 

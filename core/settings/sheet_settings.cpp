@@ -6,13 +6,9 @@ namespace tarvo {
 
 namespace {
 
-constexpr int kCoarseDecimals = 2;  // accuracy and speed values, read
-constexpr int kCoarseWritten = 1;   // ... and written
-constexpr int kDegreeDecimals = 5;  // LatDefault and LonDefault
-
-double ReadDecimal(const SettingsStore& store, Key key, int decimals) {
-  return ParseDecimal(store.GetText(key, Info(key).textDefault, kDecimalCapacity), decimals);
-}
+// Read with 2 decimals (the key table says so) and written with 1.
+constexpr int kCoarseWritten = 1;   // accuracy and speed values
+constexpr int kDegreeDecimals = 5;  // LatDefault and LonDefault, read and written
 
 }  // namespace
 
@@ -34,20 +30,21 @@ SheetSettings LoadSheetSettings(SettingsStore& store, const std::string& program
   s.emulation = store.GetInt(Key::Emulation);
   s.emulationSpeed = store.GetInt(Key::EmulationSpeed);
   s.useRmc = store.GetInt(Key::UseRmc);
-  s.altitudeOffset = ParseLeadingInt(store.GetText(Key::AltitudeOffset, "0", kDecimalCapacity));
+  s.replayRealTime = store.GetInt(Key::ReplayRealTime);
+  s.altitudeOffset = static_cast<int32_t>(store.GetNumber(Key::AltitudeOffset));
   s.autoStart = store.GetInt(Key::AutoStart);
   s.accuracyEnable = store.GetInt(Key::AccuracyEnable);
-  s.accuracyGps = ReadDecimal(store, Key::AccuracyGps, kCoarseDecimals);
-  s.accuracyMinimum = ReadDecimal(store, Key::AccuracyMinimum, kCoarseDecimals);
-  s.speedMinimum = ReadDecimal(store, Key::SpeedMinimum, kCoarseDecimals);
+  s.accuracyGps = store.GetNumber(Key::AccuracyGps);
+  s.accuracyMinimum = store.GetNumber(Key::AccuracyMinimum);
+  s.speedMinimum = store.GetNumber(Key::SpeedMinimum);
   s.fmtPos = store.GetInt(Key::FmtPos);
   s.fmtSpeed = store.GetInt(Key::FmtSpeed);
   s.fmtDist = store.GetInt(Key::FmtDist);
   s.fmtTime = store.GetInt(Key::FmtTime);
   s.update = store.GetInt(Key::Update);
   s.upload = store.GetInt(Key::Upload);
-  s.latDefault = ReadDecimal(store, Key::LatDefault, kDegreeDecimals);
-  s.lonDefault = ReadDecimal(store, Key::LonDefault, kDegreeDecimals);
+  s.latDefault = store.GetNumber(Key::LatDefault);
+  s.lonDefault = store.GetNumber(Key::LonDefault);
   return s;
 }
 
@@ -62,6 +59,7 @@ bool SaveSheetSettings(SettingsStore& store, const SheetSettings& s) {
   store.SetInt(Key::GpsType, s.gpsType);
   store.SetInt(Key::Emulation, s.emulation);
   store.SetInt(Key::EmulationSpeed, s.emulationSpeed);
+  store.SetInt(Key::ReplayRealTime, s.replayRealTime);
   store.SetInt(Key::UseRmc, s.useRmc);
   store.SetText(Key::AltitudeOffset, std::to_string(s.altitudeOffset));
   store.SetInt(Key::AutoStart, s.autoStart);

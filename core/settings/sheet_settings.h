@@ -41,7 +41,9 @@ struct SheetSettings {
 // Writes ProgramPath = `programPath` and TodayFix = 0 (for other programs to
 // read), then reads every sheet key: the three accuracy and speed values as
 // texts of capacity 16 through ParseDecimal with 2 decimals, LatDefault and
-// LonDefault with 5, AltitudeOffset as a leading integer.
+// LonDefault with 5, AltitudeOffset as the whole part of its leading number.
+// A value outside its key's range loads as the key's default (which the next
+// save then writes).
 SheetSettings LoadSheetSettings(SettingsStore& store, const std::string& programPath);
 
 // Saves every sheet key in one write: LatDefault/LonDefault as "%.5f", the

@@ -91,6 +91,20 @@ int32_t ParseLeadingInt(std::string_view text) {
   return value >= kLimit ? std::numeric_limits<int32_t>::max() : static_cast<int32_t>(value);
 }
 
+std::optional<double> ParseLeadingDecimal(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
+  // A digit or a point must follow: from_chars would also take "inf" and "nan".
+  if (i >= text.size() || !((text[i] >= '0' && text[i] <= '9') || text[i] == '.')) return std::nullopt;
+  double value = 0.0;
+  const char* first = text.data() + i;
+  const auto [end, ec] = std::from_chars(first, text.data() + text.size(), value, std::chars_format::general);
+  if (ec != std::errc() || end == first || !std::isfinite(value)) return std::nullopt;
+  return negative ? -value : value;
+}
+
 namespace {
 
 constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";

@@ -28,6 +28,13 @@ std::string FormatFixed(double value, int decimals);
 // Saturates at the int32 range.
 int32_t ParseLeadingInt(std::string_view text);
 
+// The leading decimal number of a text, as strtod reads it in the C locale
+// but never hexadecimal, infinite or NaN: optional blanks, an optional sign,
+// digits with an optional fraction and exponent; what follows is ignored
+// ("40 m" is 40, "1e99" is 1e99). nullopt when there is no number or it does
+// not fit a double.
+std::optional<double> ParseLeadingDecimal(std::string_view text);
+
 // Standard Base64 (RFC 4648 alphabet, "=" padding, no line breaks).
 std::string Base64Encode(std::string_view bytes);
 // Strict decoding: nullopt unless `code` is canonical Base64 as Base64Encode

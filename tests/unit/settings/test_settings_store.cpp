@@ -6,7 +6,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <set>
+#include <string>
 
 #include "core/settings/paths.h"
 #include "core/settings/settings_file.h"
@@ -29,9 +31,14 @@ TEST_F(SettingsStoreTest, TheKeyTableIsComplete) {
     EXPECT_EQ(FindKey(info.name), key);
     if (info.kind == SettingKind::Text) {
       EXPECT_GT(info.capacity, info.textDefault.size()) << info.name;
+      if (info.number != TextNumber::None) {
+        EXPECT_TRUE(ReadNumberText(key, info.textDefault)) << info.name;
+      }
+    } else {
+      EXPECT_TRUE(IsAllowed(key, info.intDefault)) << info.name;  // every default is in its own range
     }
   }
-  EXPECT_EQ(names.size(), 54u);  // the 53 keys of the program and PortName
+  EXPECT_EQ(names.size(), 56u);  // the 53 keys of the program, PortName, ReplayRealTime, ServiceURL
   EXPECT_FALSE(FindKey("portname").has_value());
   EXPECT_EQ(Info(Key::Speed).intDefault, 4800);
   EXPECT_EQ(Info(Key::AccuracyMinimum).textDefault, "50.0");
@@ -62,14 +69,14 @@ TEST_F(SettingsStoreTest, ValuesSurviveAReloadAndAnyByteInATextToo) {
   {
     SettingsStore store = SettingsStore::ForFile(file);
     EXPECT_TRUE(store.SetInt(Key::Speed, 115200));
-    EXPECT_TRUE(store.SetInt(Key::FmtPos, -7));
+    EXPECT_TRUE(store.SetInt(Key::FmtPos, 17));
     EXPECT_TRUE(store.SetText(Key::PortName, every));
     EXPECT_TRUE(store.SetText(Key::Username, edges));
     EXPECT_TRUE(store.SetText(Key::MapFile, "/home/jörg/maps/a=b.gif"));
   }
   SettingsStore store = SettingsStore::ForFile(file);
   EXPECT_EQ(store.GetInt(Key::Speed), 115200);
-  EXPECT_EQ(store.GetInt(Key::FmtPos), -7);
+  EXPECT_EQ(store.GetInt(Key::FmtPos), 17);
   EXPECT_EQ(store.GetText(Key::PortName), every);
   EXPECT_EQ(store.GetText(Key::Username), edges);
   EXPECT_EQ(store.GetPath(Key::MapFile), "/home/jörg/maps/a=b.gif");
@@ -82,9 +89,9 @@ TEST_F(SettingsStoreTest, ValuesSurviveAReloadAndAnyByteInATextToo) {
 
 TEST_F(SettingsStoreTest, TextCapacityFallsBackToTheDefault) {
   SettingsStore store = SettingsStore::ForFile(file);
-  store.SetText(Key::AccuracyGps, std::string(15, '1'));
-  EXPECT_EQ(store.GetText(Key::AccuracyGps), std::string(15, '1'));  // capacity 16 holds 15
-  store.SetText(Key::AccuracyGps, std::string(16, '1'));
+  store.SetText(Key::AccuracyGps, std::string(12, '0') + "7.5");
+  EXPECT_EQ(store.GetText(Key::AccuracyGps), std::string(12, '0') + "7.5");  // capacity 16 holds 15
+  store.SetText(Key::AccuracyGps, std::string(13, '0') + "7.5");
   EXPECT_EQ(store.GetText(Key::AccuracyGps), "10.0");
   EXPECT_EQ(store.GetText(Key::AccuracyGps, "123456", 4), "123");  // default cut to capacity - 1
   EXPECT_EQ(store.GetText(Key::AccuracyGps, "x", 0), "");
@@ -101,6 +108,42 @@ TEST_F(SettingsStoreTest, IntegersThatDoNotReadGiveTheDefault) {
   EXPECT_EQ(store.GetInt(Key::Databits), 7);
   EXPECT_EQ(store.GetInt(Key::Stopbits), 0);
   EXPECT_EQ(store.GetInt(Key::Stopbits, 5), 5);
+}
+
+TEST_F(SettingsStoreTest, ValuesOutsideTheirRangeReadAsTheDefault) {
+  Write(file,
+        "FmtPos=999\nGPSType=77\nFmtSpeed=-5\nEmulationSpeed=99\nSpeed=7200\nDatabits=9\n"
+        "ReplayRealTime=3\nTripTime=7\nbUseRMC=2\nUpdate=-1\n"
+        "AltitudeOffset=1e99\nLatDefault=95\nLonDefault=-180.5\nAccuracyGPS=-3\n"
+        // and the edges of the ranges, which are allowed
+        "FmtDist=2\nStopbits=2\nPort=256\nTripMinDist=10000\nLogOptions=31\n"
+        "AccuracyMinimum=0.0\nSpeedMinimum=999999999999.9\n");
+  SettingsStore store = SettingsStore::ForFile(file);
+  for (Key key : {Key::FmtPos, Key::GpsType, Key::FmtSpeed, Key::EmulationSpeed, Key::Speed, Key::Databits,
+                  Key::ReplayRealTime, Key::TripTime, Key::UseRmc, Key::Update}) {
+    EXPECT_EQ(store.GetInt(key), Info(key).intDefault) << Info(key).name;
+  }
+  EXPECT_EQ(store.GetInt(Key::FmtPos, 5), 5);
+  for (Key key : {Key::AltitudeOffset, Key::LatDefault, Key::LonDefault, Key::AccuracyGps}) {
+    EXPECT_EQ(store.GetText(key), Info(key).textDefault) << Info(key).name;
+    EXPECT_EQ(store.GetNumber(key), *ReadNumberText(key, Info(key).textDefault)) << Info(key).name;
+  }
+  EXPECT_EQ(store.GetInt(Key::FmtDist), 2);
+  EXPECT_EQ(store.GetInt(Key::Stopbits), 2);
+  EXPECT_EQ(store.GetInt(Key::Port), 256);
+  EXPECT_EQ(store.GetInt(Key::TripMinDist), 10000);
+  EXPECT_EQ(store.GetInt(Key::LogOptions), 31);
+  EXPECT_EQ(store.GetNumber(Key::AccuracyMinimum), 0.0);
+  EXPECT_EQ(store.GetText(Key::SpeedMinimum), "999999999999.9");
+  EXPECT_EQ(store.GetInt(Key::ReplayRealTime), 0);
+  EXPECT_EQ(store.GetText(Key::ServiceUrl), "http://127.0.0.1:8642/hopla/");
+
+  // A whole number text: its leading number, cut; no number or a huge one is the default.
+  for (const auto& [text, value] : {std::pair{"-27", -27.0}, {"12.9 m", 12.0}, {"1e3", 1000.0},
+                                    {"100001", 0.0}, {"1e999", 0.0}, {"inf", 0.0}, {"metres", 0.0}}) {
+    store.SetText(Key::AltitudeOffset, text);
+    EXPECT_EQ(store.GetNumber(Key::AltitudeOffset), value) << text;
+  }
 }
 
 TEST_F(SettingsStoreTest, GarbledAndCutOffFilesGiveDefaultsForWhatIsLost) {
@@ -196,6 +239,125 @@ TEST_F(SettingsStoreTest, ASymlinkedFileKeepsItsLink) {
   ASSERT_TRUE(store.SetInt(Key::Port, 8));
   EXPECT_TRUE(std::filesystem::is_symlink(file));
   EXPECT_EQ(SettingsStore::ForFile(real).GetInt(Key::Port), 8);
+
+  // A relative target, reached through a second link, counts from the link's folder.
+  const auto relative = dir / "links" / "Pathlet.ini";
+  std::filesystem::create_directories(relative.parent_path());
+  std::filesystem::create_symlink("../Pathlet.ini", relative);  // -> file -> real
+  SettingsStore viaRelative = SettingsStore::ForFile(relative);
+  ASSERT_TRUE(viaRelative.SetInt(Key::Port, 9));
+  EXPECT_TRUE(std::filesystem::is_symlink(relative));
+  EXPECT_TRUE(std::filesystem::is_symlink(file));
+  EXPECT_EQ(SettingsStore::ForFile(real).GetInt(Key::Port), 9);
+
+  // A dangling link: the save makes its target (and the target's folder).
+  const auto dangling = dir / "dangling.ini";
+  std::filesystem::create_symlink("not-yet/Pathlet.ini", dangling);
+  SettingsStore viaDangling = SettingsStore::ForFile(dangling);
+  ASSERT_TRUE(viaDangling.SetInt(Key::Port, 3));
+  EXPECT_TRUE(std::filesystem::is_symlink(dangling));
+  EXPECT_EQ(SettingsStore::ForFile(dir / "not-yet" / "Pathlet.ini").GetInt(Key::Port), 3);
+  EXPECT_EQ(Strays(dir / "not-yet" / "Pathlet.ini"), 0);
+}
+
+TEST_F(SettingsStoreTest, SavesOfProcessesAtTheSameTimeLoseNoUpdate) {
+  // Each round: four processes each set their own keys, one save per key;
+  // every key must be in the file at the end.
+  constexpr int kChildren = 4;
+  constexpr std::size_t kPerChild = kKeyCount / kChildren;
+  for (int round = 0; round < 8; ++round) {
+    std::filesystem::remove(file);
+    pid_t children[kChildren];
+    for (int c = 0; c < kChildren; ++c) {
+      children[c] = ::fork();
+      if (children[c] == 0) {
+        SettingsStore store = SettingsStore::ForFile(file);
+        bool ok = true;
+        for (std::size_t j = 0; j < kPerChild; ++j) {
+          ok = store.SetText(static_cast<Key>(c * kPerChild + j), "v" + std::to_string(c * kPerChild + j)) && ok;
+        }
+        ::_exit(ok ? 0 : 1);
+      }
+    }
+    for (pid_t pid : children) {
+      int status = -1;
+      ::waitpid(pid, &status, 0);
+      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    const SettingsValues saved = ParseSettingsText(Read(file));
+    for (std::size_t i = 0; i < kChildren * kPerChild; ++i) {
+      const auto it = saved.find(Info(static_cast<Key>(i)).name);
+      ASSERT_TRUE(it != saved.end()) << "round " << round << ": lost " << Info(static_cast<Key>(i)).name;
+      EXPECT_EQ(it->second, "v" + std::to_string(i));
+    }
+    EXPECT_EQ(Strays(file), 0);
+  }
+  struct stat st {};
+  ASSERT_EQ(::stat((file.string() + ".lock").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+}
+
+TEST_F(SettingsStoreTest, AFileOverAMegabyteIsReadWholeAndSurvivesASave) {
+  std::string text = "[Pathlet]\n";
+  for (int i = 0; text.size() < (2u << 20); ++i) text += "Extra" + std::to_string(i) + "=" + std::string(60, 'x') + "\n";
+  text += "Username=walker\n";
+  Write(file, text);
+  const std::size_t keys = ParseSettingsText(text).size();
+  SettingsStore store = SettingsStore::ForFile(file);
+  EXPECT_TRUE(store.readWhole());
+  EXPECT_EQ(store.GetText(Key::Username), "walker");
+  ASSERT_TRUE(store.SetInt(Key::Speed, 9600));
+  const SettingsValues saved = ParseSettingsText(Read(file));
+  EXPECT_EQ(saved.size(), keys + 1);
+  EXPECT_EQ(saved.at("Username"), "walker");
+
+  // Past 64 MB a file is not a settings file: unreadable, and never replaced.
+  Write(file, "Speed=1200\n");
+  std::filesystem::resize_file(file, (64u << 20) + 1);
+  SettingsStore huge = SettingsStore::ForFile(file);
+  EXPECT_FALSE(huge.readWhole());
+  EXPECT_EQ(huge.GetInt(Key::Speed), 4800);
+  EXPECT_FALSE(huge.SetInt(Key::Speed, 9600));
+  EXPECT_EQ(huge.lastError(), EFBIG);
+  EXPECT_EQ(std::filesystem::file_size(file), (64u << 20) + 1);
+}
+
+TEST_F(SettingsStoreTest, ASaveRemovesTemporaryFilesOfInterruptedSaves) {
+  Write(file, "Port=2\n");
+  // What saves killed before their rename leave behind, and names that are not theirs.
+  for (const char* stale : {".Pathlet.ini.a1B2c3", ".Pathlet.ini.XXXXXX"}) Write(dir / stale, std::string(1000, 'n'));
+  for (const char* other : {".Pathlet.ini.bak", ".Other.ini.a1B2c3", "Pathlet.ini.a1B2c3", "notes.txt"}) {
+    Write(dir / other, "keep");
+  }
+  SettingsStore store = SettingsStore::ForFile(file);
+  ASSERT_TRUE(store.SetInt(Key::Port, 3));
+  EXPECT_FALSE(std::filesystem::exists(dir / ".Pathlet.ini.a1B2c3"));
+  EXPECT_FALSE(std::filesystem::exists(dir / ".Pathlet.ini.XXXXXX"));
+  EXPECT_EQ(Strays(file), 4);  // the others are kept
+  EXPECT_EQ(Read(dir / "notes.txt"), "keep");
+}
+
+TEST_F(SettingsStoreTest, AReadOnlyFileIsReportedAndLeftAlone) {
+  for (const auto mode : {0400, 0444}) {
+    Write(file, "Port=2\n");
+    ::chmod(file.c_str(), static_cast<mode_t>(mode));
+    SettingsStore store = SettingsStore::ForFile(file);
+    EXPECT_TRUE(store.readWhole());
+    EXPECT_FALSE(store.SetInt(Key::Port, 3));
+    EXPECT_EQ(store.lastError(), EACCES);
+    EXPECT_EQ(store.lastErrorText(), "cannot save " + file.string() + ": Permission denied");
+    EXPECT_EQ(Read(file), "Port=2\n");
+    struct stat st {};
+    ASSERT_EQ(::stat(file.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, static_cast<mode_t>(mode));
+    EXPECT_EQ(Strays(file), 0);
+    ::chmod(file.c_str(), 0600);
+  }
+  // A successful save clears the report.
+  SettingsStore store = SettingsStore::ForFile(file);
+  ASSERT_TRUE(store.SetInt(Key::Port, 3));
+  EXPECT_EQ(store.lastError(), 0);
+  EXPECT_EQ(store.lastErrorText(), "");
 }
 
 // A save in a child process whose file size limit cuts the write of the

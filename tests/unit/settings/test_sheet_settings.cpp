@@ -2,6 +2,7 @@
 // on a real file.
 #include <gtest/gtest.h>
 
+#include "core/settings/settings_file.h"
 #include "core/settings/sheet_settings.h"
 #include "core/settings/text_codec.h"
 #include "tests/unit/settings/settings_test_dir.h"
@@ -20,7 +21,7 @@ const Key kSheetKeys[] = {
     Key::Stopbits,   Key::GpsType,         Key::Emulation,    Key::EmulationSpeed, Key::UseRmc,
     Key::AltitudeOffset, Key::AutoStart,   Key::AccuracyEnable, Key::AccuracyGps, Key::AccuracyMinimum,
     Key::SpeedMinimum, Key::FmtPos,        Key::FmtSpeed,     Key::FmtDist,      Key::FmtTime,
-    Key::Update,     Key::Upload,          Key::LatDefault,   Key::LonDefault,
+    Key::Update,     Key::Upload,          Key::LatDefault,   Key::LonDefault, Key::ReplayRealTime,
 };
 
 TEST_F(SheetSettingsTest, AnEmptyStoreLoadsTheDefaultsAndOneRunStoresEveryKey) {
@@ -97,6 +98,7 @@ TEST_F(SheetSettingsTest, EverySheetValueRoundTrips) {
   s.gpsType = 2;
   s.emulation = 1;
   s.emulationSpeed = 4;
+  s.replayRealTime = 8;
   s.useRmc = 0;
   s.altitudeOffset = -27;
   s.autoStart = 1;
@@ -116,6 +118,29 @@ TEST_F(SheetSettingsTest, EverySheetValueRoundTrips) {
   EXPECT_EQ(Store().GetText(Key::AltitudeOffset), "-27");
   SettingsStore reread = Store();
   EXPECT_TRUE(LoadSheetSettings(reread, "tarvo") == s);
+}
+
+TEST_F(SheetSettingsTest, ValuesOutOfRangeLoadAsDefaultsAndAreSavedBackAsDefaults) {
+  Write(file,
+        "Port=0\nSpeed=7200\nParity=5\nDatabits=9\nStopbits=-1\nGPSType=77\nbEmulation=2\n"
+        "EmulationSpeed=99\nReplayRealTime=16\nbUseRMC=-1\nAltitudeOffset=1e99\nAutoStart=3\n"
+        "AccuracyEnable=2\nAccuracyGPS=-1.0\nAccuracyMinimum=-50\nSpeedMinimum=-0.5\nFmtPos=999\n"
+        "FmtSpeed=-5\nFmtDist=3\nFmtTime=2\nUpdate=-15\nUpload=7\nLatDefault=90.00001\nLonDefault=200\n");
+  SettingsStore store = Store();
+  const SheetSettings s = LoadSheetSettings(store, "tarvo");
+  EXPECT_TRUE(s == SheetSettings{});
+  ASSERT_TRUE(SaveSheetSettings(store, s));
+  SettingsStore saved = Store();
+  for (Key key : kSheetKeys) {
+    const KeyInfo& info = Info(key);
+    if (info.kind == SettingKind::Int) {
+      EXPECT_EQ(saved.GetInt(key), info.intDefault) << info.name;
+    } else if (info.number != TextNumber::None) {
+      EXPECT_EQ(saved.GetNumber(key), *ReadNumberText(key, info.textDefault)) << info.name;
+    }
+  }
+  EXPECT_EQ(ParseSettingsText(Read(file)).at("Speed"), "4800");
+  EXPECT_EQ(ParseSettingsText(Read(file)).at("AltitudeOffset"), "0");
 }
 
 TEST_F(SheetSettingsTest, SaveLeavesProgramPathAndTodayFixAlone) {
