@@ -45,6 +45,28 @@ int ReplaySpeedItem(int32_t emulationSpeed) {
   return emulationSpeed >= 1 ? IndexItem(emulationSpeed - 1, kReplaySpeedCount) : -1;
 }
 
+int ReplaySpeedItem(int32_t emulationSpeed, int32_t replayRealTime) {
+  const auto it = std::find(kReplayRealTimeFactors.begin(), kReplayRealTimeFactors.end(), replayRealTime);
+  if (it != kReplayRealTimeFactors.end()) return kReplaySpeedCount + static_cast<int>(it - kReplayRealTimeFactors.begin());
+  return ReplaySpeedItem(emulationSpeed);
+}
+
+void ChooseReplaySpeed(int item, int32_t& emulationSpeed, int32_t& replayRealTime) {
+  if (item >= 0 && item < kReplaySpeedCount) {
+    emulationSpeed = item + 1;
+    replayRealTime = 0;
+  } else if (item >= kReplaySpeedCount && item < kReplaySpeedCount + static_cast<int>(kReplayRealTimeFactors.size())) {
+    replayRealTime = kReplayRealTimeFactors[static_cast<std::size_t>(item - kReplaySpeedCount)];
+  }
+}
+
+int StopBitsItem(int32_t stopbits) {
+  if (stopbits < 0 || stopbits > 2) return -1;
+  return ItemOf(kStopBitsValues, UsableStopBits(stopbits), -1);
+}
+
+int32_t UsableStopBits(int32_t stopbits) { return stopbits == 1 ? 2 : stopbits; }
+
 PortList MakePortList(const std::vector<SerialPortInfo>& ports, const std::string& portName, const fs::path& root) {
   PortList list;
   for (const SerialPortInfo& port : ports) list.items.push_back({port.path, port.label, true});
@@ -72,6 +94,16 @@ PortList MakePortList(const std::vector<SerialPortInfo>& ports, const std::strin
   label.append(portName).append(kPortNotPresent);
   list.items.insert(list.items.begin(), {portName, std::move(label), false});
   list.selected = 0;
+  return list;
+}
+
+PortList PagePortList(const std::vector<SerialPortInfo>& ports, const std::string& portName, const fs::path& root) {
+  PortList list = MakePortList(ports, portName, root);
+  std::error_code error;
+  if (!list.items.empty() && !list.items.front().present && fs::exists(InRoot(root, portName), error)) {
+    list.items.front().label = portName;
+    list.items.front().present = true;
+  }
   return list;
 }
 

@@ -28,10 +28,22 @@ inline constexpr int kFallbackBaudItem = 6;
 inline constexpr std::array<std::string_view, 5> kParityNames = {"None", "Odd", "Even", "Mark", "Space"};
 // "Databits" = the chosen number; item 0 ("7") when the stored one is not listed.
 inline constexpr std::array<int32_t, 2> kDataBits = {7, 8};
-// "Stopbits" = index.
-inline constexpr std::array<std::string_view, 3> kStopBitsNames = {"1", "1.5", "2"};
+// "Stopbits": 0 one, 2 two. A serial port on Linux has no one and a half
+// (1), so it is not offered; a stored 1 is shown, and used, as two, which
+// reads the same data (only the first stop bit is checked on receipt).
+inline constexpr std::array<std::string_view, 2> kStopBitsNames = {"1", "2"};
+inline constexpr std::array<int32_t, 2> kStopBitsValues = {0, 2};
+// Item of the stop bits list showing `stopbits`; -1 when it is none of 0, 1, 2.
+int StopBitsItem(int32_t stopbits);
+// The "Stopbits" value a port can use: 1 (one and a half) becomes 2.
+int32_t UsableStopBits(int32_t stopbits);
 // "EmulationSpeed" = index + 1 (lines per second).
 inline constexpr int kReplaySpeedCount = 4;
+// Then the real-time items: "ReplayRealTime" = the factor, the file paced by
+// its recorded fix times that many times faster.
+inline constexpr std::array<int32_t, 4> kReplayRealTimeFactors = {1, 2, 4, 8};
+inline constexpr std::array<std::string_view, 4> kReplayRealTimeNames = {"real time 1", "real time 2",
+                                                                         "real time 4", "real time 8"};
 
 // Item of the speed list showing `speed`: the one with that rate, else kFallbackBaudItem.
 int BaudRateItem(int32_t speed);
@@ -41,6 +53,13 @@ int DataBitsItem(int32_t databits);
 int IndexItem(int32_t value, int count);
 // Item of the replay speed list: emulationSpeed - 1, -1 when out of range.
 int ReplaySpeedItem(int32_t emulationSpeed);
+// Item of the whole replay list: the real-time item of `replayRealTime` when
+// it is one of kReplayRealTimeFactors, else ReplaySpeedItem(emulationSpeed).
+int ReplaySpeedItem(int32_t emulationSpeed, int32_t replayRealTime);
+// What choosing `item` of the replay list stores: items 0..3 set
+// emulationSpeed 1..4 and replayRealTime 0; the real-time items set the
+// factor and keep emulationSpeed. Other items change nothing.
+void ChooseReplaySpeed(int item, int32_t& emulationSpeed, int32_t& replayRealTime);
 
 // The port list: what EnumerateSerialPorts found, with their labels, and the
 // stored port when it is not among them, so the list never shows a port
@@ -64,6 +83,12 @@ inline constexpr std::string_view kPortNotPresent = " (not present)";
 //   link to it) within `root`: that item;
 // - otherwise "<portName> (not present)" as the first item, selected.
 PortList MakePortList(const std::vector<SerialPortInfo>& ports, const std::string& portName,
+                      const std::filesystem::path& root = "/");
+
+// The page's port list: MakePortList, where a stored port that is not among
+// `ports` but exists within `root` (a typed path: a pseudo-terminal, a link
+// of its own) is listed first by its path, present, rather than as missing.
+PortList PagePortList(const std::vector<SerialPortInfo>& ports, const std::string& portName,
                       const std::filesystem::path& root = "/");
 
 // ---- "GPS Accuracy" dialog ----

@@ -53,6 +53,10 @@ class CGPSPage : public QWidget {
   virtual void OnActivate();
   virtual void OnDeactivate() {}
 
+  // Shows at once what the page gathered for a later refresh; the sheet
+  // calls it before the page is shown or its picture is taken.
+  virtual void FlushPendingRefresh() {}
+
   bool IsActivePage() const;
   CGPSSheet& sheet() const { return sheet_; }
 

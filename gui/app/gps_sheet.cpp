@@ -22,9 +22,11 @@
 #include <QPlainTextEdit>
 #include <QTextEdit>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 
 #include "core/gps/serial_ports.h"
+#include "core/settings/hardware_rules.h"
 #include "core/settings/paths.h"
 #include "core/settings/settings_store.h"
 #include "core/version.h"
@@ -49,10 +51,11 @@ ConnectionSettings ConnectionFrom(const SheetSettings& s) {
   c.speed = s.speed;
   c.parity = s.parity;
   c.databits = s.databits;
-  c.stopbits = s.stopbits;
+  c.stopbits = UsableStopBits(s.stopbits);
   c.gpsType = s.gpsType;
   c.emulation = s.emulation != 0;
   c.emulationSpeed = s.emulationSpeed;
+  c.replayRealTime = s.replayRealTime;
   c.useRmc = s.useRmc != 0;
   c.update = s.update;
   c.upload = s.upload != 0;
@@ -72,6 +75,7 @@ void StoreConnection(const ConnectionSettings& c, SheetSettings& s) {
   s.gpsType = c.gpsType;
   s.emulation = c.emulation ? 1 : 0;
   s.emulationSpeed = c.emulationSpeed;
+  s.replayRealTime = c.replayRealTime;
   s.useRmc = c.useRmc ? 1 : 0;
   s.update = c.update;
   s.upload = c.upload ? 1 : 0;
@@ -94,11 +98,18 @@ CGPSSheet::CGPSSheet(SettingsStore& store, SheetOptions options, QWidget* parent
   settings_ = LoadSheetSettings(store_, options_.programPath);
   connection_ = ConnectionFrom(settings_);
   savedEmulation_ = connection_.emulation;
+  savedEmulationSpeed_ = connection_.emulationSpeed;
+  savedReplayRealTime_ = connection_.replayRealTime;
   controller_ = std::make_unique<ConnectionController>(*this, connection_);
-  controller_->SetPortFinder([] {
-    const auto ports = EnumerateSerialPorts();
-    return ports.empty() ? std::string() : ports.front().path;
-  });
+  if (options_.portFinder) {
+    controller_->SetPortFinder(options_.portFinder);
+  } else {
+    controller_->SetPortFinder([] {
+      const auto ports = EnumerateSerialPorts();
+      return ports.empty() ? std::string() : ports.front().path;
+    });
+  }
+  if (options_.serialOpener) controller_->SetSerialOpener(options_.serialOpener());
   // The stored position is shown until the receiver has a fix of its own.
   controller_->SetLastKnownPosition({settings_.latDefault, settings_.lonDefault});
   ReceiverState& st = controller_->state();
@@ -124,6 +135,7 @@ CGPSSheet::CGPSSheet(SettingsStore& store, SheetOptions options, QWidget* parent
 
 CGPSSheet::~CGPSSheet() {
   qApp->removeEventFilter(this);
+  destroying_ = true;
   SaveSettings();
   // Pages save their own settings as they go; the log page closes its file.
   for (int i = kPageCount - 1; i >= 0; --i) {
@@ -181,13 +193,16 @@ void CGPSSheet::BuildWindow() {
     if (p) AddPage(p);
   }
   controller_->AddListener(statusPage_);
+  controller_->AddListener(logPage_);
   connect(tabs_, &QTabWidget::currentChanged, this, &CGPSSheet::OnTabChanged);
 
   auto* buttons = new QHBoxLayout;
   buttons->addStretch(1);
   connectButton_ = new QPushButton(TableText(text_id::kStart), this);
   exitButton_ = new QPushButton(QStringLiteral("&Exit"), this);
-  connectButton_->setDefault(true);
+  // Enter belongs to the field being typed in: the button is pressed by a
+  // click, its Alt mnemonic, or Space while it has the focus.
+  connectButton_->setDefault(false);
   connectButton_->setAutoDefault(false);
   exitButton_->setAutoDefault(false);
   connect(connectButton_, &QPushButton::clicked, this, [this] { controller_->ToggleConnection(); });
@@ -244,7 +259,11 @@ void CGPSSheet::OnTabChanged(int) {
   CGPSPage* current = activePage();
   if (previousPage_ && previousPage_ != current) previousPage_->OnDeactivate();
   previousPage_ = current;
-  if (current) current->OnActivate();
+  if (current) {
+    // A burst of lines may have ended a moment ago: show its last state.
+    current->FlushPendingRefresh();
+    current->OnActivate();
+  }
 }
 
 void CGPSSheet::SetToolbarState(const CGPSPage::ToolbarState& state) {
@@ -303,6 +322,22 @@ void CGPSSheet::PositionFormatChanged() {
   if (statusPage_) statusPage_->RefreshPosition();
 }
 
+void CGPSSheet::UnitsChanged() {
+  if (statusPage_) statusPage_->RefreshUnits();
+}
+
+void CGPSSheet::SettingsSaveFailed() {
+  const int error = store_.lastError();
+  const std::string message = "Cannot save the settings to " + store_.file().string() +
+                              (error != 0 ? std::string(": ") + std::strerror(error) : std::string()) +
+                              ".\nThe changes stay in effect until Tarvo closes.";
+  if (options_.quiet || !options_.screenshotDir.isEmpty() || destroying_ || !isVisible()) {
+    std::fprintf(stderr, "tarvo: %s\n", message.c_str());
+    return;
+  }
+  QMessageBox::warning(this, FromView(kProgramName), QString::fromStdString(message));
+}
+
 int CGPSSheet::screenHeight() const {
   if (screenHeightOverride_ > 0) return screenHeightOverride_;
   const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
@@ -325,6 +360,8 @@ bool CGPSSheet::eventFilter(QObject* watched, QEvent* event) {
 
 void CGPSSheet::closeEvent(QCloseEvent* event) {
   controller_->Shutdown();
+  // Saved while the window is still there to say when it fails.
+  SaveSettings();
   QDialog::closeEvent(event);
 }
 
@@ -342,12 +379,17 @@ void CGPSSheet::SaveSettings() {
   // --replay chose simulation for this run only; a choice made on the
   // Hardware page since then is kept.
   if (!options_.replayFile.isEmpty() && connection_.emulation) settings_.emulation = savedEmulation_ ? 1 : 0;
+  // So did --speed, unless the Hardware page chose another pace since.
+  if (!options_.replayFile.isEmpty() && (options_.emulationSpeed > 0 || options_.replayRealTime > 0) &&
+      connection_.emulationSpeed == (options_.emulationSpeed > 0 ? options_.emulationSpeed : savedEmulationSpeed_) &&
+      connection_.replayRealTime == options_.replayRealTime) {
+    settings_.emulationSpeed = savedEmulationSpeed_;
+    settings_.replayRealTime = savedReplayRealTime_;
+  }
   // The last position that came with a fix: a run without one keeps the old.
   settings_.latDefault = controller_->lastKnownPosition().latitude;
   settings_.lonDefault = controller_->lastKnownPosition().longitude;
-  if (!SaveSheetSettings(store_, settings_)) {
-    std::fprintf(stderr, "tarvo: cannot save the settings to %s\n", store_.file().c_str());
-  }
+  if (!SaveSheetSettings(store_, settings_)) SettingsSaveFailed();
 }
 
 // ---- ControllerHost ----
@@ -417,6 +459,11 @@ bool CGPSSheet::SaveScreenshots(const QString& dir) {
   for (CGPSPage* p : pages_) {
     if (!p) continue;
     ActivatePage(p->index());
+    QApplication::processEvents();
+    // Refreshes gathered behind a timer would otherwise be missing from the picture.
+    for (CGPSPage* q : pages_) {
+      if (q) q->FlushPendingRefresh();
+    }
     QApplication::processEvents();
     const QString name = QStringLiteral("%1/page-%2-%3.png").arg(dir).arg(p->index()).arg(p->title().toLower());
     if (!grab().save(name)) {

@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <QString>
 #include <array>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -36,6 +37,10 @@ struct SheetOptions {
   QString screenshotDir;  // --screenshot: replay at full speed, save every page, quit
   std::string programPath;
   bool quiet = false;     // errors go to standard error instead of message boxes
+  // The port opened when "PortName" is empty, and what opens a port; unset:
+  // the first port of the host, and a real serial link (tests pass others).
+  std::function<std::string()> portFinder;
+  std::function<std::unique_ptr<SerialOpener>()> serialOpener;
 };
 
 // Toolbar commands.
@@ -72,6 +77,11 @@ class CGPSSheet : public QDialog, public ControllerHost {
   void DrawStatusLed(QPainter& painter, int width);
   // The coordinate format changed: pages re-format their positions.
   void PositionFormatChanged();
+  // The distance or speed unit changed: pages show their values in it.
+  void UnitsChanged();
+  // A settings save failed: says so in a message box (on standard error when
+  // quiet), naming the file and the reason.
+  void SettingsSaveFailed();
   // Height of the screen in pixels (small screens change some key rules).
   int screenHeight() const;
   void SetScreenHeightForTest(int height) { screenHeightOverride_ = height; }
@@ -112,6 +122,8 @@ class CGPSSheet : public QDialog, public ControllerHost {
   SheetSettings settings_;
   ConnectionSettings connection_;
   bool savedEmulation_ = false;  // "bEmulation" as stored, kept when --replay overrides it
+  int savedEmulationSpeed_ = 1;  // the stored replay pace, kept when --speed overrides it
+  int savedReplayRealTime_ = 0;
   Palette palette_;
   std::unique_ptr<ConnectionController> controller_;
   std::array<CGPSPage*, kPageCount> pages_{};
@@ -127,6 +139,7 @@ class CGPSSheet : public QDialog, public ControllerHost {
   CGPSPage* previousPage_ = nullptr;
   int screenHeightOverride_ = 0;
   bool saved_ = false;
+  bool destroying_ = false;  // no message boxes from the destructor
 };
 
 }  // namespace tarvo

@@ -135,6 +135,9 @@ void CSetupHardware::BuildControls() {
   port_ = MakeList("portList");
   port_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
   port_->setMinimumContentsLength(28);
+  // A device that is not listed (a pseudo-terminal, a link of its own) can be typed.
+  port_->setEditable(true);
+  port_->setInsertPolicy(QComboBox::NoInsert);
   speed_ = MakeList("speedList");
   for (int32_t rate : kBaudRates) speed_->addItem(QString::number(rate));
   parity_ = MakeList("parityList");
@@ -147,6 +150,7 @@ void CSetupHardware::BuildControls() {
   emulation_->setObjectName(QStringLiteral("simulationMode"));
   replaySpeed_ = MakeList("replaySpeedList");
   for (int i = 1; i <= kReplaySpeedCount; ++i) replaySpeed_->addItem(QString::number(i));
+  for (std::string_view name : kReplayRealTimeNames) replaySpeed_->addItem(Q(name));
   useGga_ = new QCheckBox(QStringLiteral("Use GGA sentence instead of RMC"), this);
   useGga_->setObjectName(QStringLiteral("useGga"));
   distance_ = MakeList("distanceList");
@@ -231,15 +235,25 @@ void CSetupHardware::BuildControls() {
   connect(dataBits_, &QComboBox::activated, this, [&c](int i) {
     if (i >= 0 && i < static_cast<int>(kDataBits.size())) c.databits = kDataBits[static_cast<std::size_t>(i)];
   });
-  connect(stopBits_, &QComboBox::activated, this, [&c](int i) { c.stopbits = i; });
-  connect(replaySpeed_, &QComboBox::activated, this, [&c](int i) { c.emulationSpeed = i + 1; });
+  connect(stopBits_, &QComboBox::activated, this, [&c](int i) {
+    if (i >= 0 && i < static_cast<int>(kStopBitsValues.size())) c.stopbits = kStopBitsValues[static_cast<std::size_t>(i)];
+  });
+  connect(replaySpeed_, &QComboBox::activated, this,
+          [&c](int i) { ChooseReplaySpeed(i, c.emulationSpeed, c.replayRealTime); });
+  connect(port_->lineEdit(), &QLineEdit::editingFinished, this, &CSetupHardware::OnPortTyped);
   connect(emulation_, &QCheckBox::clicked, this, [this, &c](bool on) {
     c.emulation = on;
     ShowEmulationEnabling();
   });
   connect(useGga_, &QCheckBox::clicked, this, [&c](bool on) { c.useRmc = !on; });
-  connect(distance_, &QComboBox::activated, this, [this](int i) { sheet_.settings().fmtDist = i; });
-  connect(speedUnit_, &QComboBox::activated, this, [this](int i) { sheet_.settings().fmtSpeed = i; });
+  connect(distance_, &QComboBox::activated, this, [this](int i) {
+    sheet_.settings().fmtDist = i;
+    sheet_.UnitsChanged();
+  });
+  connect(speedUnit_, &QComboBox::activated, this, [this](int i) {
+    sheet_.settings().fmtSpeed = i;
+    sheet_.UnitsChanged();
+  });
   connect(position_, &QComboBox::activated, this, [this](int i) {
     sheet_.settings().fmtPos = i;
     sheet_.PositionFormatChanged();
@@ -253,14 +267,17 @@ void CSetupHardware::OnActivate() {
   CGPSPage::OnActivate();
 }
 
-void CSetupHardware::OnDeactivate() { OnAltitudeFinished(); }
+void CSetupHardware::OnDeactivate() {
+  OnAltitudeFinished();
+  OnPortTyped();
+}
 
 void CSetupHardware::FillControls() {
   const ConnectionSettings& c = sheet_.connection();
   const SheetSettings& s = sheet_.settings();
 
   // Ports plugged in since the last visit appear, unplugged ones go.
-  const PortList ports = MakePortList(EnumerateSerialPorts(portRoot_), c.portName, portRoot_);
+  const PortList ports = PagePortList(EnumerateSerialPorts(portRoot_), c.portName, portRoot_);
   portItems_ = ports.items;
   {
     const QSignalBlocker blocker(port_);
@@ -276,8 +293,8 @@ void CSetupHardware::FillControls() {
   Select(speed_, BaudRateItem(c.speed));
   Select(parity_, IndexItem(c.parity, parity_->count()));
   Select(dataBits_, DataBitsItem(c.databits));
-  Select(stopBits_, IndexItem(c.stopbits, stopBits_->count()));
-  Select(replaySpeed_, ReplaySpeedItem(c.emulationSpeed));
+  Select(stopBits_, StopBitsItem(c.stopbits));
+  Select(replaySpeed_, ReplaySpeedItem(c.emulationSpeed, c.replayRealTime));
   Select(distance_, IndexItem(s.fmtDist, distance_->count()));
   Select(speedUnit_, IndexItem(s.fmtSpeed, speedUnit_->count()));
   Select(position_, IndexItem(s.fmtPos, position_->count()));
@@ -300,6 +317,23 @@ void CSetupHardware::OnPortChosen(int item) {
   if (item >= 0 && item < static_cast<int>(portItems_.size())) {
     sheet_.connection().portName = portItems_[static_cast<std::size_t>(item)].path;
   }
+}
+
+// The text of the port box when editing finishes: an item's text chooses
+// that item, anything else is the device path to open.
+void CSetupHardware::OnPortTyped() {
+  // Only typing counts: a shown item leaves an empty "PortName" empty.
+  if (!port_->lineEdit()->isModified()) return;
+  port_->lineEdit()->setModified(false);
+  const QString text = port_->currentText().trimmed();
+  if (text.isEmpty()) return;
+  for (int i = 0; i < port_->count() && i < static_cast<int>(portItems_.size()); ++i) {
+    if (port_->itemText(i) == text) {
+      OnPortChosen(i);
+      return;
+    }
+  }
+  sheet_.connection().portName = text.toStdString();
 }
 
 // The offset follows the text while it is a whole number, so a value typed

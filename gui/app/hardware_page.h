@@ -86,6 +86,7 @@ class CSetupHardware : public CGPSPage {
   void BuildControls();
   void ShowEmulationEnabling();
   void OnPortChosen(int item);
+  void OnPortTyped();
   void OnAltitudeEdited();
   void OnAltitudeFinished();
   QComboBox* MakeList(const char* name);

@@ -11,6 +11,7 @@
 #include <QScrollBar>
 #include <QStaticText>
 #include <QStyledItemDelegate>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <system_error>
 
@@ -91,6 +92,12 @@ CLog::CLog(CGPSSheet& sheet) : CGPSPage(sheet, kLogPage, QStringLiteral("Log")) 
   connect(clear_, &QPushButton::clicked, this, &CLog::Clear);
   controls->addWidget(clear_);
   layout->addLayout(controls);
+
+  // Lines followed by silence reach the file within the flush interval too.
+  flushTimer_ = new QTimer(this);
+  flushTimer_->setInterval(static_cast<int>(kLogFlushInterval.count() / 2));
+  connect(flushTimer_, &QTimer::timeout, this, [this] { logFile_.FlushIfDue(); });
+  flushTimer_->start();
 }
 
 CLog::~CLog() {
@@ -108,9 +115,18 @@ std::filesystem::path CLog::logPath() const {
 }
 
 void CLog::OnCreate() {
-  // Starting with "Save to file" on replaces the previous log.
-  if (logSaveSetting_ && !OpenLogFile()) logSaveSetting_ = 0;
+  // Starting with "Save to file" on starts a new log; the previous one is
+  // kept as generation 1. When the log is about to be replayed, saving
+  // waits for a connection that does not replay it, and the setting stays.
+  if (logSaveSetting_ && !IsOrWillBeReplayed(logPath()) && !OpenLogFile()) logSaveSetting_ = 0;
   ShowState();
+}
+
+void CLog::OnConnectionChanged(bool) {
+  if (logSaveSetting_ && !logFile_.IsOpen() && !IsOrWillBeReplayed(logPath())) {
+    if (!OpenLogFile()) logSaveSetting_ = 0;
+    ShowState();
+  }
 }
 
 void CLog::OnActivate() {
@@ -128,10 +144,18 @@ bool CLog::IsReplaying(const std::filesystem::path& file) const {
   return std::filesystem::equivalent(c.replayPath(), file, error);
 }
 
+bool CLog::IsOrWillBeReplayed(const std::filesystem::path& file) const {
+  if (IsReplaying(file)) return true;
+  if (!sheet_.connection().emulation) return false;
+  std::error_code error;
+  return std::filesystem::equivalent(sheet_.controller().replayPath(), file, error);
+}
+
 bool CLog::OpenLogFile() {
   const std::filesystem::path file = logPath();
-  // Emptying the file that is being replayed would destroy the recording.
-  if (IsReplaying(file)) return false;
+  // Writing the file that is (or is about to be) replayed would feed the
+  // replay its own lines.
+  if (IsOrWillBeReplayed(file)) return false;
   return logFile_.Open(file);
 }
 

@@ -6,16 +6,18 @@
 #include <filesystem>
 #include <string_view>
 
+#include "core/gps/connection_controller.h"
 #include "core/gps/nmea_log.h"
 #include "gui/app/gps_page.h"
 
 class QCheckBox;
 class QListWidget;
 class QPushButton;
+class QTimer;
 
 namespace tarvo {
 
-class CLog : public CGPSPage {
+class CLog : public CGPSPage, public FixListener {
   Q_OBJECT
  public:
   explicit CLog(CGPSSheet& sheet);
@@ -27,6 +29,9 @@ class CLog : public CGPSPage {
   void OnCreate() override;
   void OnActivate() override;
   void OnDeactivate() override;
+  // A connection starts or ends: saving that waited for a replay of the log
+  // file to be over begins.
+  void OnConnectionChanged(bool connected) override;
 
   // The check boxes' commands.
   void ToggleFilter(int bit);
@@ -43,6 +48,9 @@ class CLog : public CGPSPage {
   bool OpenLogFile();
   // True while the connection replays `file`.
   bool IsReplaying(const std::filesystem::path& file) const;
+  // True while `file` is replayed or is the one the next connect replays
+  // (simulation mode with it as the replay file).
+  bool IsOrWillBeReplayed(const std::filesystem::path& file) const;
   void ShowState();
 
   int32_t logOptions_ = 0;
@@ -53,6 +61,7 @@ class CLog : public CGPSPage {
   std::array<QCheckBox*, 5> filters_{};
   QCheckBox* save_ = nullptr;
   QPushButton* clear_ = nullptr;
+  QTimer* flushTimer_ = nullptr;
 };
 
 }  // namespace tarvo

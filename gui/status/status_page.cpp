@@ -361,6 +361,12 @@ void CPathletDlg::RefreshPrecision() {
   satUse_->setText(QString::number(st.gpsFix.satellitesUsed));
 }
 
+void CPathletDlg::RefreshUnits() {
+  RefreshCourseAndSpeed();
+  RefreshAltitude();
+  RefreshPrecision();
+}
+
 void CPathletDlg::RefreshSatellites() {
   const SignalBars bars = SignalBarsOf(sheet_.state().satelliteView);
   for (int i = 0; i < 12; ++i) {
@@ -546,7 +552,7 @@ void CPathletDlg::WriteUnitSettings() {
   sheet_.store().SetInt(Key::FmtPos, s.fmtPos);
   sheet_.store().SetInt(Key::FmtSpeed, s.fmtSpeed);
   sheet_.store().SetInt(Key::FmtDist, s.fmtDist);
-  batch.Commit();
+  if (!batch.Commit()) sheet_.SettingsSaveFailed();
 }
 
 QMenu* CPathletDlg::CreateFormatMenu() {
@@ -577,8 +583,9 @@ void CPathletDlg::OnFormatCommand(int command) {
   const int format = command - text_id::kFirstCoordFormat;
   if (format < 0 || format >= kCoordFormatCount) return;
   sheet_.settings().fmtPos = format;
-  sheet_.store().SetInt(Key::FmtPos, format);
+  const bool saved = sheet_.store().SetInt(Key::FmtPos, format);
   sheet_.PositionFormatChanged();
+  if (!saved) sheet_.SettingsSaveFailed();
 }
 
 // ---- drawing ----

@@ -69,7 +69,9 @@ class CPathletDlg : public CGPSPage, public FixListener {
   // refreshed less than kMinUrgentRefreshMs ago, and gathers the other
   // changes for at most kMinRefreshMs, so a receiver sending faster than a
   // screen can show costs a bounded number of redraws.
-  void FlushPendingRefresh();
+  void FlushPendingRefresh() override;
+  // Shows speed, altitude and precision in the current units.
+  void RefreshUnits();
   static constexpr int kMinRefreshMs = 40;
   static constexpr int kMinUrgentRefreshMs = 20;
   int refreshCount() const { return refreshCount_; }

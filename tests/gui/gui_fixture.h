@@ -26,7 +26,8 @@ class SheetFixture : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(dir_.isValid());
-    store_ = std::make_unique<SettingsStore>(SettingsStore::ForFile((dir_.path() + "/Pathlet.ini").toStdString()));
+    settingsFile_ = (dir_.path() + "/Pathlet.ini").toStdString();
+    store_ = std::make_unique<SettingsStore>(SettingsStore::ForFile(settingsFile_));
   }
   void TearDown() override {
     sheet_.reset();
@@ -38,6 +39,12 @@ class SheetFixture : public ::testing::Test {
 
   CGPSSheet& MakeSheet(SheetOptions options = {}) {
     options.quiet = quietErrors_;
+    // Never the host's own ports: with no "PortName" a connect opens a path
+    // in the test folder where no device is (a test may store a pseudo-terminal).
+    if (!options.portFinder) {
+      const std::string none = path(QStringLiteral("no-receiver-here")).toStdString();
+      options.portFinder = [none] { return none; };
+    }
     sheet_ = std::make_unique<CGPSSheet>(*store_, options);
     sheet_->show();
     sheet_->Start();
@@ -49,7 +56,12 @@ class SheetFixture : public ::testing::Test {
   void CloseSheet() { sheet_.reset(); }
   // Makes a new store on the same file, as the next start of the program would.
   void ReopenStore() {
-    store_ = std::make_unique<SettingsStore>(SettingsStore::ForFile((dir_.path() + "/Pathlet.ini").toStdString()));
+    store_ = std::make_unique<SettingsStore>(SettingsStore::ForFile(settingsFile_));
+  }
+  // The sheet's settings go to `file` instead.
+  void UseSettingsFile(const std::string& file) {
+    settingsFile_ = file;
+    ReopenStore();
   }
 
   // Processes events until `done` or the timeout (ms); true when done.
@@ -82,6 +94,7 @@ class SheetFixture : public ::testing::Test {
   }
 
   QTemporaryDir dir_;
+  std::string settingsFile_;
   std::unique_ptr<SettingsStore> store_;
   std::unique_ptr<CGPSSheet> sheet_;
 };

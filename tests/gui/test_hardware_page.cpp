@@ -149,7 +149,7 @@ TEST_F(HardwarePageTest, EveryListWritesItsSettingAndTheNextStartShowsIt) {
   EXPECT_EQ(c.speed, 9600);
   EXPECT_EQ(c.parity, 2);
   EXPECT_EQ(c.databits, 7);
-  EXPECT_EQ(c.stopbits, 1);
+  EXPECT_EQ(c.stopbits, 2);
   EXPECT_EQ(c.emulationSpeed, 4);
   EXPECT_EQ(sheet().settings().fmtDist, 1);
   EXPECT_EQ(sheet().settings().fmtSpeed, 2);
@@ -159,7 +159,7 @@ TEST_F(HardwarePageTest, EveryListWritesItsSettingAndTheNextStartShowsIt) {
   EXPECT_EQ(store().GetInt(Key::Speed), 9600);
   EXPECT_EQ(store().GetInt(Key::Parity), 2);
   EXPECT_EQ(store().GetInt(Key::Databits), 7);
-  EXPECT_EQ(store().GetInt(Key::Stopbits), 1);
+  EXPECT_EQ(store().GetInt(Key::Stopbits), 2);
   EXPECT_EQ(store().GetInt(Key::EmulationSpeed), 4);
   EXPECT_EQ(store().GetInt(Key::FmtDist), 1);
   EXPECT_EQ(store().GetInt(Key::FmtSpeed), 2);
@@ -169,7 +169,7 @@ TEST_F(HardwarePageTest, EveryListWritesItsSettingAndTheNextStartShowsIt) {
   EXPECT_EQ(List("speedList")->currentText(), "9600");
   EXPECT_EQ(List("parityList")->currentText(), "Even");
   EXPECT_EQ(List("dataBitsList")->currentText(), "7");
-  EXPECT_EQ(List("stopBitsList")->currentText(), "1.5");
+  EXPECT_EQ(List("stopBitsList")->currentText(), "2");
   EXPECT_EQ(List("replaySpeedList")->currentText(), "4");
   EXPECT_EQ(List("distanceList")->currentText(), "mi");
   EXPECT_EQ(List("speedUnitList")->currentText(), "knot");

@@ -229,8 +229,10 @@ TEST_F(LogPageTest, ReplayingTheLogFileNeitherEmptiesNorFeedsIt) {
   sheet().controller().ToggleConnection();
 
   // Saving already on: the replayed lines are shown, not appended to what is read.
+  sheet().connection().emulation = false;
   Tick(Box("saveToFile"));
   ASSERT_TRUE(log.logSave());
+  sheet().connection().emulation = true;
   for (const char* line : {kGga, kRmc, kGsa}) Receive(line);
   LeaveLogPage();
   log.list()->clear();

@@ -12,7 +12,14 @@
 #include <QPushButton>
 #include <QTextStream>
 
+#include <cerrno>
+#include <cstring>
+
+#include "core/geo/coord_format.h"
+#include "core/geo/units.h"
+#include "core/gps/fix_texts.h"
 #include "gui/app/about_page.h"
+#include "gui/app/string_table.h"
 #include "gui/app/dialogs.h"
 #include "gui/app/hyperlink_control.h"
 #include "gui/status/status_page.h"
@@ -246,6 +253,107 @@ TEST(FileDialogs, FilterPairsAndStartFolder) {
   const DialogStart empty = DialogStartFor("");
   EXPECT_EQ(empty.folder, QDir::currentPath());
   EXPECT_EQ(empty.name, "");
+}
+
+}  // namespace
+}  // namespace tarvo
+
+namespace tarvo {
+namespace {
+
+using testing::SheetFixture;
+using tarvo::test::Sentence;
+
+class SheetFaultTest : public SheetFixture {
+ protected:
+  QLabel* StatusLabel(const char* name) {
+    return sheet().page(kStatusPage)->findChild<QLabel*>(QString::fromLatin1(name));
+  }
+};
+
+TEST_F(SheetFaultTest, AFullSpeedReplayEndsWithTheLastFixOnTheStatusPageWhenItIsShown) {
+  SheetOptions options;
+  options.replayFile = QStringLiteral(TARVO_SOURCE_DIR "/data/demo/demo-drive.nmea");
+  options.screenshotDir = path(QStringLiteral("shots"));  // no connect at start
+  MakeSheet(options);
+  sheet().ActivatePage(kHardwarePage);
+  sheet().controller().ToggleConnection();
+  ASSERT_TRUE(sheet().controller().IsReplay());
+  // Every line at once, as the screenshot run does, without the event loop.
+  while (!sheet().controller().ReplayAtEnd() && sheet().controller().ReplayTick()) {
+  }
+  sheet().ActivatePage(kStatusPage);
+
+  const ReceiverState& st = sheet().state();
+  const SheetSettings& s = sheet().settings();
+  const auto q = [](const std::string& t) { return QString::fromStdString(t); };
+  const PositionText position = FormatPosition(s.fmtPos, st.gpsFix.latitude, st.gpsFix.longitude,
+                                               PositionLayout::TwoField);
+  ASSERT_GT(SignalBarsOf(st.satelliteView).inView, 0);
+  EXPECT_EQ(StatusLabel("time")->text(), q(FixTimeText(st.gpsFix.fixTime, s.fmtTime == 1)));
+  EXPECT_FALSE(StatusLabel("time")->text().isEmpty());
+  EXPECT_EQ(StatusLabel("value1")->text(), q(position.value1));
+  EXPECT_EQ(StatusLabel("value2")->text(), q(position.value2));
+  EXPECT_EQ(StatusLabel("speed")->text(),
+            q(FormatSpeed(st.rmcFix.speedKnots, static_cast<SpeedUnit>(s.fmtSpeed))));
+  EXPECT_EQ(StatusLabel("course")->text(), q(CourseText(st.rmcFix.course)));
+  EXPECT_EQ(StatusLabel("altitude")->text(),
+            q(AltitudeText(st.gpsFix, s.altitudeOffset, static_cast<DistanceUnit>(s.fmtDist))));
+  EXPECT_EQ(StatusLabel("satView")->text(), QString::number(SignalBarsOf(st.satelliteView).inView));
+  EXPECT_EQ(StatusLabel("satUse")->text(), QString::number(st.gpsFix.satellitesUsed));
+
+  // The pictures are taken the same way: a burst just before is in them.
+  sheet().controller().OnSentence(Sentence("GPGSV,1,1,02,20,78,331,45,01,59,235,47"));  // still gathered
+  ASSERT_EQ(SignalBarsOf(st.satelliteView).inView, 2);
+  ASSERT_TRUE(sheet().SaveScreenshots(options.screenshotDir));
+  EXPECT_EQ(StatusLabel("satView")->text(), QString::number(SignalBarsOf(st.satelliteView).inView));
+}
+
+TEST_F(SheetFaultTest, EnterInATextFieldCommitsItAndOnlyTheButtonsOwnKeysPressIt) {
+  quietErrors_ = true;
+  SheetOptions options;
+  options.replayFile = QStringLiteral(TARVO_SOURCE_DIR "/data/demo/demo-drive.nmea");
+  MakeSheet(options);
+  sheet().activateWindow();
+  sheet().ActivatePage(kHardwarePage);
+  auto* edit = sheet().page(kHardwarePage)->findChild<QLineEdit*>(QStringLiteral("altitudeOffset"));
+  ASSERT_NE(edit, nullptr);
+  edit->setFocus();
+  edit->selectAll();
+  QTest::keyClicks(edit, QStringLiteral("25"));
+  QTest::keyClick(edit, Qt::Key_Return);
+  EXPECT_EQ(sheet().settings().altitudeOffset, 25);
+  EXPECT_FALSE(sheet().controller().IsConnected());
+  QTest::keyClick(edit, Qt::Key_Enter, Qt::KeypadModifier);
+  EXPECT_FALSE(sheet().controller().IsConnected());
+  EXPECT_EQ(sheet().connectButton()->text(), TableText(text_id::kStart));
+
+  // Space on the focused button starts, a click stops.
+  sheet().connectButton()->setFocus();
+  QTest::keyClick(sheet().connectButton(), Qt::Key_Space);
+  EXPECT_TRUE(sheet().controller().IsConnected());
+  sheet().connectButton()->click();
+  EXPECT_FALSE(sheet().controller().IsConnected());
+}
+
+TEST_F(SheetFaultTest, ASettingsFileThatCannotBeSavedIsReportedInTheWindow) {
+  QFile blocker(path(QStringLiteral("blocker")));
+  ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));  // a file where the settings folder should be
+  blocker.close();
+  UseSettingsFile(path(QStringLiteral("blocker/Pathlet.ini")).toStdString());
+  MakeSheet();
+  QString text;
+  CatchNextMessageBox(&text);
+  static_cast<CPathletDlg*>(sheet().page(kStatusPage))->OnFormatCommand(text_id::kFirstCoordFormat + 1);
+  EXPECT_TRUE(text.contains(QStringLiteral("blocker/Pathlet.ini"))) << text.toStdString();
+  EXPECT_TRUE(text.contains(QString::fromLocal8Bit(std::strerror(ENOTDIR)))) << text.toStdString();
+  EXPECT_EQ(sheet().settings().fmtPos, 1);  // the choice stays in effect
+
+  text.clear();
+  CatchNextMessageBox(&text);
+  sheet().exitButton()->click();
+  EXPECT_TRUE(text.contains(QStringLiteral("blocker/Pathlet.ini"))) << text.toStdString();
+  CloseSheet();
 }
 
 }  // namespace

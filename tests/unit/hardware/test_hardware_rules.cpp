@@ -118,6 +118,52 @@ TEST_F(PortListTest, UnpluggedStoredPortIsListedFirstAsNotPresent) {
   EXPECT_FALSE(list.items[0].present);
 }
 
+TEST_F(PortListTest, TypedDeviceOutsideTheListIsShownAsItIsNotAsMissing) {
+  Node("ttyUSB0");
+  fs::create_directories(root_ / "dev/pts");
+  Node("pts/7");
+  const PortList list = PagePortList(EnumerateSerialPorts(root_), "/dev/pts/7", root_);
+  ASSERT_EQ(list.items.size(), 2u);
+  EXPECT_EQ(list.selected, 0);
+  EXPECT_EQ(list.items[0].path, "/dev/pts/7");
+  EXPECT_EQ(list.items[0].label, "/dev/pts/7");
+  EXPECT_TRUE(list.items[0].present);
+  // A missing one is still marked.
+  EXPECT_EQ(PagePortList(EnumerateSerialPorts(root_), "/dev/pts/8", root_).items[0].label,
+            "/dev/pts/8" + std::string(kPortNotPresent));
+}
+
+TEST(HardwareLists, StopBitsOfferOnlyWhatAPortCanDo) {
+  ASSERT_EQ(kStopBitsNames.size(), kStopBitsValues.size());
+  EXPECT_EQ(StopBitsItem(0), 0);
+  EXPECT_EQ(StopBitsItem(2), 1);
+  // One and a half, stored by an older version: shown and used as two.
+  EXPECT_EQ(StopBitsItem(1), 1);
+  EXPECT_EQ(UsableStopBits(1), 2);
+  EXPECT_EQ(UsableStopBits(0), 0);
+  EXPECT_EQ(StopBitsItem(3), -1);
+  EXPECT_EQ(StopBitsItem(-1), -1);
+}
+
+TEST(HardwareLists, ReplayListChoosesLinesPerSecondOrARealTimeFactor) {
+  int32_t speed = 3, realTime = 0;
+  EXPECT_EQ(ReplaySpeedItem(3, 0), 2);
+  ChooseReplaySpeed(kReplaySpeedCount + 3, speed, realTime);
+  EXPECT_EQ(realTime, 8);
+  EXPECT_EQ(speed, 3);
+  EXPECT_EQ(ReplaySpeedItem(speed, realTime), kReplaySpeedCount + 3);
+  ChooseReplaySpeed(kReplaySpeedCount + 1, speed, realTime);
+  EXPECT_EQ(realTime, 2);
+  ChooseReplaySpeed(0, speed, realTime);
+  EXPECT_EQ(speed, 1);
+  EXPECT_EQ(realTime, 0);
+  // A factor that is not offered shows the lines-per-second item.
+  EXPECT_EQ(ReplaySpeedItem(2, 3), 1);
+  ChooseReplaySpeed(99, speed, realTime);
+  EXPECT_EQ(speed, 1);
+  EXPECT_EQ(realTime, 0);
+}
+
 FilterSettings Filter(double gps, double minimum, double speed, bool enable = false) {
   FilterSettings f;
   f.accuracyEnable = enable;
