@@ -65,6 +65,17 @@ TEST(ParseLeadingInt, ReadsTheLeadingNumberLikeAtoi) {
   EXPECT_EQ(ParseLeadingInt("-99999999999"), -2147483647 - 1);
 }
 
+TEST(ParseLeadingDecimal, ReadsTheLeadingNumberAndRefusesNonNumbers) {
+  const std::pair<const char*, double> numbers[] = {
+      {"12", 12.0},     {" -5", -5.0}, {"+40 m", 40.0}, {"12.9", 12.9}, {".5", 0.5},
+      {"1e99", 1e99},   {"1E3x", 1000.0}, {"3,5", 3.0},  {"0x10", 0.0},
+  };
+  for (const auto& [text, value] : numbers) EXPECT_EQ(ParseLeadingDecimal(text), value) << text;
+  for (const char* none : {"", "  ", "metres", "-", "+-1", "inf", "-nan", "1e999", "e5"}) {
+    EXPECT_FALSE(ParseLeadingDecimal(none).has_value()) << none;
+  }
+}
+
 TEST(Base64, MatchesTheStandardVectors) {
   const std::pair<const char*, const char*> vectors[] = {
       {"", ""},         {"f", "Zg=="},         {"fo", "Zm8="},     {"foo", "Zm9v"},
