@@ -6,10 +6,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <set>
 #include <string>
 
+#include "core/settings/hardware_rules.h"
 #include "core/settings/paths.h"
 #include "core/settings/settings_file.h"
 #include "core/settings/settings_store.h"
@@ -43,6 +45,9 @@ TEST_F(SettingsStoreTest, TheKeyTableIsComplete) {
   EXPECT_EQ(Info(Key::Speed).intDefault, 4800);
   EXPECT_EQ(Info(Key::AccuracyMinimum).textDefault, "50.0");
   EXPECT_EQ(Info(Key::TrkFile).textDefault, "Location.csv");
+  // The hardware page lists exactly the values the table allows.
+  EXPECT_TRUE(std::ranges::equal(Info(Key::Speed).allowed, kBaudRates));
+  EXPECT_TRUE(std::ranges::equal(Info(Key::Databits).allowed, kDataBits));
 }
 
 TEST_F(SettingsStoreTest, AnEmptyStoreGivesEveryDefault) {
