@@ -11,10 +11,15 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QToolBar>
+#include <pty.h>
+#include <unistd.h>
+
 #include <filesystem>
 #include <fstream>
 
 #include "core/geo/coord_format.h"
+#include "core/geo/units.h"
+#include "core/gps/fix_texts.h"
 #include "gui/app/hardware_page.h"
 #include "gui_fixture.h"
 
@@ -398,6 +403,78 @@ TEST_F(HardwarePageTest, OtherSettingsDialogSetsAutoStart) {
   CloseSheet();
   ReopenStore();
   EXPECT_EQ(store().GetInt(Key::AutoStart), 1);
+}
+
+TEST_F(HardwarePageTest, UnitListsShowTheStatusPageInTheNewUnitAtOnce) {
+  Open();
+  sheet().state().rmcFix.speedKnots = 10.0;
+  sheet().state().gpsFix.altitude = 100.0;
+  sheet().state().gpsFix.fixQuality = 1;
+  QLabel* speed = sheet().page(kStatusPage)->findChild<QLabel*>(QStringLiteral("speed"));
+  QLabel* altitude = sheet().page(kStatusPage)->findChild<QLabel*>(QStringLiteral("altitude"));
+  Choose(List("speedUnitList"), 2);
+  EXPECT_EQ(speed->text(), QString::fromStdString(FormatSpeed(10.0, SpeedUnit::Knot)));
+  Choose(List("distanceList"), 1);
+  EXPECT_EQ(altitude->text(), QString::fromStdString(AltitudeText(sheet().state().gpsFix, 0, DistanceUnit::Imperial)));
+}
+
+TEST_F(HardwarePageTest, OnlyStopBitsAPortCanDoAreOfferedAndAStoredOneAndAHalfConnectsAsTwo) {
+  store().SetInt(Key::Stopbits, 1);
+  Open();
+  QComboBox* stop = List("stopBitsList");
+  ASSERT_EQ(stop->count(), 2);
+  EXPECT_EQ(stop->itemText(0), "1");
+  EXPECT_EQ(stop->currentText(), "2");
+  EXPECT_EQ(sheet().connection().stopbits, 2);
+  Choose(stop, 0);
+  EXPECT_EQ(sheet().connection().stopbits, 0);
+}
+
+TEST_F(HardwarePageTest, ReplayListOffersRealTimePacesAndKeepsTheChoice) {
+  store().SetInt(Key::EmulationSpeed, 3);
+  Open();
+  QComboBox* replay = List("replaySpeedList");
+  ASSERT_EQ(replay->count(), kReplaySpeedCount + 4);
+  Choose(replay, kReplaySpeedCount + 3);
+  EXPECT_EQ(sheet().connection().replayRealTime, 8);
+  EXPECT_EQ(sheet().connection().emulationSpeed, 3);
+  CloseSheet();
+  ReopenStore();
+  EXPECT_EQ(store().GetInt(Key::ReplayRealTime), 8);
+  Open();
+  EXPECT_EQ(List("replaySpeedList")->currentIndex(), kReplaySpeedCount + 3);
+  Choose(List("replaySpeedList"), 1);
+  EXPECT_EQ(sheet().connection().replayRealTime, 0);
+  EXPECT_EQ(sheet().connection().emulationSpeed, 2);
+}
+
+TEST_F(HardwarePageTest, ATypedDevicePathIsKeptShownAndOpened) {
+  quietErrors_ = true;
+  int master = -1, slave = -1;
+  ASSERT_EQ(openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+  const QString device = QString::fromLocal8Bit(ttyname(slave));
+  Open();
+  page_->SetPortRoot("/");  // the pseudo-terminal is a real node; only this path is looked at
+  Revisit();
+  QComboBox* ports = List("portList");
+  ASSERT_TRUE(ports->isEditable());
+  QLineEdit* edit = ports->lineEdit();
+  edit->setFocus();
+  edit->selectAll();
+  QTest::keyClicks(edit, device);
+  QTest::keyClick(edit, Qt::Key_Return);
+  EXPECT_EQ(sheet().connection().portName, device.toStdString());
+  EXPECT_FALSE(sheet().controller().IsConnected());  // Enter in the box does not connect
+  Revisit();
+  EXPECT_EQ(ports->currentText(), device);  // present, not "(not present)"
+  sheet().connectButton()->click();
+  EXPECT_TRUE(sheet().controller().IsConnected());
+  sheet().connectButton()->click();
+  CloseSheet();
+  ReopenStore();
+  EXPECT_EQ(store().GetText(Key::PortName), device.toStdString());
+  ::close(master);
+  ::close(slave);
 }
 
 }  // namespace

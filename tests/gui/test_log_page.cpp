@@ -42,6 +42,7 @@ class LogPageTest : public SheetFixture {
   void TearDown() override {
     SheetFixture::TearDown();
     fs::remove_all(file_);
+    for (int g = 1; g <= kLogGenerations; ++g) fs::remove_all(LogGenerationPath(file_, g));
   }
 
   CLog& Open() {
@@ -64,8 +65,8 @@ class LogPageTest : public SheetFixture {
     sheet().ActivatePage(kLogPage);
     sheet().ActivatePage(kStatusPage);
   }
-  std::string FileText() const {
-    std::ifstream in(file_, std::ios::binary);
+  std::string FileText(int generation = 0) const {
+    std::ifstream in(generation == 0 ? file_ : LogGenerationPath(file_, generation), std::ios::binary);
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();
@@ -155,21 +156,70 @@ TEST_F(LogPageTest, TheFiftyFirstLineRemovesTheFirstAndLongLinesAreCutOnlyOnScre
   EXPECT_EQ(FileText(), expected);
 }
 
-TEST_F(LogPageTest, StartingWithLogSaveReplacesThePreviousFile) {
+TEST_F(LogPageTest, StartingWithLogSaveStartsANewFileAndKeepsThePreviousOnes) {
   store().SetInt(Key::LogOptions, 31);
   store().SetInt(Key::LogSave, 1);
-  WriteFile("$GPGGA,yesterday\n$GPRMC,yesterday\n");
+  const std::string yesterday = "$GPGGA,yesterday\n$GPRMC,yesterday\n";
+  WriteFile(yesterday);
   Open();
   EXPECT_EQ(FileText(), "");
+  EXPECT_EQ(FileText(1), yesterday);
   Receive(kGga);
   Receive(kPgrme);
   LeaveLogPage();
-  EXPECT_EQ(FileText(), std::string(kGga) + "\n" + kPgrme + "\n");
+  const std::string today = std::string(kGga) + "\n" + kPgrme + "\n";
+  EXPECT_EQ(FileText(), today);
   CloseSheet();
   ReopenStore();
   EXPECT_EQ(store().GetInt(Key::LogSave), 1);
   Open();
   EXPECT_EQ(FileText(), "");
+  EXPECT_EQ(FileText(1), today);
+  EXPECT_EQ(FileText(2), yesterday);
+}
+
+TEST_F(LogPageTest, LinesReachTheFileWithinASecondWhileThePageStays) {
+  store().SetInt(Key::LogOptions, 31);
+  store().SetInt(Key::LogSave, 1);
+  Open();
+  sheet().ActivatePage(kLogPage);
+  Receive(kGga);
+  EXPECT_TRUE(WaitFor([this] { return FileText() == std::string(kGga) + "\n"; }, 3000));
+  EXPECT_TRUE(sheet().activePage() == log_);
+}
+
+TEST_F(LogPageTest, StartingInSimulationWithTheLogAsReplayFileLeavesTheRecordingWhole) {
+  const std::string recording = std::string(kGga) + "\n" + kRmc + "\n" + kGsa + "\n";
+  WriteFile(recording);
+  store().SetInt(Key::LogOptions, 31);
+  store().SetInt(Key::LogSave, 1);
+  store().SetInt(Key::Emulation, 1);
+  CLog& log = Open();
+  EXPECT_FALSE(log.logSave());
+  EXPECT_EQ(FileText(), recording);
+  sheet().controller().SetAskForReplayFile(false);
+  sheet().controller().ToggleConnection();
+  ASSERT_TRUE(sheet().controller().IsReplay());
+  while (sheet().controller().ReplayTick()) {
+  }
+  EXPECT_EQ(FileText(), recording);
+  EXPECT_FALSE(fs::exists(LogGenerationPath(file_, 1)));
+  // Saving waits for a connection that does not replay the log; the setting stays.
+  CloseSheet();
+  ReopenStore();
+  EXPECT_EQ(store().GetInt(Key::LogSave), 1);
+
+  // The same with the log named on the command line.
+  store().SetInt(Key::Emulation, 0);
+  SheetOptions options;
+  options.replayFile = QString::fromStdString(file_.string());
+  options.startReplay = true;
+  MakeSheet(options);
+  ASSERT_TRUE(sheet().controller().IsReplay());
+  while (sheet().controller().ReplayTick()) {
+  }
+  EXPECT_EQ(FileText(), recording);
+  EXPECT_FALSE(fs::exists(LogGenerationPath(file_, 1)));
 }
 
 TEST_F(LogPageTest, SaveToFileStartsAnEmptyFileAndSwitchingOffStopsWriting) {
