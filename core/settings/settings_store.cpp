@@ -72,7 +72,8 @@ std::filesystem::path ResolveLinks(std::filesystem::path path, int& error) {
 // Removes the temporary files ".<name>.XXXXXX" in `dir`: called with the
 // lock held, so no save is writing one.
 void RemoveStaleTemps(const std::filesystem::path& dir, const std::string& name) {
-  const std::string prefix = "." + name + ".";
+  std::string prefix = ".";
+  prefix.append(name).append(".");
   DIR* folder = ::opendir(dir.c_str());
   if (folder == nullptr) return;
   const int dirFd = ::dirfd(folder);
@@ -308,7 +309,10 @@ bool SettingsStore::SaveLocked(const std::filesystem::path& target) {
 bool SettingsStore::WriteFile(const std::filesystem::path& target, const std::string& text) {
   std::filesystem::path dir = target.parent_path();
   if (dir.empty()) dir = ".";
-  std::string temp = (dir / ("." + target.filename().string() + ".XXXXXX")).string();
+  // Appended, not "." + name + ...: GCC 12 warns (-Wrestrict, falsely) on that at -O3.
+  std::string tempFile = ".";
+  tempFile.append(target.filename().string()).append(".XXXXXX");
+  const std::string temp = (dir / tempFile).string();
   std::vector<char> tempName(temp.begin(), temp.end());
   tempName.push_back('\0');
   const int fd = ::mkostemp(tempName.data(), O_CLOEXEC);  // mode 0600
