@@ -216,6 +216,7 @@ class Output {
 };
 
 char* Put(char* p, std::string_view text) {
+  if (text.empty()) return p;  // an empty view may have no data at all
   std::memcpy(p, text.data(), text.size());
   return p + text.size();
 }
