@@ -94,6 +94,9 @@ class CPathletDlg : public CGPSPage, public FixListener {
     int skyRadius = 0;
   };
   DrawingGeometry drawingGeometry() const;
+  // Where the compass and the sky plot pictures are drawn, letters included.
+  QRect CompassImageRect() const;
+  QRect SkyImageRect() const;
 
  protected:
   void PaintPage(QPainter& painter, const QRect& dirty) override;
@@ -109,8 +112,6 @@ class CPathletDlg : public CGPSPage, public FixListener {
     kDirtySatUse = 32,
   };
   void Schedule(unsigned bits, bool urgent);
-  QRect CompassImageRect() const;
-  QRect SkyImageRect() const;
   void BuildFullLayout();
   void BuildZoomLayout();
   void RefreshTime();

@@ -358,3 +358,57 @@ TEST_F(SheetFaultTest, ASettingsFileThatCannotBeSavedIsReportedInTheWindow) {
 
 }  // namespace
 }  // namespace tarvo
+
+namespace tarvo {
+namespace {
+
+class SheetSizeTest : public testing::SheetFixture {};
+
+// Texts of the visible labels of `page` wider than their labels.
+QStringList CutLabels(QWidget* page) {
+  QStringList cut;
+  for (QLabel* label : page->findChildren<QLabel*>()) {
+    if (!label->isVisibleTo(page) || label->text().isEmpty()) continue;
+    const int needed = label->fontMetrics().horizontalAdvance(label->text());
+    if (needed > label->contentsRect().width()) {
+      cut << QStringLiteral("%1 '%2' %3>%4").arg(label->objectName(), label->text()).arg(needed).arg(label->contentsRect().width());
+    }
+  }
+  return cut;
+}
+
+TEST_F(SheetSizeTest, AtTheMinimumSizeNoStatusTextIsCutAndTheDrawingsDoNotOverlap) {
+  SheetOptions options;
+  options.replayFile = QStringLiteral(TARVO_SOURCE_DIR "/data/demo/demo-drive.nmea");
+  options.screenshotDir = path(QStringLiteral("shots"));
+  MakeSheet(options);
+  sheet().controller().ToggleConnection();
+  while (!sheet().controller().ReplayAtEnd() && sheet().controller().ReplayTick()) {
+  }
+  auto* status = static_cast<CPathletDlg*>(sheet().page(kStatusPage));
+  status->FlushPendingRefresh();
+  // The widest texts of each field.
+  sheet().settings().fmtSpeed = 2;
+  sheet().settings().fmtDist = 1;
+  status->RefreshUnits();
+  const QSize minimum = sheet().minimumSize();
+  EXPECT_GE(minimum.width(), 400);
+  EXPECT_LE(minimum.width(), 660);
+  EXPECT_LE(minimum.height(), 520);
+  sheet().resize(1, 1);  // as small as the window lets itself be made
+  QApplication::processEvents();
+  EXPECT_EQ(sheet().size(), minimum);
+  EXPECT_EQ(CutLabels(status), QStringList());
+  EXPECT_FALSE(status->CompassImageRect().intersects(status->SkyImageRect()))
+      << status->CompassImageRect().bottom() << " " << status->SkyImageRect().top();
+  EXPECT_TRUE(status->rect().contains(status->CompassImageRect()));
+  EXPECT_TRUE(status->rect().contains(status->SkyImageRect()));
+
+  status->Zoom(true);
+  QApplication::processEvents();
+  EXPECT_EQ(CutLabels(status), QStringList());
+  EXPECT_TRUE(status->rect().contains(status->CompassImageRect()));
+}
+
+}  // namespace
+}  // namespace tarvo
