@@ -105,7 +105,7 @@ CLog::~CLog() {
   SettingsStore::Batch batch(sheet_.store());
   sheet_.store().SetInt(Key::LogOptions, logOptions_);
   sheet_.store().SetInt(Key::LogSave, logSaveSetting_);
-  batch.Commit();
+  if (!batch.Commit()) sheet_.SettingsSaveFailed();
 }
 
 std::filesystem::path CLog::logPath() const {

@@ -119,7 +119,9 @@ CPathletDlg::CPathletDlg(CGPSSheet& sheet) : CGPSPage(sheet, kStatusPage, QStrin
   connect(&refreshTimer_, &QTimer::timeout, this, &CPathletDlg::FlushPendingRefresh);
 }
 
-CPathletDlg::~CPathletDlg() { sheet_.store().SetInt(Key::CourseCompassMode, courseCompassMode_); }
+CPathletDlg::~CPathletDlg() {
+  if (!sheet_.store().SetInt(Key::CourseCompassMode, courseCompassMode_)) sheet_.SettingsSaveFailed();
+}
 
 void CPathletDlg::BuildFullLayout() {
   const Palette& pal = sheet_.palette();
