@@ -117,21 +117,29 @@ class HardwarePageTest : public SheetFixture {
   CSetupHardware* page_ = nullptr;
 };
 
-TEST_F(HardwarePageTest, StoredValuesOutsideTheListsAreShownByTheirFallbackAndKept) {
+TEST_F(HardwarePageTest, StoredValuesOutsideTheirRangeShowAndSaveTheDefaults) {
+  // A hand-edited or damaged settings file never leaves a list empty: what is
+  // out of range reads as the key's default, and the next save writes it.
   store().SetInt(Key::Speed, 7200);
   store().SetInt(Key::Databits, 9);
   store().SetInt(Key::Parity, 9);
+  store().SetInt(Key::GpsType, 77);
+  store().SetInt(Key::FmtSpeed, -5);
+  store().SetInt(Key::EmulationSpeed, 99);
+  store().SetInt(Key::FmtPos, 999);
   Open();
-  EXPECT_EQ(List("speedList")->currentText(), "19200");
-  EXPECT_EQ(List("dataBitsList")->currentText(), "7");
-  EXPECT_EQ(List("parityList")->currentIndex(), -1);
-  Revisit();
-  EXPECT_EQ(sheet().connection().speed, 7200);
-  EXPECT_EQ(sheet().connection().databits, 9);
+  EXPECT_EQ(List("speedList")->currentText(), "4800");
+  EXPECT_EQ(List("dataBitsList")->currentText(), "8");
+  EXPECT_EQ(List("parityList")->currentText(), "None");
+  EXPECT_EQ(List("typeList")->currentText(), "Bluetooth GPS");
+  EXPECT_EQ(List("speedUnitList")->currentIndex(), 0);
+  EXPECT_EQ(List("replaySpeedList")->currentText(), "1");
+  EXPECT_EQ(List("positionList")->currentIndex(), 0);
   CloseSheet();
   ReopenStore();
-  EXPECT_EQ(store().GetInt(Key::Speed), 7200);
-  EXPECT_EQ(store().GetInt(Key::Databits), 9);
+  EXPECT_EQ(store().GetInt(Key::Speed), 4800);
+  EXPECT_EQ(store().GetInt(Key::Databits), 8);
+  EXPECT_EQ(store().GetText(Key::Speed, "", 16), "4800");  // the default was written back
 
   // Choosing the item that is already shown is a choice too.
   Open();
