@@ -20,7 +20,7 @@ inline constexpr int kMaxPathLength = 259;
 std::vector<std::pair<std::string, std::string>> SplitFilterText(std::string_view filter);
 
 // The same pairs as Qt name filters ("NMEA Files (*.nmea)", "All Files (*)");
-// "*.*" means every file, as on the system the texts come from.
+// a "*.*" pattern stands for every file, extension or not ("*").
 QStringList QtNameFilters(std::string_view filter);
 
 // Where a dialog for `path` starts: the folder part and the preset file name.
