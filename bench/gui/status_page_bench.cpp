@@ -24,7 +24,7 @@
 #include <vector>
 
 #include "core/settings/settings_store.h"
-#include "gui/app/gps_sheet.h"
+#include "gui/window/main_window.h"
 #include "gui/status/status_page.h"
 #include "tests/unit/gps/test_nmea_util.h"
 
@@ -76,20 +76,20 @@ int main(int argc, char** argv) {
   while (!demo.atEnd()) drive.push_back(demo.readLine().trimmed().toStdString());
 
   tarvo::SettingsStore store = tarvo::SettingsStore::ForFile((home.path() + "/Pathlet.ini").toStdString());
-  tarvo::SheetOptions options;
+  tarvo::WindowOptions options;
   options.quiet = true;
-  tarvo::CGPSSheet sheet(store, options);
-  sheet.show();
-  sheet.Start();
+  tarvo::MainWindow mainWindow(store, options);
+  mainWindow.show();
+  mainWindow.Start();
   QApplication::processEvents();
-  auto* page = static_cast<tarvo::CPathletDlg*>(sheet.page(tarvo::kStatusPage));
+  auto* page = static_cast<tarvo::StatusPage*>(mainWindow.page(tarvo::kStatusPage));
   auto* value1 = page->findChild<QLabel*>(QStringLiteral("value1"));
   PaintWatch watch;
   page->installEventFilter(&watch);
 
   // 1. Replay throughput with the page live: the event loop runs after every
   // fix, so the page refreshes and paints as often as it chooses to.
-  tarvo::ConnectionController& controller = sheet.controller();
+  tarvo::ConnectionController& controller = mainWindow.controller();
   const int refreshesBefore = page->refreshCount();
   const long paintsBefore = watch.paints;
   const auto start = Clock::now();
@@ -128,9 +128,9 @@ int main(int argc, char** argv) {
     std::perror("openpty");
     return 1;
   }
-  sheet.connection().portName = ttyname(slave);
-  sheet.connection().emulation = false;
-  sheet.connection().useRmc = true;
+  mainWindow.connection().portName = ttyname(slave);
+  mainWindow.connection().emulation = false;
+  mainWindow.connection().useRmc = true;
   controller.ToggleConnection();
   if (!controller.IsConnected()) {
     std::fprintf(stderr, "cannot connect to the pseudo-terminal\n");

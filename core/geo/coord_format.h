@@ -16,7 +16,6 @@
 namespace tarvo {
 
 inline constexpr int kCoordFormatCount = 19;
-inline constexpr int kCoordFormatCommandBase = 40100;  // command and string-table id = base + index
 inline constexpr char kDegreeSign[] = "\xC2\xB0";
 
 // Index of a coordinate format (setting "FmtPos", default 0).

@@ -174,11 +174,11 @@ void ConnectionController::Connect() {
       // Lines per second, 1 to 4; anything else would divide by zero or spin.
       period = 1000 / std::clamp(settings_.emulationSpeed, 1, 4);
     }
-    if (!host_.StartTimer(kReplayTimerId, period)) {
+    if (!host_.StartTimer(ConnectionTimer::Replay, period)) {
       Fail(messages::kCannotCreateTimer);
       return;
     }
-    timerId_ = kReplayTimerId;
+    timer_ = ConnectionTimer::Replay;
     return;
   }
 
@@ -222,11 +222,11 @@ void ConnectionController::Connect() {
     return;
   }
   // At least one second, so an "Update" of 0 cannot make the timer spin.
-  if (!host_.StartTimer(kUploadTimerId, std::max(settings_.update, 1) * 1000)) {
+  if (!host_.StartTimer(ConnectionTimer::Upload, std::max(settings_.update, 1) * 1000)) {
     Fail(messages::kCannotCreateTimer);
     return;
   }
-  timerId_ = kUploadTimerId;
+  timer_ = ConnectionTimer::Upload;
 }
 
 void ConnectionController::Fail(std::string_view message, const std::string& detail) {
@@ -260,9 +260,9 @@ void ConnectionController::Disconnect() {
   connected_ = false;
   host_.SetConnected(false);
   host_.RedrawStatusLed();
-  if (timerId_ != 0) {
-    host_.StopTimer(timerId_);
-    timerId_ = 0;
+  if (timer_ != ConnectionTimer::None) {
+    host_.StopTimer(timer_);
+    timer_ = ConnectionTimer::None;
   }
   // What is closed follows the kind of connection that was opened.
   replay_.reset();
@@ -291,16 +291,16 @@ void ConnectionController::Shutdown() {
   closing_ = true;
   CloseSource();
   replay_.reset();
-  if (timerId_ != 0) {
-    host_.StopTimer(timerId_);
-    timerId_ = 0;
+  if (timer_ != ConnectionTimer::None) {
+    host_.StopTimer(timer_);
+    timer_ = ConnectionTimer::None;
   }
   connected_ = false;
 }
 
-void ConnectionController::OnTimer(int id) {
+void ConnectionController::OnTimer(ConnectionTimer timer) {
   if (closing_) return;
-  if (id == kReplayTimerId) {
+  if (timer == ConnectionTimer::Replay) {
     if (pacer_) {
       ReplayDueLines();
     } else {
@@ -308,7 +308,7 @@ void ConnectionController::OnTimer(int id) {
     }
     return;
   }
-  if (id != kUploadTimerId) return;
+  if (timer != ConnectionTimer::Upload) return;
   if (!connected_ || !settings_.upload || state_.gpsFix.fixQuality == 0) return;
   const int64_t now = host_.NowUtc();
   if (lastUploadTime_ != 0 && settings_.update >= now - lastUploadTime_) return;

@@ -25,9 +25,10 @@ namespace tarvo {
 
 class SerialLink;
 
-// Timer ids of the running connection: one of them at a time, only while connected.
-inline constexpr int kUploadTimerId = 745;
-inline constexpr int kReplayTimerId = 746;
+// The timers of a running connection: one of them at a time, only while
+// connected. Upload ticks every "Update" seconds; Replay hands on the lines of
+// a replayed file.
+enum class ConnectionTimer : uint8_t { None, Upload, Replay };
 
 // Receiver types ("GPSType").
 enum class GpsType : int { SerialNmea = 0, DeLorme = 1, Garmin = 2, Bluetooth = 3 };
@@ -120,8 +121,8 @@ class ControllerHost {
   // Runs `task` on the main thread later (queued); may be called from any thread.
   virtual void PostToMainThread(std::function<void()> task) = 0;
   // Starts or stops a repeating timer; the host calls OnTimer(id) at each tick.
-  virtual bool StartTimer(int id, int periodMs) = 0;
-  virtual void StopTimer(int id) = 0;
+  virtual bool StartTimer(ConnectionTimer timer, int periodMs) = 0;
+  virtual void StopTimer(ConnectionTimer timer) = 0;
   // Seconds since 1970-01-01 UTC.
   virtual int64_t NowUtc() = 0;
 };
@@ -173,7 +174,7 @@ class ConnectionController {
   // One NMEA line, on the main thread.
   void OnSentence(std::string_view line);
   // A timer of the connection fired.
-  void OnTimer(int id);
+  void OnTimer(ConnectionTimer timer);
   // One replay step: reads and hands on the next line; disconnects at the end.
   // Returns false when the replay has ended (or none runs).
   bool ReplayTick();
@@ -228,7 +229,7 @@ class ConnectionController {
   ReceiverState state_;
   bool connected_ = false;
   bool closing_ = false;
-  int timerId_ = 0;
+  ConnectionTimer timer_ = ConnectionTimer::None;
   uint64_t generation_ = 0;  // counts connections, so a late loss report of an old one is ignored
   std::unique_ptr<LineSource> source_;
   std::unique_ptr<ReplayFile> replay_;

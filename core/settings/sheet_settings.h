@@ -1,4 +1,4 @@
-// The settings the sheet loads when its window is made and saves when it is
+// The settings the main window loads when it is made and saves when it is
 // destroyed, as a plain record, and the account of the location service.
 #pragma once
 

@@ -5,7 +5,7 @@
 #include <QPolygon>
 #include <cmath>
 
-#include "gui/app/draw.h"
+#include "gui/window/draw.h"
 
 namespace tarvo {
 

@@ -10,7 +10,7 @@
 #include <QPoint>
 
 #include "core/gps/records.h"
-#include "gui/app/palette.h"
+#include "gui/window/palette.h"
 
 namespace tarvo {
 

@@ -3,11 +3,11 @@
 #include <QMouseEvent>
 #include <QPainter>
 
-#include "gui/app/palette.h"
+#include "gui/window/palette.h"
 
 namespace tarvo {
 
-FlatButton::FlatButton(int id, QWidget* parent) : QWidget(parent), id_(id) {}
+FlatButton::FlatButton(QWidget* parent) : QWidget(parent) {}
 
 bool FlatButton::SetBitmap(const QString& resource) {
   QPixmap pixmap(resource);
@@ -74,7 +74,7 @@ void FlatButton::mouseReleaseEvent(QMouseEvent* event) {
     releaseMouse();
     update();
   }
-  if (rect().contains(event->position().toPoint())) emit clicked(id_);
+  if (rect().contains(event->position().toPoint())) emit clicked();
 }
 
 }  // namespace tarvo

@@ -10,7 +10,7 @@ namespace tarvo {
 class FlatButton : public QWidget {
   Q_OBJECT
  public:
-  explicit FlatButton(int id, QWidget* parent = nullptr);
+  explicit FlatButton(QWidget* parent = nullptr);
 
   // Loads the picture from a resource path; false (and no change) when it
   // cannot be loaded.
@@ -20,11 +20,10 @@ class FlatButton : public QWidget {
   void SetText(const QString& text);
   bool pressed() const { return pressed_; }
   bool tracking() const { return tracking_; }
-  int id() const { return id_; }
   QSize sizeHint() const override;
 
  signals:
-  void clicked(int id);
+  void clicked();
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -35,7 +34,6 @@ class FlatButton : public QWidget {
  private:
   bool Inside(const QPoint& p) const;
 
-  int id_;
   QPixmap bitmap_;
   QString text_;
   bool pressed_ = false;

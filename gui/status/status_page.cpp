@@ -15,8 +15,7 @@
 #include "core/geo/coord_format.h"
 #include "core/geo/units.h"
 #include "core/settings/settings_store.h"
-#include "gui/app/gps_sheet.h"
-#include "gui/app/string_table.h"
+#include "gui/window/main_window.h"
 #include "gui/status/compass.h"
 #include "gui/status/flat_button.h"
 
@@ -25,8 +24,6 @@ namespace tarvo {
 namespace {
 
 QString Q(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
-
-constexpr int kSmallScreenButtonId = 1126;
 
 QLabel* MakeLabel(QWidget* parent, const char* name, const QFont& font, Qt::Alignment align = Qt::AlignLeft) {
   auto* label = new QLabel(parent);
@@ -99,16 +96,16 @@ void SignalBarWidget::paintEvent(QPaintEvent*) {
   p.fillRect(QRect(frame.left() + 1, frame.bottom() - h, frame.width() - 1, h), ColourOf(colour_));
 }
 
-// ---- CPathletDlg ----
+// ---- StatusPage ----
 
-CPathletDlg::CPathletDlg(CGPSSheet& sheet) : CGPSPage(sheet, kStatusPage, QStringLiteral("Status")) {
+StatusPage::StatusPage(MainWindow& mainWindow) : Page(mainWindow, kStatusPage, QStringLiteral("Status")) {
   setObjectName(QStringLiteral("statusPage"));
-  courseCompassMode_ = sheet.store().GetInt(Key::CourseCompassMode) == 1 ? 1 : 0;
+  courseCompassMode_ = mainWindow.store().GetInt(Key::CourseCompassMode) == 1 ? 1 : 0;
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(10, 16, 8, 8);
   BuildFullLayout();
   BuildZoomLayout();
-  smallScreenButton_ = new FlatButton(kSmallScreenButtonId, this);
+  smallScreenButton_ = new FlatButton(this);
   smallScreenButton_->setObjectName(QStringLiteral("smallScreenButton"));
   smallScreenButton_->hide();
   layout->addWidget(full_);
@@ -116,15 +113,15 @@ CPathletDlg::CPathletDlg(CGPSSheet& sheet) : CGPSPage(sheet, kStatusPage, QStrin
   layout->addWidget(smallScreenButton_);
   zoom_->hide();
   refreshTimer_.setSingleShot(true);
-  connect(&refreshTimer_, &QTimer::timeout, this, &CPathletDlg::FlushPendingRefresh);
+  connect(&refreshTimer_, &QTimer::timeout, this, &StatusPage::FlushPendingRefresh);
 }
 
-CPathletDlg::~CPathletDlg() {
-  if (!sheet_.store().SetInt(Key::CourseCompassMode, courseCompassMode_)) sheet_.SettingsSaveFailed();
+StatusPage::~StatusPage() {
+  if (!mainWindow_.store().SetInt(Key::CourseCompassMode, courseCompassMode_)) mainWindow_.SettingsSaveFailed();
 }
 
-void CPathletDlg::BuildFullLayout() {
-  const Palette& pal = sheet_.palette();
+void StatusPage::BuildFullLayout() {
+  const Palette& pal = mainWindow_.palette();
   full_ = new QWidget(this);
   full_->setObjectName(QStringLiteral("fullLayout"));
   auto* grid = new QGridLayout(full_);
@@ -268,8 +265,8 @@ void CPathletDlg::BuildFullLayout() {
   grid->setRowStretch(2, 1);
 }
 
-void CPathletDlg::BuildZoomLayout() {
-  const Palette& pal = sheet_.palette();
+void StatusPage::BuildZoomLayout() {
+  const Palette& pal = mainWindow_.palette();
   zoom_ = new QWidget(this);
   zoom_->setObjectName(QStringLiteral("zoomLayout"));
   auto* h = new QHBoxLayout(zoom_);
@@ -294,8 +291,8 @@ void CPathletDlg::BuildZoomLayout() {
   h->addWidget(zoomCompassArea_, 1);
 }
 
-void CPathletDlg::OnCreate() {
-  marker_->setText(courseCompassMode_ == 1 ? TableText(text_id::kCourseUpMarker) : QString());
+void StatusPage::OnCreate() {
+  marker_->setText(courseCompassMode_ == 1 ? tr("C") : QString());
   for (int i = 0; i < 12; ++i) {
     bars_[i]->SetBar(0, BarColour::None);
     prnLabels_[i]->clear();
@@ -307,7 +304,7 @@ void CPathletDlg::OnCreate() {
   RefreshPrecision();
 }
 
-CGPSPage::ToolbarState CPathletDlg::toolbarState() const {
+Page::ToolbarState StatusPage::toolbarState() const {
   ToolbarState state;
   state.zoomIn = !zoomedIn_;
   state.zoomOut = zoomedIn_;
@@ -317,14 +314,14 @@ CGPSPage::ToolbarState CPathletDlg::toolbarState() const {
 
 // ---- texts ----
 
-void CPathletDlg::RefreshTime() {
-  const SheetSettings& s = sheet_.settings();
-  time_->setText(Q(FixTimeText(sheet_.state().gpsFix.fixTime, s.fmtTime == 1)));
+void StatusPage::RefreshTime() {
+  const SheetSettings& s = mainWindow_.settings();
+  time_->setText(Q(FixTimeText(mainWindow_.state().gpsFix.fixTime, s.fmtTime == 1)));
 }
 
-void CPathletDlg::RefreshPosition() {
-  const GpsFix& fix = sheet_.state().gpsFix;
-  const int format = sheet_.settings().fmtPos;
+void StatusPage::RefreshPosition() {
+  const GpsFix& fix = mainWindow_.state().gpsFix;
+  const int format = mainWindow_.settings().fmtPos;
   const PositionText two = FormatPosition(format, fix.latitude, fix.longitude, PositionLayout::TwoField);
   label1_->setText(Q(two.label1));
   value1_->setText(Q(two.value1));
@@ -338,39 +335,39 @@ void CPathletDlg::RefreshPosition() {
   RefreshTime();
 }
 
-void CPathletDlg::RefreshCourseAndSpeed() {
-  const RmcFix& rmc = sheet_.state().rmcFix;
+void StatusPage::RefreshCourseAndSpeed() {
+  const RmcFix& rmc = mainWindow_.state().rmcFix;
   const QString course = Q(CourseText(rmc.course));
-  const QString speed = Q(FormatSpeed(rmc.speedKnots, static_cast<SpeedUnit>(sheet_.settings().fmtSpeed)));
+  const QString speed = Q(FormatSpeed(rmc.speedKnots, static_cast<SpeedUnit>(mainWindow_.settings().fmtSpeed)));
   course_->setText(course);
   zoomCourse_->setText(course);
   speed_->setText(speed);
   zoomSpeed_->setText(speed);
 }
 
-void CPathletDlg::RefreshAltitude() {
-  const SheetSettings& s = sheet_.settings();
+void StatusPage::RefreshAltitude() {
+  const SheetSettings& s = mainWindow_.settings();
   altitude_->setText(
-      Q(AltitudeText(sheet_.state().gpsFix, s.altitudeOffset, static_cast<DistanceUnit>(s.fmtDist))));
+      Q(AltitudeText(mainWindow_.state().gpsFix, s.altitudeOffset, static_cast<DistanceUnit>(s.fmtDist))));
 }
 
-void CPathletDlg::RefreshPrecision() {
-  const ReceiverState& st = sheet_.state();
-  const SheetSettings& s = sheet_.settings();
+void StatusPage::RefreshPrecision() {
+  const ReceiverState& st = mainWindow_.state();
+  const SheetSettings& s = mainWindow_.settings();
   fixMode_->setText(Q(FixModeText(st.dopInfo)));
-  dopLine_->setText(Q(DopLineText(st.dopInfo, st.gpsFix, sheet_.connection().filter.accuracyGps,
+  dopLine_->setText(Q(DopLineText(st.dopInfo, st.gpsFix, mainWindow_.connection().filter.accuracyGps,
                                   static_cast<DistanceUnit>(s.fmtDist))));
   satUse_->setText(QString::number(st.gpsFix.satellitesUsed));
 }
 
-void CPathletDlg::RefreshUnits() {
+void StatusPage::RefreshUnits() {
   RefreshCourseAndSpeed();
   RefreshAltitude();
   RefreshPrecision();
 }
 
-void CPathletDlg::RefreshSatellites() {
-  const SignalBars bars = SignalBarsOf(sheet_.state().satelliteView);
+void StatusPage::RefreshSatellites() {
+  const SignalBars bars = SignalBarsOf(mainWindow_.state().satelliteView);
   for (int i = 0; i < 12; ++i) {
     bars_[i]->SetBar(bars.bars[i].value, bars.bars[i].colour);
     prnLabels_[i]->setText(Q(bars.bars[i].label));
@@ -380,7 +377,7 @@ void CPathletDlg::RefreshSatellites() {
 
 // ---- notifications ----
 
-void CPathletDlg::Schedule(unsigned bits, bool urgent) {
+void StatusPage::Schedule(unsigned bits, bool urgent) {
   dirty_ |= bits;
   // A new position or course is shown at once unless one was shown a moment
   // ago; everything else joins the next refresh.
@@ -397,7 +394,7 @@ void CPathletDlg::Schedule(unsigned bits, bool urgent) {
   }
 }
 
-void CPathletDlg::FlushPendingRefresh() {
+void StatusPage::FlushPendingRefresh() {
   refreshTimer_.stop();
   const unsigned bits = dirty_;
   dirty_ = 0;
@@ -411,7 +408,7 @@ void CPathletDlg::FlushPendingRefresh() {
   }
   if (bits & kDirtyAltitude) RefreshAltitude();
   if (bits & kDirtyPrecision) RefreshPrecision();
-  if (bits & kDirtySatUse) satUse_->setText(QString::number(sheet_.state().gpsFix.satellitesUsed));
+  if (bits & kDirtySatUse) satUse_->setText(QString::number(mainWindow_.state().gpsFix.satellitesUsed));
   if (bits & kDirtySatellites) {
     RefreshSatellites();
     skyStale_ = true;
@@ -419,31 +416,31 @@ void CPathletDlg::FlushPendingRefresh() {
   }
 }
 
-void CPathletDlg::OnGgaChanged() {
+void StatusPage::OnGgaChanged() {
   // The altitude comes from GGA whatever the position source is.
-  const bool position = !sheet_.connection().useRmc;
+  const bool position = !mainWindow_.connection().useRmc;
   Schedule(kDirtyAltitude | kDirtySatUse | (position ? unsigned(kDirtyPosition) : 0u), position);
 }
 
-void CPathletDlg::OnRmcChanged() {
+void StatusPage::OnRmcChanged() {
   // While RMC is the position source the position follows at once and
   // brings the course with it.
-  Schedule(kDirtyCourse, !sheet_.connection().useRmc);
+  Schedule(kDirtyCourse, !mainWindow_.connection().useRmc);
 }
 
-void CPathletDlg::OnPositionChanged() { Schedule(kDirtyPosition, true); }
+void StatusPage::OnPositionChanged() { Schedule(kDirtyPosition, true); }
 
-void CPathletDlg::OnSatellitesChanged() { Schedule(kDirtySatellites, false); }
+void StatusPage::OnSatellitesChanged() { Schedule(kDirtySatellites, false); }
 
-void CPathletDlg::OnPrecisionChanged() { Schedule(kDirtyPrecision, false); }
+void StatusPage::OnPrecisionChanged() { Schedule(kDirtyPrecision, false); }
 
-void CPathletDlg::OnAltitudeChanged() { Schedule(kDirtyAltitude, false); }
+void StatusPage::OnAltitudeChanged() { Schedule(kDirtyAltitude, false); }
 
-void CPathletDlg::OnConnectionChanged(bool) { update(QRect(width() - 16, 0, 16, 16)); }
+void StatusPage::OnConnectionChanged(bool) { update(QRect(width() - 16, 0, 16, 16)); }
 
 // ---- layouts and keys ----
 
-void CPathletDlg::Zoom(bool zoomIn) {
+void StatusPage::Zoom(bool zoomIn) {
   lowerView_ = false;
   zoomedIn_ = zoomIn;
   if (zoomIn) {
@@ -452,17 +449,17 @@ void CPathletDlg::Zoom(bool zoomIn) {
     zoom_->show();
   } else {
     zoom_->hide();
-    if (sheet_.screenHeight() > 319) {
+    if (mainWindow_.screenHeight() > 319) {
       full_->show();
     } else {
       smallScreenButton_->show();
     }
   }
-  sheet_.SetToolbarState(toolbarState());
+  mainWindow_.SetToolbarState(toolbarState());
   update();
 }
 
-bool CPathletDlg::OnPageKey(int key) {
+bool StatusPage::OnPageKey(int key) {
   const bool upDown = key == Qt::Key_Up || key == Qt::Key_Down;
   if (zoomedIn_ && upDown) {
     Zoom(false);
@@ -472,7 +469,7 @@ bool CPathletDlg::OnPageKey(int key) {
     Zoom(true);
     return true;
   }
-  if (sheet_.screenHeight() < 320 && !zoomedIn_) {
+  if (mainWindow_.screenHeight() < 320 && !zoomedIn_) {
     if (key == Qt::Key_Down && !lowerView_) {
       lowerView_ = true;
       update();
@@ -484,23 +481,23 @@ bool CPathletDlg::OnPageKey(int key) {
       return true;
     }
   }
-  return CGPSPage::OnPageKey(key);
+  return Page::OnPageKey(key);
 }
 
 // ---- clicks ----
 
-bool CPathletDlg::Hit(QWidget* w, QPoint pagePos) const {
+bool StatusPage::Hit(QWidget* w, QPoint pagePos) const {
   if (!w || !w->isVisible()) return false;
   const QRect r(w->mapTo(this, QPoint(0, 0)), w->size());
   return r.contains(pagePos);
 }
 
-void CPathletDlg::mousePressEvent(QMouseEvent* event) {
+void StatusPage::mousePressEvent(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton) return;
   ClickAt(event->position().toPoint());
 }
 
-void CPathletDlg::ClickAt(QPoint pos) {
+void StatusPage::ClickAt(QPoint pos) {
   if (lowerView_) return;
   if (!zoomedIn_) {
     if (Hit(positionGroup_, pos)) {
@@ -510,7 +507,7 @@ void CPathletDlg::ClickAt(QPoint pos) {
     } else if (Hit(altitude_, pos) || Hit(altitudeCaption_, pos)) {
       CycleDistanceUnit();
     } else if (Hit(time_, pos) || Hit(timeCaption_, pos)) {
-      SheetSettings& s = sheet_.settings();
+      SheetSettings& s = mainWindow_.settings();
       s.fmtTime = s.fmtTime == 1 ? 0 : 1;
       RefreshTime();
     } else if (Hit(compassArea_, pos)) {
@@ -527,37 +524,37 @@ void CPathletDlg::ClickAt(QPoint pos) {
   }
 }
 
-void CPathletDlg::ToggleCompassMode() {
+void StatusPage::ToggleCompassMode() {
   courseCompassMode_ = courseCompassMode_ == 1 ? 0 : 1;
-  marker_->setText(courseCompassMode_ == 1 ? TableText(text_id::kCourseUpMarker) : QString());
+  marker_->setText(courseCompassMode_ == 1 ? tr("C") : QString());
   update();
 }
 
-void CPathletDlg::CycleSpeedUnit() {
-  SheetSettings& s = sheet_.settings();
+void StatusPage::CycleSpeedUnit() {
+  SheetSettings& s = mainWindow_.settings();
   s.fmtSpeed = (s.fmtSpeed + 1) % 3;
   RefreshCourseAndSpeed();
   WriteUnitSettings();
 }
 
-void CPathletDlg::CycleDistanceUnit() {
-  SheetSettings& s = sheet_.settings();
+void StatusPage::CycleDistanceUnit() {
+  SheetSettings& s = mainWindow_.settings();
   s.fmtDist = (s.fmtDist + 1) % 3;
   RefreshAltitude();
   RefreshPrecision();
   WriteUnitSettings();
 }
 
-void CPathletDlg::WriteUnitSettings() {
-  const SheetSettings& s = sheet_.settings();
-  SettingsStore::Batch batch(sheet_.store());
-  sheet_.store().SetInt(Key::FmtPos, s.fmtPos);
-  sheet_.store().SetInt(Key::FmtSpeed, s.fmtSpeed);
-  sheet_.store().SetInt(Key::FmtDist, s.fmtDist);
-  if (!batch.Commit()) sheet_.SettingsSaveFailed();
+void StatusPage::WriteUnitSettings() {
+  const SheetSettings& s = mainWindow_.settings();
+  SettingsStore::Batch batch(mainWindow_.store());
+  mainWindow_.store().SetInt(Key::FmtPos, s.fmtPos);
+  mainWindow_.store().SetInt(Key::FmtSpeed, s.fmtSpeed);
+  mainWindow_.store().SetInt(Key::FmtDist, s.fmtDist);
+  if (!batch.Commit()) mainWindow_.SettingsSaveFailed();
 }
 
-QMenu* CPathletDlg::CreateFormatMenu() {
+QMenu* StatusPage::CreateFormatMenu() {
   auto* menu = new QMenu(this);
   menu->setObjectName(QStringLiteral("coordMenu"));
   auto* group = new QActionGroup(menu);
@@ -567,35 +564,34 @@ QMenu* CPathletDlg::CreateFormatMenu() {
     const std::string_view text = CoordFormatMenuText(i);
     QAction* action = menu->addAction(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
     action->setCheckable(true);
-    action->setChecked(i == sheet_.settings().fmtPos);
-    action->setData(text_id::kFirstCoordFormat + i);
+    action->setChecked(i == mainWindow_.settings().fmtPos);
+    action->setData(i);
     group->addAction(action);
-    connect(action, &QAction::triggered, this, [this, i] { OnFormatCommand(text_id::kFirstCoordFormat + i); });
+    connect(action, &QAction::triggered, this, [this, i] { SetCoordFormat(i); });
   }
   return menu;
 }
 
-void CPathletDlg::ShowFormatMenu(QPoint globalPos) {
+void StatusPage::ShowFormatMenu(QPoint globalPos) {
   QMenu* menu = CreateFormatMenu();
   menu->exec(globalPos);
   delete menu;
 }
 
-void CPathletDlg::OnFormatCommand(int command) {
-  const int format = command - text_id::kFirstCoordFormat;
+void StatusPage::SetCoordFormat(int format) {
   if (format < 0 || format >= kCoordFormatCount) return;
-  sheet_.settings().fmtPos = format;
-  const bool saved = sheet_.store().SetInt(Key::FmtPos, format);
-  sheet_.PositionFormatChanged();
-  if (!saved) sheet_.SettingsSaveFailed();
+  mainWindow_.settings().fmtPos = format;
+  const bool saved = mainWindow_.store().SetInt(Key::FmtPos, format);
+  mainWindow_.PositionFormatChanged();
+  if (!saved) mainWindow_.SettingsSaveFailed();
 }
 
 // ---- drawing ----
 
-CPathletDlg::DrawingGeometry CPathletDlg::drawingGeometry() const {
+StatusPage::DrawingGeometry StatusPage::drawingGeometry() const {
   DrawingGeometry g;
-  const QFontMetrics small(sheet_.palette().small);
-  const QFontMetrics medium(sheet_.palette().medium);
+  const QFontMetrics small(mainWindow_.palette().small);
+  const QFontMetrics medium(mainWindow_.palette().medium);
   const int wS = small.horizontalAdvance(QStringLiteral("W")), hS = small.height();
   const int wM = medium.horizontalAdvance(QStringLiteral("W")), hM = medium.height();
   // The compass and its letters fit inside their area.
@@ -609,24 +605,24 @@ CPathletDlg::DrawingGeometry CPathletDlg::drawingGeometry() const {
   return g;
 }
 
-QRect CPathletDlg::CompassImageRect() const {
+QRect StatusPage::CompassImageRect() const {
   const DrawingGeometry g = drawingGeometry();
-  const QFontMetrics small(sheet_.palette().small);
+  const QFontMetrics small(mainWindow_.palette().small);
   const int halfW = g.compassRadius + small.horizontalAdvance(QStringLiteral("W")) + 3;
   const int halfH = g.compassRadius + small.height() + 4;
   return QRect(g.compassCentre.x() - halfW, g.compassCentre.y() - halfH, 2 * halfW, 2 * halfH);
 }
 
-QRect CPathletDlg::SkyImageRect() const {
+QRect StatusPage::SkyImageRect() const {
   const DrawingGeometry g = drawingGeometry();
-  const QFontMetrics medium(sheet_.palette().medium);
+  const QFontMetrics medium(mainWindow_.palette().medium);
   const int c = g.skyRadius + medium.horizontalAdvance(QStringLiteral("W")) + 2;
   const int b = g.skyRadius + medium.height() - 1;
   return QRect(g.skyCentre.x() - c, g.skyCentre.y() - b, 2 * c + 1, 2 * b);
 }
 
-void CPathletDlg::PaintPage(QPainter& painter, const QRect& dirty) {
-  const Palette& pal = sheet_.palette();
+void StatusPage::PaintPage(QPainter& painter, const QRect& dirty) {
+  const Palette& pal = mainWindow_.palette();
   const DrawingGeometry g = drawingGeometry();
   const QColor face = palette().color(QPalette::Window);
   const bool full = !zoomedIn_ && full_->isVisible();
@@ -637,7 +633,7 @@ void CPathletDlg::PaintPage(QPainter& painter, const QRect& dirty) {
     }
   }
   if (!lowerView_ && (zoomedIn_ || full) && dirty.intersects(CompassImageRect())) {
-    const CompassKey key{g.compassRadius, sheet_.state().rmcFix.course, courseCompassMode_, zoomedIn_};
+    const CompassKey key{g.compassRadius, mainWindow_.state().rmcFix.course, courseCompassMode_, zoomedIn_};
     if (!(key == compassKey_) || compassImage_.isNull()) {
       compassImage_ = RenderCourseCompass(key.radius, key.course, static_cast<CompassMode>(key.mode), key.zoomedIn,
                                           pal, face);
@@ -647,7 +643,7 @@ void CPathletDlg::PaintPage(QPainter& painter, const QRect& dirty) {
   }
   if (full && dirty.intersects(SkyImageRect())) {
     if (skyStale_ || skyRadius_ != g.skyRadius || skyImage_.isNull()) {
-      skyImage_ = RenderSkyPlot(g.skyRadius, sheet_.state().satelliteView, pal, face);
+      skyImage_ = RenderSkyPlot(g.skyRadius, mainWindow_.state().satelliteView, pal, face);
       skyRadius_ = g.skyRadius;
       skyStale_ = false;
     }

@@ -11,7 +11,7 @@
 
 #include "core/gps/connection_controller.h"
 #include "core/gps/fix_texts.h"
-#include "gui/app/gps_page.h"
+#include "gui/window/page.h"
 
 class QGroupBox;
 class QMenu;
@@ -41,11 +41,11 @@ class SignalBarWidget : public QWidget {
   BarColour colour_ = BarColour::None;
 };
 
-class CPathletDlg : public CGPSPage, public FixListener {
+class StatusPage : public Page, public FixListener {
   Q_OBJECT
  public:
-  explicit CPathletDlg(CGPSSheet& sheet);
-  ~CPathletDlg() override;
+  explicit StatusPage(MainWindow& mainWindow);
+  ~StatusPage() override;
 
   // Notifications of the connection controller.
   void OnGgaChanged() override;
@@ -75,8 +75,8 @@ class CPathletDlg : public CGPSPage, public FixListener {
   static constexpr int kMinRefreshMs = 40;
   static constexpr int kMinUrgentRefreshMs = 20;
   int refreshCount() const { return refreshCount_; }
-  // Coordinate format commands 40100..40118.
-  void OnFormatCommand(int command);
+  // Shows positions in coordinate format `format` (0..18) and stores the choice.
+  void SetCoordFormat(int format);
   // The "Coord" menu with the current format ticked; the caller owns it.
   QMenu* CreateFormatMenu();
   // A left click at a point of the page, as the mouse would give it.

@@ -1,4 +1,4 @@
-// A sheet on a settings file in a temporary folder, for window tests.
+// A window on a settings file in a temporary folder, for window tests.
 #pragma once
 
 #include <QApplication>
@@ -15,14 +15,14 @@
 #include <gtest/gtest.h>
 
 #include "core/settings/settings_store.h"
-#include "gui/app/gps_sheet.h"
+#include "gui/window/main_window.h"
 
 // Readable QString values in test failures.
 inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
 namespace tarvo::testing {
 
-class SheetFixture : public ::testing::Test {
+class WindowFixture : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(dir_.isValid());
@@ -30,14 +30,14 @@ class SheetFixture : public ::testing::Test {
     store_ = std::make_unique<SettingsStore>(SettingsStore::ForFile(settingsFile_));
   }
   void TearDown() override {
-    sheet_.reset();
+    mainWindow_.reset();
     store_.reset();
   }
 
-  // Sets keys before the sheet reads them.
+  // Sets keys before the window reads them.
   SettingsStore& store() { return *store_; }
 
-  CGPSSheet& MakeSheet(SheetOptions options = {}) {
+  MainWindow& MakeWindow(WindowOptions options = {}) {
     options.quiet = quietErrors_;
     // Never the host's own ports: with no "PortName" a connect opens a path
     // in the test folder where no device is (a test may store a pseudo-terminal).
@@ -45,20 +45,20 @@ class SheetFixture : public ::testing::Test {
       const std::string none = path(QStringLiteral("no-receiver-here")).toStdString();
       options.portFinder = [none] { return none; };
     }
-    sheet_ = std::make_unique<CGPSSheet>(*store_, options);
-    sheet_->show();
-    sheet_->Start();
+    mainWindow_ = std::make_unique<MainWindow>(*store_, options);
+    mainWindow_->show();
+    mainWindow_->Start();
     QApplication::processEvents();
-    return *sheet_;
+    return *mainWindow_;
   }
-  CGPSSheet& sheet() { return *sheet_; }
-  // Destroys the sheet: settings are saved, pages write theirs.
-  void CloseSheet() { sheet_.reset(); }
+  MainWindow& mainWindow() { return *mainWindow_; }
+  // Destroys the window: settings are saved, pages write theirs.
+  void CloseWindow() { mainWindow_.reset(); }
   // Makes a new store on the same file, as the next start of the program would.
   void ReopenStore() {
     store_ = std::make_unique<SettingsStore>(SettingsStore::ForFile(settingsFile_));
   }
-  // The sheet's settings go to `file` instead.
+  // The window's settings go to `file` instead.
   void UseSettingsFile(const std::string& file) {
     settingsFile_ = file;
     ReopenStore();
@@ -96,7 +96,7 @@ class SheetFixture : public ::testing::Test {
   QTemporaryDir dir_;
   std::string settingsFile_;
   std::unique_ptr<SettingsStore> store_;
-  std::unique_ptr<CGPSSheet> sheet_;
+  std::unique_ptr<MainWindow> mainWindow_;
 };
 
 }  // namespace tarvo::testing

@@ -5,8 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include "gui/app/draw.h"
-#include "gui/app/palette.h"
+#include "gui/window/draw.h"
+#include "gui/window/palette.h"
 #include "gui/status/compass.h"
 
 namespace tarvo {

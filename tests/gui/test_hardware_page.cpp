@@ -1,4 +1,4 @@
-// The GPS hardware settings page on a real sheet: stored settings shown and
+// The GPS hardware settings page on a real window: stored settings shown and
 // kept, every control writing its setting, simulation mode, the ports of a
 // device tree made here, the altitude edit, the page menu and its dialogs.
 #include <QCheckBox>
@@ -20,34 +20,34 @@
 #include "core/geo/coord_format.h"
 #include "core/geo/units.h"
 #include "core/gps/fix_texts.h"
-#include "gui/app/hardware_page.h"
+#include "gui/hardware/hardware_page.h"
 #include "gui_fixture.h"
 
 namespace tarvo::testing {
 namespace {
 namespace fs = std::filesystem;
 
-class HardwarePageTest : public SheetFixture {
+class HardwarePageTest : public WindowFixture {
  protected:
   void SetUp() override {
-    SheetFixture::SetUp();
+    WindowFixture::SetUp();
     root_ = path(QStringLiteral("root")).toStdString();
     fs::create_directories(root_ / "dev/serial/by-id");
     fs::create_directories(root_ / "sys/class/tty");
   }
 
-  // A sheet whose hardware page looks for ports in the tree, shown.
-  CSetupHardware& Open() {
-    MakeSheet();
-    page_ = static_cast<CSetupHardware*>(sheet().page(kHardwarePage));
+  // A window whose hardware page looks for ports in the tree, shown.
+  HardwarePage& Open() {
+    MakeWindow();
+    page_ = static_cast<HardwarePage*>(mainWindow().page(kHardwarePage));
     page_->SetPortRoot(root_);
-    sheet().ActivatePage(kHardwarePage);
+    mainWindow().ActivatePage(kHardwarePage);
     return *page_;
   }
   // Leaves the page and comes back: the controls are filled again.
   void Revisit() {
-    sheet().ActivatePage(kStatusPage);
-    sheet().ActivatePage(kHardwarePage);
+    mainWindow().ActivatePage(kStatusPage);
+    mainWindow().ActivatePage(kHardwarePage);
   }
 
   template <class T>
@@ -98,7 +98,7 @@ class HardwarePageTest : public SheetFixture {
   }
   // The toolbar's page menu button.
   void PressPageMenu() {
-    for (QAction* a : sheet().findChild<QToolBar*>()->actions()) {
+    for (QAction* a : mainWindow().findChild<QToolBar*>()->actions()) {
       if (a->text() == QLatin1String("Page Menu")) a->trigger();
     }
   }
@@ -114,7 +114,7 @@ class HardwarePageTest : public SheetFixture {
   }
 
   fs::path root_;
-  CSetupHardware* page_ = nullptr;
+  HardwarePage* page_ = nullptr;
 };
 
 TEST_F(HardwarePageTest, StoredValuesOutsideTheirRangeShowAndSaveTheDefaults) {
@@ -135,7 +135,7 @@ TEST_F(HardwarePageTest, StoredValuesOutsideTheirRangeShowAndSaveTheDefaults) {
   EXPECT_EQ(List("speedUnitList")->currentIndex(), 0);
   EXPECT_EQ(List("replaySpeedList")->currentText(), "1");
   EXPECT_EQ(List("positionList")->currentIndex(), 0);
-  CloseSheet();
+  CloseWindow();
   ReopenStore();
   EXPECT_EQ(store().GetInt(Key::Speed), 4800);
   EXPECT_EQ(store().GetInt(Key::Databits), 8);
@@ -144,7 +144,7 @@ TEST_F(HardwarePageTest, StoredValuesOutsideTheirRangeShowAndSaveTheDefaults) {
   // Choosing the item that is already shown is a choice too.
   Open();
   Choose(List("speedList"), 6);
-  EXPECT_EQ(sheet().connection().speed, 19200);
+  EXPECT_EQ(mainWindow().connection().speed, 19200);
 }
 
 TEST_F(HardwarePageTest, EveryListWritesItsSettingAndTheNextStartShowsIt) {
@@ -157,16 +157,16 @@ TEST_F(HardwarePageTest, EveryListWritesItsSettingAndTheNextStartShowsIt) {
   Choose(List("replaySpeedList"), 3);
   Choose(List("distanceList"), 1);
   Choose(List("speedUnitList"), 2);
-  const ConnectionSettings& c = sheet().connection();
+  const ConnectionSettings& c = mainWindow().connection();
   EXPECT_EQ(c.gpsType, 1);
   EXPECT_EQ(c.speed, 9600);
   EXPECT_EQ(c.parity, 2);
   EXPECT_EQ(c.databits, 7);
   EXPECT_EQ(c.stopbits, 2);
   EXPECT_EQ(c.emulationSpeed, 4);
-  EXPECT_EQ(sheet().settings().fmtDist, 1);
-  EXPECT_EQ(sheet().settings().fmtSpeed, 2);
-  CloseSheet();
+  EXPECT_EQ(mainWindow().settings().fmtDist, 1);
+  EXPECT_EQ(mainWindow().settings().fmtSpeed, 2);
+  CloseWindow();
   ReopenStore();
   EXPECT_EQ(store().GetInt(Key::GpsType), 1);
   EXPECT_EQ(store().GetInt(Key::Speed), 9600);
@@ -192,15 +192,15 @@ TEST_F(HardwarePageTest, PositionListReformatsTheStatusPageAtOnceAndSavesAtExit)
   store().SetText(Key::LatDefault, "52.50000");
   store().SetText(Key::LonDefault, "4.90000");
   Open();
-  auto* value1 = sheet().page(kStatusPage)->findChild<QLabel*>(QStringLiteral("value1"));
+  auto* value1 = mainWindow().page(kStatusPage)->findChild<QLabel*>(QStringLiteral("value1"));
   ASSERT_NE(value1, nullptr);
   EXPECT_EQ(List("positionList")->count(), kCoordFormatCount);
   EXPECT_EQ(List("positionList")->itemText(6), "Grid: Britain");
   Choose(List("positionList"), 3);
-  EXPECT_EQ(sheet().settings().fmtPos, 3);
+  EXPECT_EQ(mainWindow().settings().fmtPos, 3);
   EXPECT_EQ(value1->text().toStdString(), FormatPosition(3, 52.5, 4.9, PositionLayout::TwoField).value1);
   EXPECT_FALSE(store().Has(Key::FmtPos));  // written with the other settings at exit
-  CloseSheet();
+  CloseWindow();
   ReopenStore();
   EXPECT_EQ(store().GetInt(Key::FmtPos), 3);
 }
@@ -217,13 +217,13 @@ TEST_F(HardwarePageTest, SimulationModeSwitchesBetweenPortAndReplayLists) {
   };
   expectSimulation(false);
   Tick(Find<QCheckBox>("simulationMode"));
-  EXPECT_TRUE(sheet().connection().emulation);
+  EXPECT_TRUE(mainWindow().connection().emulation);
   expectSimulation(true);
   Tick(Find<QCheckBox>("simulationMode"));
-  EXPECT_FALSE(sheet().connection().emulation);
+  EXPECT_FALSE(mainWindow().connection().emulation);
   expectSimulation(false);
 
-  CloseSheet();
+  CloseWindow();
   store().SetInt(Key::Emulation, 1);
   Open();
   expectSimulation(true);
@@ -234,20 +234,20 @@ TEST_F(HardwarePageTest, GgaCheckBoxMakesGgaThePositionSource) {
   auto* gga = Find<QCheckBox>("useGga");
   EXPECT_FALSE(gga->isChecked());
   // A GGA fix without a valid RMC counts only once GGA is the source.
-  sheet().state().gpsFix.fixQuality = 1;
-  sheet().state().rmcFix.valid = 0;
-  EXPECT_FALSE(sheet().controller().HasFix());
+  mainWindow().state().gpsFix.fixQuality = 1;
+  mainWindow().state().rmcFix.valid = 0;
+  EXPECT_FALSE(mainWindow().controller().HasFix());
   Tick(gga);
-  EXPECT_FALSE(sheet().connection().useRmc);
-  EXPECT_TRUE(sheet().controller().HasFix());
-  CloseSheet();
+  EXPECT_FALSE(mainWindow().connection().useRmc);
+  EXPECT_TRUE(mainWindow().controller().HasFix());
+  CloseWindow();
   ReopenStore();
   EXPECT_EQ(store().GetInt(Key::UseRmc), 0);
   Open();
   gga = Find<QCheckBox>("useGga");
   EXPECT_TRUE(gga->isChecked());
   Tick(gga);
-  EXPECT_TRUE(sheet().connection().useRmc);
+  EXPECT_TRUE(mainWindow().connection().useRmc);
 }
 
 TEST_F(HardwarePageTest, PortsComeFromTheDeviceTreeAndAnUnpluggedOneStaysShown) {
@@ -264,10 +264,10 @@ TEST_F(HardwarePageTest, PortsComeFromTheDeviceTreeAndAnUnpluggedOneStaysShown) 
   EXPECT_EQ(ports->itemText(2), "/dev/ttyS0");
   // No port stored: the first one is what a connect opens; nothing is stored yet.
   EXPECT_EQ(ports->currentIndex(), 0);
-  EXPECT_EQ(sheet().connection().portName, "");
+  EXPECT_EQ(mainWindow().connection().portName, "");
 
   Choose(ports, 1);
-  EXPECT_EQ(sheet().connection().portName, "/dev/ttyUSB0");
+  EXPECT_EQ(mainWindow().connection().portName, "/dev/ttyUSB0");
   fs::remove(root_ / "dev/ttyUSB0");
   Node("ttyUSB1");
   Revisit();
@@ -275,11 +275,11 @@ TEST_F(HardwarePageTest, PortsComeFromTheDeviceTreeAndAnUnpluggedOneStaysShown) 
   EXPECT_EQ(ports->currentIndex(), 0);
   EXPECT_EQ(ports->itemText(0), "/dev/ttyUSB0 (not present)");
   EXPECT_EQ(ports->itemText(2), "/dev/ttyUSB1");
-  EXPECT_EQ(sheet().connection().portName, "/dev/ttyUSB0");
+  EXPECT_EQ(mainWindow().connection().portName, "/dev/ttyUSB0");
 
   Choose(ports, 1);
-  EXPECT_EQ(sheet().connection().portName, "/dev/serial/by-id/usb-u-blox_AG_-_www.u-blox.com_u-blox_7-if00");
-  CloseSheet();
+  EXPECT_EQ(mainWindow().connection().portName, "/dev/serial/by-id/usb-u-blox_AG_-_www.u-blox.com_u-blox_7-if00");
+  CloseWindow();
   ReopenStore();
   EXPECT_EQ(store().GetText(Key::PortName), "/dev/serial/by-id/usb-u-blox_AG_-_www.u-blox.com_u-blox_7-if00");
 }
@@ -294,22 +294,22 @@ TEST_F(HardwarePageTest, AltitudeOffsetTakesWholeNumbersAndShowsTheStoredValueOt
     if (finish) QTest::keyClick(edit, Qt::Key_Return);
   };
   type("-25", true);
-  EXPECT_EQ(sheet().settings().altitudeOffset, -25);
+  EXPECT_EQ(mainWindow().settings().altitudeOffset, -25);
   type("12x", true);
   EXPECT_EQ(edit->text(), "-25");
-  EXPECT_EQ(sheet().settings().altitudeOffset, -25);
+  EXPECT_EQ(mainWindow().settings().altitudeOffset, -25);
   type(" +7", true);
   EXPECT_EQ(edit->text(), "7");
-  EXPECT_EQ(sheet().settings().altitudeOffset, 7);
+  EXPECT_EQ(mainWindow().settings().altitudeOffset, 7);
   // Leaving the page finishes the edit.
   type("abc", false);
-  sheet().ActivatePage(kStatusPage);
-  EXPECT_EQ(sheet().settings().altitudeOffset, 7);
-  sheet().ActivatePage(kHardwarePage);
+  mainWindow().ActivatePage(kStatusPage);
+  EXPECT_EQ(mainWindow().settings().altitudeOffset, 7);
+  mainWindow().ActivatePage(kHardwarePage);
   EXPECT_EQ(edit->text(), "7");
   // A number typed just before the window closes is kept.
   type("40", false);
-  CloseSheet();
+  CloseWindow();
   ReopenStore();
   EXPECT_EQ(store().GetText(Key::AltitudeOffset), "40");
 }
@@ -317,13 +317,13 @@ TEST_F(HardwarePageTest, AltitudeOffsetTakesWholeNumbersAndShowsTheStoredValueOt
 TEST_F(HardwarePageTest, PageMenuOpensGpsAccuracyInFeetAndOkConvertsBack) {
   store().SetInt(Key::FmtDist, 1);
   Open();
-  EXPECT_TRUE(sheet().toolbarEnabled(kCmdPageMenu));
-  EXPECT_FALSE(sheet().toolbarEnabled(kCmdZoomIn));
-  EXPECT_FALSE(sheet().toolbarEnabled(kCmdZoomOut));
+  EXPECT_TRUE(mainWindow().pageMenuAction()->isEnabled());
+  EXPECT_FALSE(mainWindow().zoomInAction()->isEnabled());
+  EXPECT_FALSE(mainWindow().zoomOutAction()->isEnabled());
 
   bool shown = false;
   WhenMenu(QStringLiteral("GPS Accuracy"));
-  WhenModal<CAccuracyDialog>([&shown](CAccuracyDialog* d) {
+  WhenModal<AccuracyDialog>([&shown](AccuracyDialog* d) {
     shown = true;
     EXPECT_EQ(d->windowTitle(), "GPS Accuracy");
     EXPECT_EQ(d->precisionEdit()->text(), "32.8");
@@ -336,12 +336,12 @@ TEST_F(HardwarePageTest, PageMenuOpensGpsAccuracyInFeetAndOkConvertsBack) {
   });
   PressPageMenu();
   ASSERT_TRUE(WaitFor([&] { return shown && !QApplication::activeModalWidget(); }));
-  const FilterSettings& f = sheet().connection().filter;
+  const FilterSettings& f = mainWindow().connection().filter;
   EXPECT_DOUBLE_EQ(f.accuracyGps, 32.8 * 0.30480370641307);
   EXPECT_NEAR(f.accuracyGps, 9.9975, 0.0001);
   EXPECT_DOUBLE_EQ(f.accuracyMinimum, 164.0 * 0.30480370641307);
   EXPECT_DOUBLE_EQ(f.speedMinimum, 0.0);  // "no minimum" stays so
-  CloseSheet();
+  CloseWindow();
   ReopenStore();
   EXPECT_EQ(store().GetText(Key::AccuracyGps), "10.0");
   EXPECT_EQ(store().GetText(Key::AccuracyMinimum), "50.0");
@@ -351,9 +351,9 @@ TEST_F(HardwarePageTest, PageMenuOpensGpsAccuracyInFeetAndOkConvertsBack) {
 TEST_F(HardwarePageTest, AccuracyDialogStoresZeroAndTextAsOneMetreAndKeepsKnots) {
   store().SetInt(Key::FmtSpeed, 2);
   store().SetText(Key::SpeedMinimum, "1.23");
-  CSetupHardware& page = Open();
+  HardwarePage& page = Open();
   bool shown = false;
-  WhenModal<CAccuracyDialog>([&shown](CAccuracyDialog* d) {
+  WhenModal<AccuracyDialog>([&shown](AccuracyDialog* d) {
     shown = true;
     EXPECT_EQ(d->precisionEdit()->text(), "10.0");
     EXPECT_EQ(d->minimumSpeedEdit()->text(), "1.23");
@@ -365,21 +365,21 @@ TEST_F(HardwarePageTest, AccuracyDialogStoresZeroAndTextAsOneMetreAndKeepsKnots)
   });
   EXPECT_TRUE(page.RunAccuracyDialog());
   EXPECT_TRUE(shown);
-  FilterSettings f = sheet().connection().filter;
+  FilterSettings f = mainWindow().connection().filter;
   EXPECT_TRUE(f.accuracyEnable);
   EXPECT_DOUBLE_EQ(f.accuracyGps, 1.0);
   EXPECT_DOUBLE_EQ(f.accuracyMinimum, 1.0);
   EXPECT_DOUBLE_EQ(f.speedMinimum, 1.23);
 
   // Cancel changes nothing, whatever was typed.
-  WhenModal<CAccuracyDialog>([](CAccuracyDialog* d) {
+  WhenModal<AccuracyDialog>([](AccuracyDialog* d) {
     d->precisionEdit()->setText(QStringLiteral("99"));
     d->minimumSpeedEdit()->setText(QStringLiteral("0"));
     Tick(d->enableBox());
     Press(d, QDialogButtonBox::Cancel);
   });
   EXPECT_FALSE(page.RunAccuracyDialog());
-  f = sheet().connection().filter;
+  f = mainWindow().connection().filter;
   EXPECT_TRUE(f.accuracyEnable);
   EXPECT_DOUBLE_EQ(f.accuracyGps, 1.0);
   EXPECT_DOUBLE_EQ(f.speedMinimum, 1.23);
@@ -389,7 +389,7 @@ TEST_F(HardwarePageTest, OtherSettingsDialogSetsAutoStart) {
   Open();
   bool shown = false;
   WhenMenu(QStringLiteral("Other Settings"));
-  WhenModal<COtherSettingsDialog>([&shown](COtherSettingsDialog* d) {
+  WhenModal<SettingsDialog>([&shown](SettingsDialog* d) {
     shown = true;
     EXPECT_EQ(d->windowTitle(), "Tarvo Settings");
     EXPECT_EQ(d->autoStartBox()->text(), "Connect to GPS when Tarvo is started");
@@ -399,31 +399,31 @@ TEST_F(HardwarePageTest, OtherSettingsDialogSetsAutoStart) {
   });
   PressPageMenu();
   ASSERT_TRUE(WaitFor([&] { return shown && !QApplication::activeModalWidget(); }));
-  EXPECT_EQ(sheet().settings().autoStart, 1);
+  EXPECT_EQ(mainWindow().settings().autoStart, 1);
 
-  WhenModal<COtherSettingsDialog>([](COtherSettingsDialog* d) {
+  WhenModal<SettingsDialog>([](SettingsDialog* d) {
     EXPECT_TRUE(d->autoStartBox()->isChecked());
     Tick(d->autoStartBox());
     Press(d, QDialogButtonBox::Cancel);
   });
   EXPECT_FALSE(page_->RunOtherSettingsDialog());
-  EXPECT_EQ(sheet().settings().autoStart, 1);
-  CloseSheet();
+  EXPECT_EQ(mainWindow().settings().autoStart, 1);
+  CloseWindow();
   ReopenStore();
   EXPECT_EQ(store().GetInt(Key::AutoStart), 1);
 }
 
 TEST_F(HardwarePageTest, UnitListsShowTheStatusPageInTheNewUnitAtOnce) {
   Open();
-  sheet().state().rmcFix.speedKnots = 10.0;
-  sheet().state().gpsFix.altitude = 100.0;
-  sheet().state().gpsFix.fixQuality = 1;
-  QLabel* speed = sheet().page(kStatusPage)->findChild<QLabel*>(QStringLiteral("speed"));
-  QLabel* altitude = sheet().page(kStatusPage)->findChild<QLabel*>(QStringLiteral("altitude"));
+  mainWindow().state().rmcFix.speedKnots = 10.0;
+  mainWindow().state().gpsFix.altitude = 100.0;
+  mainWindow().state().gpsFix.fixQuality = 1;
+  QLabel* speed = mainWindow().page(kStatusPage)->findChild<QLabel*>(QStringLiteral("speed"));
+  QLabel* altitude = mainWindow().page(kStatusPage)->findChild<QLabel*>(QStringLiteral("altitude"));
   Choose(List("speedUnitList"), 2);
   EXPECT_EQ(speed->text(), QString::fromStdString(FormatSpeed(10.0, SpeedUnit::Knot)));
   Choose(List("distanceList"), 1);
-  EXPECT_EQ(altitude->text(), QString::fromStdString(AltitudeText(sheet().state().gpsFix, 0, DistanceUnit::Imperial)));
+  EXPECT_EQ(altitude->text(), QString::fromStdString(AltitudeText(mainWindow().state().gpsFix, 0, DistanceUnit::Imperial)));
 }
 
 TEST_F(HardwarePageTest, OnlyStopBitsAPortCanDoAreOfferedAndAStoredOneAndAHalfConnectsAsTwo) {
@@ -433,9 +433,9 @@ TEST_F(HardwarePageTest, OnlyStopBitsAPortCanDoAreOfferedAndAStoredOneAndAHalfCo
   ASSERT_EQ(stop->count(), 2);
   EXPECT_EQ(stop->itemText(0), "1");
   EXPECT_EQ(stop->currentText(), "2");
-  EXPECT_EQ(sheet().connection().stopbits, 2);
+  EXPECT_EQ(mainWindow().connection().stopbits, 2);
   Choose(stop, 0);
-  EXPECT_EQ(sheet().connection().stopbits, 0);
+  EXPECT_EQ(mainWindow().connection().stopbits, 0);
 }
 
 TEST_F(HardwarePageTest, ReplayListOffersRealTimePacesAndKeepsTheChoice) {
@@ -444,16 +444,16 @@ TEST_F(HardwarePageTest, ReplayListOffersRealTimePacesAndKeepsTheChoice) {
   QComboBox* replay = List("replaySpeedList");
   ASSERT_EQ(replay->count(), kReplaySpeedCount + 4);
   Choose(replay, kReplaySpeedCount + 3);
-  EXPECT_EQ(sheet().connection().replayRealTime, 8);
-  EXPECT_EQ(sheet().connection().emulationSpeed, 3);
-  CloseSheet();
+  EXPECT_EQ(mainWindow().connection().replayRealTime, 8);
+  EXPECT_EQ(mainWindow().connection().emulationSpeed, 3);
+  CloseWindow();
   ReopenStore();
   EXPECT_EQ(store().GetInt(Key::ReplayRealTime), 8);
   Open();
   EXPECT_EQ(List("replaySpeedList")->currentIndex(), kReplaySpeedCount + 3);
   Choose(List("replaySpeedList"), 1);
-  EXPECT_EQ(sheet().connection().replayRealTime, 0);
-  EXPECT_EQ(sheet().connection().emulationSpeed, 2);
+  EXPECT_EQ(mainWindow().connection().replayRealTime, 0);
+  EXPECT_EQ(mainWindow().connection().emulationSpeed, 2);
 }
 
 TEST_F(HardwarePageTest, ATypedDevicePathIsKeptShownAndOpened) {
@@ -471,14 +471,14 @@ TEST_F(HardwarePageTest, ATypedDevicePathIsKeptShownAndOpened) {
   edit->selectAll();
   QTest::keyClicks(edit, device);
   QTest::keyClick(edit, Qt::Key_Return);
-  EXPECT_EQ(sheet().connection().portName, device.toStdString());
-  EXPECT_FALSE(sheet().controller().IsConnected());  // Enter in the box does not connect
+  EXPECT_EQ(mainWindow().connection().portName, device.toStdString());
+  EXPECT_FALSE(mainWindow().controller().IsConnected());  // Enter in the box does not connect
   Revisit();
   EXPECT_EQ(ports->currentText(), device);  // present, not "(not present)"
-  sheet().connectButton()->click();
-  EXPECT_TRUE(sheet().controller().IsConnected());
-  sheet().connectButton()->click();
-  CloseSheet();
+  mainWindow().connectButton()->click();
+  EXPECT_TRUE(mainWindow().controller().IsConnected());
+  mainWindow().connectButton()->click();
+  CloseWindow();
   ReopenStore();
   EXPECT_EQ(store().GetText(Key::PortName), device.toStdString());
   ::close(master);

@@ -1,4 +1,4 @@
-// The NMEA log page on a real sheet: the filter, the 50 latest lines, the
+// The NMEA log page on a real window: the filter, the 50 latest lines, the
 // log file in the data folder (replaced when switched on, never emptied or
 // fed while it is being replayed), its settings, and what a line costs.
 #include <QCheckBox>
@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "core/settings/paths.h"
-#include "gui/gps/log_page.h"
+#include "gui/log/log_page.h"
 #include "gui_fixture.h"
 
 namespace tarvo::testing {
@@ -32,27 +32,27 @@ constexpr const char* kPgrme = "$PGRME,15.0,M,45.0,M,25.0,M*1D";
 constexpr const char* kVtg = "$GPVTG,31.66,T,,M,0.02,N,0.04,K,A*3C";
 constexpr const char* kGnGga = "$GNGGA,092750.000,5321.6802,N,00630.3372,W,1,8,1.03,61.7,M,55.2,M,,*68";
 
-class LogPageTest : public SheetFixture {
+class LogPageTest : public WindowFixture {
  protected:
   void SetUp() override {
-    SheetFixture::SetUp();
+    WindowFixture::SetUp();
     file_ = DataDirPath() / "Tarvo_Log.nmea";
     fs::remove_all(file_);
   }
   void TearDown() override {
-    SheetFixture::TearDown();
+    WindowFixture::TearDown();
     fs::remove_all(file_);
     for (int g = 1; g <= kLogGenerations; ++g) fs::remove_all(LogGenerationPath(file_, g));
   }
 
-  CLog& Open() {
-    MakeSheet();
-    log_ = static_cast<CLog*>(sheet().page(kLogPage));
+  LogPage& Open() {
+    MakeWindow();
+    log_ = static_cast<LogPage*>(mainWindow().page(kLogPage));
     EXPECT_EQ(log_->logPath(), file_);
     return *log_;
   }
   // A line as the receiver hands it to the program.
-  void Receive(const std::string& line) { sheet().controller().OnSentence(line); }
+  void Receive(const std::string& line) { mainWindow().controller().OnSentence(line); }
   QStringList Shown() const {
     QStringList lines;
     for (int i = 0; i < log_->list()->count(); ++i) lines << log_->list()->item(i)->text();
@@ -62,8 +62,8 @@ class LogPageTest : public SheetFixture {
   static void Tick(QCheckBox* box) { QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2)); }
   // Leaving the page writes what is buffered.
   void LeaveLogPage() {
-    sheet().ActivatePage(kLogPage);
-    sheet().ActivatePage(kStatusPage);
+    mainWindow().ActivatePage(kLogPage);
+    mainWindow().ActivatePage(kStatusPage);
   }
   std::string FileText(int generation = 0) const {
     std::ifstream in(generation == 0 ? file_ : LogGenerationPath(file_, generation), std::ios::binary);
@@ -77,13 +77,13 @@ class LogPageTest : public SheetFixture {
   }
 
   fs::path file_;
-  CLog* log_ = nullptr;
+  LogPage* log_ = nullptr;
 };
 
 TEST_F(LogPageTest, DefaultOptionsShowAndWriteNothingEvenWhileSaving) {
   store().SetInt(Key::LogSave, 1);
   WriteFile("$GPGGA,old\n");
-  CLog& log = Open();
+  LogPage& log = Open();
   EXPECT_TRUE(log.logSave());
   EXPECT_TRUE(Box("saveToFile")->isChecked());
   for (const char* name : {"filterGGA", "filterGSV", "filterRMC", "filterGSA", "filterOthers"}) {
@@ -93,7 +93,7 @@ TEST_F(LogPageTest, DefaultOptionsShowAndWriteNothingEvenWhileSaving) {
   EXPECT_EQ(log.list()->count(), 0);
   LeaveLogPage();
   EXPECT_EQ(FileText(), "");
-  CloseSheet();
+  CloseWindow();
   ReopenStore();
   EXPECT_EQ(store().GetInt(Key::LogOptions), 0);
   EXPECT_EQ(store().GetInt(Key::LogSave), 1);
@@ -111,7 +111,7 @@ TEST_F(LogPageTest, OthersOnlyShowsUnlistedSentencesWhateverTheTalker) {
 }
 
 TEST_F(LogPageTest, FilterBoxesToggleTheirBitsAndTheSettingIsSavedAtExit) {
-  CLog& log = Open();
+  LogPage& log = Open();
   Tick(Box("filterGGA"));
   EXPECT_EQ(log.logOptions(), kLogGga);
   EXPECT_TRUE(Box("filterGGA")->isChecked());
@@ -124,15 +124,15 @@ TEST_F(LogPageTest, FilterBoxesToggleTheirBitsAndTheSettingIsSavedAtExit) {
   EXPECT_EQ(Shown(), QStringList({kGnGga, "$GLGSA,A,3,65,66,,,,,,,,,,,1.7,1.0,1.4*2B"}));
   EXPECT_EQ(log.logOptions(), kLogGsa);
   EXPECT_FALSE(Box("filterGGA")->isChecked());
-  CloseSheet();
+  CloseWindow();
   ReopenStore();
   EXPECT_EQ(store().GetInt(Key::LogOptions), kLogGsa);
 }
 
 TEST_F(LogPageTest, TheFiftyFirstLineRemovesTheFirstAndLongLinesAreCutOnlyOnScreen) {
   store().SetInt(Key::LogOptions, 31);
-  CLog& log = Open();
-  sheet().ActivatePage(kLogPage);
+  LogPage& log = Open();
+  mainWindow().ActivatePage(kLogPage);
   Tick(Box("saveToFile"));
   ASSERT_TRUE(log.logSave());
   std::string expected;
@@ -169,7 +169,7 @@ TEST_F(LogPageTest, StartingWithLogSaveStartsANewFileAndKeepsThePreviousOnes) {
   LeaveLogPage();
   const std::string today = std::string(kGga) + "\n" + kPgrme + "\n";
   EXPECT_EQ(FileText(), today);
-  CloseSheet();
+  CloseWindow();
   ReopenStore();
   EXPECT_EQ(store().GetInt(Key::LogSave), 1);
   Open();
@@ -182,10 +182,10 @@ TEST_F(LogPageTest, LinesReachTheFileWithinASecondWhileThePageStays) {
   store().SetInt(Key::LogOptions, 31);
   store().SetInt(Key::LogSave, 1);
   Open();
-  sheet().ActivatePage(kLogPage);
+  mainWindow().ActivatePage(kLogPage);
   Receive(kGga);
   EXPECT_TRUE(WaitFor([this] { return FileText() == std::string(kGga) + "\n"; }, 3000));
-  EXPECT_TRUE(sheet().activePage() == log_);
+  EXPECT_TRUE(mainWindow().activePage() == log_);
 }
 
 TEST_F(LogPageTest, StartingInSimulationWithTheLogAsReplayFileLeavesTheRecordingWhole) {
@@ -194,29 +194,29 @@ TEST_F(LogPageTest, StartingInSimulationWithTheLogAsReplayFileLeavesTheRecording
   store().SetInt(Key::LogOptions, 31);
   store().SetInt(Key::LogSave, 1);
   store().SetInt(Key::Emulation, 1);
-  CLog& log = Open();
+  LogPage& log = Open();
   EXPECT_FALSE(log.logSave());
   EXPECT_EQ(FileText(), recording);
-  sheet().controller().SetAskForReplayFile(false);
-  sheet().controller().ToggleConnection();
-  ASSERT_TRUE(sheet().controller().IsReplay());
-  while (sheet().controller().ReplayTick()) {
+  mainWindow().controller().SetAskForReplayFile(false);
+  mainWindow().controller().ToggleConnection();
+  ASSERT_TRUE(mainWindow().controller().IsReplay());
+  while (mainWindow().controller().ReplayTick()) {
   }
   EXPECT_EQ(FileText(), recording);
   EXPECT_FALSE(fs::exists(LogGenerationPath(file_, 1)));
   // Saving waits for a connection that does not replay the log; the setting stays.
-  CloseSheet();
+  CloseWindow();
   ReopenStore();
   EXPECT_EQ(store().GetInt(Key::LogSave), 1);
 
   // The same with the log named on the command line.
   store().SetInt(Key::Emulation, 0);
-  SheetOptions options;
+  WindowOptions options;
   options.replayFile = QString::fromStdString(file_.string());
   options.startReplay = true;
-  MakeSheet(options);
-  ASSERT_TRUE(sheet().controller().IsReplay());
-  while (sheet().controller().ReplayTick()) {
+  MakeWindow(options);
+  ASSERT_TRUE(mainWindow().controller().IsReplay());
+  while (mainWindow().controller().ReplayTick()) {
   }
   EXPECT_EQ(FileText(), recording);
   EXPECT_FALSE(fs::exists(LogGenerationPath(file_, 1)));
@@ -224,7 +224,7 @@ TEST_F(LogPageTest, StartingInSimulationWithTheLogAsReplayFileLeavesTheRecording
 
 TEST_F(LogPageTest, SaveToFileStartsAnEmptyFileAndSwitchingOffStopsWriting) {
   store().SetInt(Key::LogOptions, 31);
-  CLog& log = Open();
+  LogPage& log = Open();
   WriteFile("$GPGGA,old\n");
   Receive("$GPZDA,before");
   Tick(Box("saveToFile"));
@@ -237,7 +237,7 @@ TEST_F(LogPageTest, SaveToFileStartsAnEmptyFileAndSwitchingOffStopsWriting) {
   Receive("$GPZDA,after");
   EXPECT_EQ(FileText(), "$GPZDA,during\n");
   EXPECT_EQ(log.list()->count(), 3);
-  CloseSheet();
+  CloseWindow();
   ReopenStore();
   EXPECT_EQ(store().GetInt(Key::LogSave), 0);
 }
@@ -246,7 +246,7 @@ TEST_F(LogPageTest, ALogFileThatCannotBeOpenedLeavesSavingOffQuietly) {
   fs::create_directories(file_);  // a folder where the file should be
   store().SetInt(Key::LogOptions, 31);
   store().SetInt(Key::LogSave, 1);
-  CLog& log = Open();  // a message box here would block the test
+  LogPage& log = Open();  // a message box here would block the test
   EXPECT_FALSE(log.logSave());
   EXPECT_FALSE(Box("saveToFile")->isChecked());
   Tick(Box("saveToFile"));
@@ -255,7 +255,7 @@ TEST_F(LogPageTest, ALogFileThatCannotBeOpenedLeavesSavingOffQuietly) {
   Receive(kGga);
   EXPECT_EQ(log.list()->count(), 1);
   for (QWidget* w : QApplication::topLevelWidgets()) EXPECT_EQ(qobject_cast<QMessageBox*>(w), nullptr);
-  CloseSheet();
+  CloseWindow();
   ReopenStore();
   EXPECT_EQ(store().GetInt(Key::LogSave), 0);
 }
@@ -264,33 +264,33 @@ TEST_F(LogPageTest, ReplayingTheLogFileNeitherEmptiesNorFeedsIt) {
   const std::string recording = std::string(kGga) + "\n" + kRmc + "\n" + kGsa + "\n";
   WriteFile(recording);
   store().SetInt(Key::LogOptions, 31);
-  CLog& log = Open();
-  sheet().connection().emulation = true;
-  sheet().controller().SetAskForReplayFile(false);
+  LogPage& log = Open();
+  mainWindow().connection().emulation = true;
+  mainWindow().controller().SetAskForReplayFile(false);
   std::error_code error;
-  ASSERT_TRUE(fs::equivalent(sheet().controller().replayPath(), file_, error));
+  ASSERT_TRUE(fs::equivalent(mainWindow().controller().replayPath(), file_, error));
 
   // Switching saving on during the replay would empty the recording.
-  sheet().controller().ToggleConnection();
-  ASSERT_TRUE(sheet().controller().IsReplay());
+  mainWindow().controller().ToggleConnection();
+  ASSERT_TRUE(mainWindow().controller().IsReplay());
   Tick(Box("saveToFile"));
   EXPECT_FALSE(log.logSave());
   EXPECT_EQ(FileText(), recording);
-  sheet().controller().ToggleConnection();
+  mainWindow().controller().ToggleConnection();
 
   // Saving already on: the replayed lines are shown, not appended to what is read.
-  sheet().connection().emulation = false;
+  mainWindow().connection().emulation = false;
   Tick(Box("saveToFile"));
   ASSERT_TRUE(log.logSave());
-  sheet().connection().emulation = true;
+  mainWindow().connection().emulation = true;
   for (const char* line : {kGga, kRmc, kGsa}) Receive(line);
   LeaveLogPage();
   log.list()->clear();
-  sheet().controller().ToggleConnection();
-  ASSERT_TRUE(sheet().controller().IsReplay());
-  for (int i = 0; i < 20 && sheet().controller().ReplayTick(); ++i) {
+  mainWindow().controller().ToggleConnection();
+  ASSERT_TRUE(mainWindow().controller().IsReplay());
+  for (int i = 0; i < 20 && mainWindow().controller().ReplayTick(); ++i) {
   }
-  EXPECT_FALSE(sheet().controller().IsConnected());  // the replay came to its end
+  EXPECT_FALSE(mainWindow().controller().IsConnected());  // the replay came to its end
   EXPECT_EQ(Shown(), QStringList({kGga, kRmc, kGsa}));
   Tick(Box("saveToFile"));
   EXPECT_EQ(FileText(), recording);
@@ -298,8 +298,8 @@ TEST_F(LogPageTest, ReplayingTheLogFileNeitherEmptiesNorFeedsIt) {
 
 TEST_F(LogPageTest, TheScrollExtentFollowsTheWidestLineAndNeverShrinks) {
   store().SetInt(Key::LogOptions, 31);
-  CLog& log = Open();
-  sheet().ActivatePage(kLogPage);
+  LogPage& log = Open();
+  mainWindow().ActivatePage(kLogPage);
   Receive(kPgrme);
   const int narrow = log.widestLine();
   Receive("$GPTXT," + std::string(200, 'w'));
@@ -319,10 +319,12 @@ TEST_F(LogPageTest, TheScrollExtentFollowsTheWidestLineAndNeverShrinks) {
 
 TEST_F(LogPageTest, ToolbarIsDisabledOnTheLogPage) {
   Open();
-  sheet().ActivatePage(kHardwarePage);
-  EXPECT_TRUE(sheet().toolbarEnabled(kCmdPageMenu));
-  sheet().ActivatePage(kLogPage);
-  for (int command : {kCmdZoomIn, kCmdZoomOut, kCmdPageMenu}) EXPECT_FALSE(sheet().toolbarEnabled(command)) << command;
+  mainWindow().ActivatePage(kHardwarePage);
+  EXPECT_TRUE(mainWindow().pageMenuAction()->isEnabled());
+  mainWindow().ActivatePage(kLogPage);
+  for (QAction* action : {mainWindow().zoomInAction(), mainWindow().zoomOutAction(), mainWindow().pageMenuAction()}) {
+    EXPECT_FALSE(action->isEnabled()) << action->text().toStdString();
+  }
 }
 
 // Counts the paintings of a widget.
@@ -337,8 +339,8 @@ class PaintCounter : public QObject {
 
 TEST_F(LogPageTest, AFastReceiverCostsOneRedrawPerLineAtMost) {
   store().SetInt(Key::LogOptions, 31);
-  CLog& log = Open();
-  sheet().ActivatePage(kLogPage);
+  LogPage& log = Open();
+  mainWindow().ActivatePage(kLogPage);
   Tick(Box("saveToFile"));
   QApplication::processEvents();
   PaintCounter counter;

@@ -1,4 +1,4 @@
-// The status page on the real sheet, offscreen: texts, clicks, keys, layouts.
+// The status page on the real window, offscreen: texts, clicks, keys, layouts.
 #include <QAction>
 #include <QLabel>
 #include <QMenu>
@@ -15,30 +15,30 @@ namespace {
 
 using tarvo::test::Sentence;
 
-using testing::SheetFixture;
+using testing::WindowFixture;
 
 
-class StatusPageTest : public SheetFixture {
+class StatusPageTest : public WindowFixture {
  protected:
-  CPathletDlg& Page() { return *static_cast<CPathletDlg*>(sheet().page(kStatusPage)); }
+  StatusPage& Status() { return *static_cast<StatusPage*>(mainWindow().page(kStatusPage)); }
   QString Text(const char* name) {
-    auto* label = Page().findChild<QLabel*>(QString::fromLatin1(name));
+    auto* label = Status().findChild<QLabel*>(QString::fromLatin1(name));
     return label ? label->text() : QStringLiteral("<missing %1>").arg(name);
   }
   QPoint CentreOf(const char* name) {
-    auto* w = Page().findChild<QWidget*>(QString::fromLatin1(name));
-    return w->mapTo(&Page(), w->rect().center());
+    auto* w = Status().findChild<QWidget*>(QString::fromLatin1(name));
+    return w->mapTo(&Status(), w->rect().center());
   }
   void Feed(const std::string& line) {
-    sheet().controller().OnSentence(line);
-    Page().FlushPendingRefresh();
+    mainWindow().controller().OnSentence(line);
+    Status().FlushPendingRefresh();
   }
 };
 
 TEST_F(StatusPageTest, BeforeTheFirstFixTheStartPositionShowsWithoutATime) {
   store().SetText(Key::LatDefault, "52.0875");
   store().SetText(Key::LonDefault, "-4.5");
-  MakeSheet();
+  MakeWindow();
   EXPECT_EQ(Text("time"), "");
   EXPECT_EQ(Text("label1"), "N");
   EXPECT_EQ(Text("value1"), QString::fromUtf8("52° 5'15.0\""));
@@ -49,8 +49,8 @@ TEST_F(StatusPageTest, BeforeTheFirstFixTheStartPositionShowsWithoutATime) {
 }
 
 TEST_F(StatusPageTest, SentencesFillTheFields) {
-  MakeSheet();
-  sheet().connection().useRmc = false;  // GGA as the position source
+  MakeWindow();
+  mainWindow().connection().useRmc = false;  // GGA as the position source
   Feed(Sentence("GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,"));
   EXPECT_EQ(Text("time"), "12:35:19 UTC");
   EXPECT_EQ(Text("value1"), QString::fromUtf8("48° 7'2.3\""));
@@ -68,9 +68,9 @@ TEST_F(StatusPageTest, SentencesFillTheFields) {
 }
 
 TEST_F(StatusPageTest, SignalBarsAndTheSatelliteCount) {
-  MakeSheet();
+  MakeWindow();
   Feed(Sentence("GPGSV,1,1,04,03,41,050,19,07,60,317,20,08,34,315,32,11,35,148,33"));
-  auto* page = &Page();
+  auto* page = &Status();
   auto bar = [&](int i) { return page->findChild<SignalBarWidget*>(QStringLiteral("bar%1").arg(i)); };
   EXPECT_EQ(bar(0)->colour(), BarColour::Red);
   EXPECT_EQ(bar(1)->colour(), BarColour::Blue);
@@ -89,45 +89,45 @@ TEST_F(StatusPageTest, SignalBarsAndTheSatelliteCount) {
 
 TEST_F(StatusPageTest, AltitudeOffsetIsLeftOutAtZeroZero) {
   store().SetText(Key::AltitudeOffset, "100");
-  MakeSheet();
+  MakeWindow();
   Feed(Sentence("PGRMZ,1000,f,3"));  // 304.785 m, the position still 0/0
   EXPECT_EQ(Text("altitude"), "304 m");
-  sheet().state().gpsFix.latitude = 46.0;
+  mainWindow().state().gpsFix.latitude = 46.0;
   Feed(Sentence("PGRMZ,1000,f,3"));
   EXPECT_EQ(Text("altitude"), "204 m");
 }
 
 TEST_F(StatusPageTest, ClicksCycleUnitsAndAreStored) {
-  MakeSheet();
-  sheet().state().rmcFix.speedKnots = 5.4;
-  Page().RefreshPosition();
+  MakeWindow();
+  mainWindow().state().rmcFix.speedKnots = 5.4;
+  Status().RefreshPosition();
   const QPoint speed = CentreOf("speed");
-  Page().ClickAt(speed);
-  EXPECT_EQ(sheet().settings().fmtSpeed, 1);
+  Status().ClickAt(speed);
+  EXPECT_EQ(mainWindow().settings().fmtSpeed, 1);
   EXPECT_EQ(store().GetInt(Key::FmtSpeed), 1);
-  Page().ClickAt(speed);
-  Page().ClickAt(speed);
-  EXPECT_EQ(sheet().settings().fmtSpeed, 0);  // three clicks: back where it started
+  Status().ClickAt(speed);
+  Status().ClickAt(speed);
+  EXPECT_EQ(mainWindow().settings().fmtSpeed, 0);  // three clicks: back where it started
   EXPECT_EQ(Text("speed"), "10 km/h");
 
-  Page().ClickAt(CentreOf("altitude"));
-  EXPECT_EQ(sheet().settings().fmtDist, 1);
+  Status().ClickAt(CentreOf("altitude"));
+  EXPECT_EQ(mainWindow().settings().fmtDist, 1);
   EXPECT_EQ(Text("altitude"), "0 ft");
   EXPECT_EQ(store().GetInt(Key::FmtDist), 1);
 
-  Page().ClickAt(CentreOf("time"));
-  EXPECT_EQ(sheet().settings().fmtTime, 1);
+  Status().ClickAt(CentreOf("time"));
+  EXPECT_EQ(mainWindow().settings().fmtTime, 1);
 
-  Page().ClickAt(CentreOf("compassArea"));
-  EXPECT_EQ(Page().courseCompassMode(), 1);
+  Status().ClickAt(CentreOf("compassArea"));
+  EXPECT_EQ(Status().courseCompassMode(), 1);
   EXPECT_EQ(Text("marker"), "C");
 }
 
 TEST_F(StatusPageTest, FormatMenuTicksTheCurrentFormatAndSetsTheNewOne) {
   store().SetText(Key::LatDefault, "47.0");
   store().SetText(Key::LonDefault, "8.0");
-  MakeSheet();
-  std::unique_ptr<QMenu> menu(Page().CreateFormatMenu());
+  MakeWindow();
+  std::unique_ptr<QMenu> menu(Status().CreateFormatMenu());
   QList<QAction*> formats;
   for (QAction* a : menu->actions()) {
     if (!a->isSeparator()) formats << a;
@@ -136,95 +136,95 @@ TEST_F(StatusPageTest, FormatMenuTicksTheCurrentFormatAndSetsTheNewOne) {
   EXPECT_TRUE(formats[0]->isChecked());
   EXPECT_TRUE(menu->actions()[3]->isSeparator());
   formats[3]->trigger();  // UTM (WGS84)
-  EXPECT_EQ(sheet().settings().fmtPos, 3);
+  EXPECT_EQ(mainWindow().settings().fmtPos, 3);
   EXPECT_EQ(store().GetInt(Key::FmtPos), 3);
   EXPECT_EQ(Text("label1"), "N");
   EXPECT_EQ(Text("zone"), "32T");
   // The two New Zealand formats can be chosen here as well.
-  Page().OnFormatCommand(40118);
-  EXPECT_EQ(sheet().settings().fmtPos, 18);
+  Status().SetCoordFormat(18);
+  EXPECT_EQ(mainWindow().settings().fmtPos, 18);
   EXPECT_EQ(Text("label1"), "X");
-  std::unique_ptr<QMenu> again(Page().CreateFormatMenu());
+  std::unique_ptr<QMenu> again(Status().CreateFormatMenu());
   EXPECT_TRUE(again->actions().last()->isChecked());
 }
 
 TEST_F(StatusPageTest, ArrowKeysZoomAndSwitchPages) {
-  MakeSheet();
-  EXPECT_TRUE(sheet().toolbarEnabled(kCmdZoomIn));
-  EXPECT_FALSE(sheet().toolbarEnabled(kCmdZoomOut));
-  EXPECT_FALSE(sheet().toolbarEnabled(kCmdPageMenu));
-  EXPECT_TRUE(Page().OnPageKey(Qt::Key_Up));
-  EXPECT_TRUE(Page().zoomedIn());
-  EXPECT_FALSE(sheet().toolbarEnabled(kCmdZoomIn));
-  EXPECT_TRUE(sheet().toolbarEnabled(kCmdZoomOut));
-  EXPECT_TRUE(Page().findChild<QWidget*>("zoomLayout")->isVisible());
-  EXPECT_FALSE(Page().findChild<QWidget*>("fullLayout")->isVisible());
-  EXPECT_TRUE(Page().OnPageKey(Qt::Key_Down));
-  EXPECT_FALSE(Page().zoomedIn());
+  MakeWindow();
+  EXPECT_TRUE(mainWindow().zoomInAction()->isEnabled());
+  EXPECT_FALSE(mainWindow().zoomOutAction()->isEnabled());
+  EXPECT_FALSE(mainWindow().pageMenuAction()->isEnabled());
+  EXPECT_TRUE(Status().OnPageKey(Qt::Key_Up));
+  EXPECT_TRUE(Status().zoomedIn());
+  EXPECT_FALSE(mainWindow().zoomInAction()->isEnabled());
+  EXPECT_TRUE(mainWindow().zoomOutAction()->isEnabled());
+  EXPECT_TRUE(Status().findChild<QWidget*>("zoomLayout")->isVisible());
+  EXPECT_FALSE(Status().findChild<QWidget*>("fullLayout")->isVisible());
+  EXPECT_TRUE(Status().OnPageKey(Qt::Key_Down));
+  EXPECT_FALSE(Status().zoomedIn());
 
   // Left on the first page wraps to the last, Right on the last to the first.
-  EXPECT_TRUE(Page().OnPageKey(Qt::Key_Left));
-  EXPECT_EQ(sheet().activePage()->index(), kAboutPage);
-  EXPECT_TRUE(sheet().activePage()->OnPageKey(Qt::Key_Right));
-  EXPECT_EQ(sheet().activePage()->index(), kStatusPage);
-  EXPECT_FALSE(Page().OnPageKey(Qt::Key_A));
+  EXPECT_TRUE(Status().OnPageKey(Qt::Key_Left));
+  EXPECT_EQ(mainWindow().activePage()->index(), kAboutPage);
+  EXPECT_TRUE(mainWindow().activePage()->OnPageKey(Qt::Key_Right));
+  EXPECT_EQ(mainWindow().activePage()->index(), kStatusPage);
+  EXPECT_FALSE(Status().OnPageKey(Qt::Key_A));
 }
 
 TEST_F(StatusPageTest, SmallScreenLowerViewRules) {
-  MakeSheet();
-  sheet().SetScreenHeightForTest(240);
-  EXPECT_TRUE(Page().OnPageKey(Qt::Key_Down));
-  EXPECT_TRUE(Page().lowerView());
-  Page().ClickAt(CentreOf("speed"));  // ignored in the lower view
-  EXPECT_EQ(sheet().settings().fmtSpeed, 0);
-  EXPECT_TRUE(Page().OnPageKey(Qt::Key_Up));
-  EXPECT_FALSE(Page().lowerView());
-  Page().Zoom(true);
-  Page().Zoom(false);  // on a small screen only the empty button comes back
-  EXPECT_FALSE(Page().findChild<QWidget*>("fullLayout")->isVisible());
-  EXPECT_TRUE(Page().findChild<QWidget*>("smallScreenButton")->isVisible());
+  MakeWindow();
+  mainWindow().SetScreenHeightForTest(240);
+  EXPECT_TRUE(Status().OnPageKey(Qt::Key_Down));
+  EXPECT_TRUE(Status().lowerView());
+  Status().ClickAt(CentreOf("speed"));  // ignored in the lower view
+  EXPECT_EQ(mainWindow().settings().fmtSpeed, 0);
+  EXPECT_TRUE(Status().OnPageKey(Qt::Key_Up));
+  EXPECT_FALSE(Status().lowerView());
+  Status().Zoom(true);
+  Status().Zoom(false);  // on a small screen only the empty button comes back
+  EXPECT_FALSE(Status().findChild<QWidget*>("fullLayout")->isVisible());
+  EXPECT_TRUE(Status().findChild<QWidget*>("smallScreenButton")->isVisible());
 }
 
 TEST_F(StatusPageTest, ZoomedInClicks) {
-  MakeSheet();
-  Page().Zoom(true);
+  MakeWindow();
+  Status().Zoom(true);
   QApplication::processEvents();
-  Page().ClickAt(CentreOf("zoomSpeed"));
-  EXPECT_EQ(sheet().settings().fmtSpeed, 1);
-  Page().ClickAt(QPoint(5, Page().height() - 5));  // anywhere else: compass mode
-  EXPECT_EQ(Page().courseCompassMode(), 1);
+  Status().ClickAt(CentreOf("zoomSpeed"));
+  EXPECT_EQ(mainWindow().settings().fmtSpeed, 1);
+  Status().ClickAt(QPoint(5, Status().height() - 5));  // anywhere else: compass mode
+  EXPECT_EQ(Status().courseCompassMode(), 1);
   EXPECT_FALSE(Text("line1").isEmpty());
 }
 
 TEST_F(StatusPageTest, ANewPositionShowsAtOnceAndBurstsAreGathered) {
-  MakeSheet();
-  Page().FlushPendingRefresh();
-  QTest::qWait(CPathletDlg::kMinRefreshMs + 5);
-  const int before = Page().refreshCount();
-  sheet().controller().OnSentence(Sentence("GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W"));
-  EXPECT_EQ(Page().refreshCount(), before + 1);  // a position after a quiet spell: at once
+  MakeWindow();
+  Status().FlushPendingRefresh();
+  QTest::qWait(StatusPage::kMinRefreshMs + 5);
+  const int before = Status().refreshCount();
+  mainWindow().controller().OnSentence(Sentence("GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W"));
+  EXPECT_EQ(Status().refreshCount(), before + 1);  // a position after a quiet spell: at once
   EXPECT_EQ(Text("value1"), QString::fromUtf8("48° 7'2.3\""));
 
   // A burst right after it waits and is shown in one refresh.
   for (int i = 0; i < 100; ++i) {
-    sheet().controller().OnSentence(Sentence("PGRMZ,2000,f,3"));
-    sheet().controller().OnSentence(Sentence("GPRMC,123520,A,4807.038,N,01131.000,E,022.4,094.4,230394,003.1,W"));
+    mainWindow().controller().OnSentence(Sentence("PGRMZ,2000,f,3"));
+    mainWindow().controller().OnSentence(Sentence("GPRMC,123520,A,4807.038,N,01131.000,E,022.4,094.4,230394,003.1,W"));
   }
-  EXPECT_EQ(Page().refreshCount(), before + 1);
+  EXPECT_EQ(Status().refreshCount(), before + 1);
   EXPECT_EQ(Text("altitude"), "0 m");
   ASSERT_TRUE(WaitFor([&] { return Text("altitude") == "609 m"; }, 1000));
-  EXPECT_EQ(Page().refreshCount(), before + 2);
+  EXPECT_EQ(Status().refreshCount(), before + 2);
   EXPECT_EQ(Text("course"), QString::fromUtf8("94°"));
 }
 
 TEST_F(StatusPageTest, CompassModeIsKeptAcrossRuns) {
-  MakeSheet();
-  Page().ClickAt(CentreOf("compassArea"));
-  CloseSheet();
+  MakeWindow();
+  Status().ClickAt(CentreOf("compassArea"));
+  CloseWindow();
   ReopenStore();
   EXPECT_EQ(store().GetInt(Key::CourseCompassMode), 1);
-  MakeSheet();
-  EXPECT_EQ(Page().courseCompassMode(), 1);
+  MakeWindow();
+  EXPECT_EQ(Status().courseCompassMode(), 1);
   EXPECT_EQ(Text("marker"), "C");
 }
 

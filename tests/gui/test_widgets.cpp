@@ -6,14 +6,14 @@
 
 #include <gtest/gtest.h>
 
-#include "gui/app/shipped_data.h"
+#include "gui/window/shipped_data.h"
 #include "gui/status/flat_button.h"
 
 namespace tarvo {
 namespace {
 
 TEST(FlatButton, ClicksOnlyWhenReleasedInside) {
-  FlatButton button(1126);
+  FlatButton button;
   button.resize(60, 22);
   button.show();
   QSignalSpy clicks(&button, &FlatButton::clicked);
@@ -24,7 +24,7 @@ TEST(FlatButton, ClicksOnlyWhenReleasedInside) {
   EXPECT_FALSE(button.pressed());
   EXPECT_FALSE(button.tracking());
   ASSERT_EQ(clicks.count(), 1);
-  EXPECT_EQ(clicks.takeFirst().at(0).toInt(), 1126);
+  clicks.clear();
 
   QTest::mousePress(&button, Qt::LeftButton, {}, QPoint(10, 10));
   QTest::mouseRelease(&button, Qt::LeftButton, {}, QPoint(200, 10));  // dragged off
@@ -32,7 +32,7 @@ TEST(FlatButton, ClicksOnlyWhenReleasedInside) {
 }
 
 TEST(FlatButton, PressedPictureMovesByOnePixel) {
-  FlatButton button(1);
+  FlatButton button;
   ASSERT_TRUE(button.SetBitmap(":/toolbar/exit.png"));
   EXPECT_FALSE(button.SetBitmap(":/no/such.png"));
   button.FitToBitmap();

@@ -1,4 +1,4 @@
-// The sheet's load and save rules and the service account, through a store
+// The main window's load and save rules and the service account, through a store
 // on a real file.
 #include <gtest/gtest.h>
 
@@ -15,7 +15,7 @@ class SheetSettingsTest : public test::SettingsDirTest {
   SettingsStore Store() { return SettingsStore::ForFile(file); }
 };
 
-// Every key the sheet loads and saves.
+// Every key the main window loads and saves.
 const Key kSheetKeys[] = {
     Key::Port,       Key::PortName,        Key::Speed,        Key::Parity,       Key::Databits,
     Key::Stopbits,   Key::GpsType,         Key::Emulation,    Key::EmulationSpeed, Key::UseRmc,

@@ -1,4 +1,4 @@
-#include "gui/app/gps_sheet.h"
+#include "gui/window/main_window.h"
 
 #include <QAction>
 #include <QApplication>
@@ -30,12 +30,11 @@
 #include "core/settings/paths.h"
 #include "core/settings/settings_store.h"
 #include "core/version.h"
-#include "gui/app/about_page.h"
-#include "gui/app/dialogs.h"
-#include "gui/app/shipped_data.h"
-#include "gui/app/hardware_page.h"
-#include "gui/app/string_table.h"
-#include "gui/gps/log_page.h"
+#include "gui/window/about_page.h"
+#include "gui/window/dialogs.h"
+#include "gui/window/shipped_data.h"
+#include "gui/hardware/hardware_page.h"
+#include "gui/log/log_page.h"
 #include "gui/status/status_page.h"
 
 namespace tarvo {
@@ -92,9 +91,9 @@ bool IsTextEntry(QWidget* w) {
 
 }  // namespace
 
-CGPSSheet::CGPSSheet(SettingsStore& store, SheetOptions options, QWidget* parent)
+MainWindow::MainWindow(SettingsStore& store, WindowOptions options, QWidget* parent)
     : QDialog(parent), store_(store), options_(std::move(options)) {
-  // The sheet's settings; they also give the fix records their start position.
+  // The window's settings; they also give the fix records their start position.
   settings_ = LoadSheetSettings(store_, options_.programPath);
   connection_ = ConnectionFrom(settings_);
   savedEmulation_ = connection_.emulation;
@@ -133,7 +132,7 @@ CGPSSheet::CGPSSheet(SettingsStore& store, SheetOptions options, QWidget* parent
   qApp->installEventFilter(this);
 }
 
-CGPSSheet::~CGPSSheet() {
+MainWindow::~MainWindow() {
   qApp->removeEventFilter(this);
   destroying_ = true;
   SaveSettings();
@@ -146,7 +145,7 @@ CGPSSheet::~CGPSSheet() {
   pages_ = {};
 }
 
-void CGPSSheet::BuildWindow() {
+void MainWindow::BuildWindow() {
   setWindowTitle(FromView(kProgramName));
   setWindowIcon(QIcon(QStringLiteral(":/icons/tarvo.png")));
   setSizeGripEnabled(true);
@@ -158,23 +157,18 @@ void CGPSSheet::BuildWindow() {
   toolbar_ = new QToolBar(this);
   toolbar_->setIconSize(QSize(16, 16));
   toolbar_->setToolButtonStyle(Qt::ToolButtonIconOnly);
-  const struct {
-    int command;
-    const char* icon;
-    const char* tip;
-  } tools[] = {{kCmdZoomIn, ":/toolbar/zoom-in.png", "Zoom In"},
-               {kCmdZoomOut, ":/toolbar/zoom-out.png", "Zoom Out"},
-               {kCmdPageMenu, ":/toolbar/page-menu.png", "Page Menu"},
-               {kCmdExit, ":/toolbar/exit.png", "Exit"}};
-  for (const auto& t : tools) {
-    QIcon icon(QString::fromLatin1(t.icon));
-    icon.addFile(QString::fromLatin1(t.icon).replace(QLatin1String(".png"), QLatin1String("-disabled.png")),
-                 QSize(), QIcon::Disabled);
-    QAction* action = toolbar_->addAction(icon, QString::fromLatin1(t.tip));
-    const int command = t.command;
-    connect(action, &QAction::triggered, this, [this, command] { OnCommand(command); });
-    toolActions_[command] = action;
-  }
+  const auto addTool = [this](const char* icon, const QString& tip, void (MainWindow::*slot)()) {
+    QIcon picture(QString::fromLatin1(icon));
+    picture.addFile(QString::fromLatin1(icon).replace(QLatin1String(".png"), QLatin1String("-disabled.png")),
+                    QSize(), QIcon::Disabled);
+    QAction* action = toolbar_->addAction(picture, tip);
+    connect(action, &QAction::triggered, this, slot);
+    return action;
+  };
+  zoomInAction_ = addTool(":/toolbar/zoom-in.png", tr("Zoom In"), &MainWindow::ZoomIn);
+  zoomOutAction_ = addTool(":/toolbar/zoom-out.png", tr("Zoom Out"), &MainWindow::ZoomOut);
+  pageMenuAction_ = addTool(":/toolbar/page-menu.png", tr("Page Menu"), &MainWindow::ShowPageMenu);
+  exitAction_ = addTool(":/toolbar/exit.png", tr("Exit"), &MainWindow::reject);
   layout->addWidget(toolbar_);
 
   tabs_ = new QTabWidget(this);
@@ -182,42 +176,42 @@ void CGPSSheet::BuildWindow() {
   layout->addWidget(tabs_, 1);
 
   // Pages in construction order; they join the tabs in index order.
-  statusPage_ = new CPathletDlg(*this);
-  auto* hardware = new CSetupHardware(*this);
-  auto* about = new CAboutDlg(*this);
-  logPage_ = new CLog(*this);
-  for (CGPSPage* p : std::initializer_list<CGPSPage*>{statusPage_, hardware, logPage_, about}) {
+  statusPage_ = new StatusPage(*this);
+  auto* hardware = new HardwarePage(*this);
+  auto* about = new AboutPage(*this);
+  logPage_ = new LogPage(*this);
+  for (Page* p : std::initializer_list<Page*>{statusPage_, hardware, logPage_, about}) {
     pages_[p->index()] = p;
   }
-  for (CGPSPage* p : pages_) {
+  for (Page* p : pages_) {
     if (p) AddPage(p);
   }
   controller_->AddListener(statusPage_);
   controller_->AddListener(logPage_);
-  connect(tabs_, &QTabWidget::currentChanged, this, &CGPSSheet::OnTabChanged);
+  connect(tabs_, &QTabWidget::currentChanged, this, &MainWindow::OnTabChanged);
 
   auto* buttons = new QHBoxLayout;
   buttons->addStretch(1);
-  connectButton_ = new QPushButton(TableText(text_id::kStart), this);
-  exitButton_ = new QPushButton(QStringLiteral("&Exit"), this);
+  connectButton_ = new QPushButton(tr("&Start"), this);
+  exitButton_ = new QPushButton(tr("&Exit"), this);
   // Enter belongs to the field being typed in: the button is pressed by a
   // click, its Alt mnemonic, or Space while it has the focus.
   connectButton_->setDefault(false);
   connectButton_->setAutoDefault(false);
   exitButton_->setAutoDefault(false);
   connect(connectButton_, &QPushButton::clicked, this, [this] { controller_->ToggleConnection(); });
-  connect(exitButton_, &QPushButton::clicked, this, &CGPSSheet::reject);
+  connect(exitButton_, &QPushButton::clicked, this, &MainWindow::reject);
   buttons->addWidget(connectButton_);
   buttons->addWidget(exitButton_);
   layout->addLayout(buttons);
   resize(660, 520);
 }
 
-void CGPSSheet::AddPage(CGPSPage* page) { tabs_->addTab(page, page->title()); }
+void MainWindow::AddPage(Page* page) { tabs_->addTab(page, page->title()); }
 
-void CGPSSheet::Start() {
+void MainWindow::Start() {
   // Every page's window exists before the first line can arrive.
-  for (int index : {kSatellitesPage, kHardwarePage, kPoiPage, kTripPage, kLogPage, kAboutPage, kStatusPage}) {
+  for (int index : {kSatellitesPage, kHardwarePage, kPoiPage, kTrackPage, kLogPage, kAboutPage, kStatusPage}) {
     if (pages_[index]) pages_[index]->OnCreate();
   }
   ActivatePage(kStatusPage);
@@ -225,16 +219,16 @@ void CGPSSheet::Start() {
   if ((settings_.autoStart || replayNow) && options_.screenshotDir.isEmpty()) controller_->ToggleConnection();
 }
 
-CGPSPage* CGPSSheet::page(int index) const {
+Page* MainWindow::page(int index) const {
   return index >= 0 && index < kPageCount ? pages_[index] : nullptr;
 }
 
-CGPSPage* CGPSSheet::activePage() const {
-  return tabs_ ? qobject_cast<CGPSPage*>(tabs_->currentWidget()) : nullptr;
+Page* MainWindow::activePage() const {
+  return tabs_ ? qobject_cast<Page*>(tabs_->currentWidget()) : nullptr;
 }
 
-void CGPSSheet::ActivatePage(int index) {
-  if (CGPSPage* p = page(index)) {
+void MainWindow::ActivatePage(int index) {
+  if (Page* p = page(index)) {
     if (tabs_->currentWidget() == p) {
       OnTabChanged(tabs_->currentIndex());
     } else {
@@ -243,8 +237,8 @@ void CGPSSheet::ActivatePage(int index) {
   }
 }
 
-void CGPSSheet::ActivateNextPage(int step) {
-  CGPSPage* current = activePage();
+void MainWindow::ActivateNextPage(int step) {
+  Page* current = activePage();
   int index = current ? current->index() : 0;
   for (int i = 0; i < kPageCount; ++i) {
     index = (index + step + kPageCount) % kPageCount;
@@ -255,8 +249,8 @@ void CGPSSheet::ActivateNextPage(int step) {
   }
 }
 
-void CGPSSheet::OnTabChanged(int) {
-  CGPSPage* current = activePage();
+void MainWindow::OnTabChanged(int) {
+  Page* current = activePage();
   if (previousPage_ && previousPage_ != current) previousPage_->OnDeactivate();
   previousPage_ = current;
   if (current) {
@@ -266,38 +260,25 @@ void CGPSSheet::OnTabChanged(int) {
   }
 }
 
-void CGPSSheet::SetToolbarState(const CGPSPage::ToolbarState& state) {
-  toolActions_[kCmdZoomIn]->setEnabled(state.zoomIn);
-  toolActions_[kCmdZoomOut]->setEnabled(state.zoomOut);
-  toolActions_[kCmdPageMenu]->setEnabled(state.pageMenu);
+void MainWindow::SetToolbarState(const Page::ToolbarState& state) {
+  zoomInAction_->setEnabled(state.zoomIn);
+  zoomOutAction_->setEnabled(state.zoomOut);
+  pageMenuAction_->setEnabled(state.pageMenu);
 }
 
-bool CGPSSheet::toolbarEnabled(int command) const {
-  auto it = toolActions_.find(command);
-  return it != toolActions_.end() && it->second->isEnabled();
+void MainWindow::ZoomIn() {
+  if (Page* current = activePage()) current->Zoom(true);
 }
 
-void CGPSSheet::OnCommand(int command) {
-  CGPSPage* current = activePage();
-  switch (command) {
-    case kCmdZoomIn:
-      if (current) current->Zoom(true);
-      break;
-    case kCmdZoomOut:
-      if (current) current->Zoom(false);
-      break;
-    case kCmdPageMenu:
-      if (current) current->ShowPageMenu();
-      break;
-    case kCmdExit:
-      reject();
-      break;
-    default:
-      break;
-  }
+void MainWindow::ZoomOut() {
+  if (Page* current = activePage()) current->Zoom(false);
 }
 
-void CGPSSheet::DrawStatusLed(QPainter& painter, int width) {
+void MainWindow::ShowPageMenu() {
+  if (Page* current = activePage()) current->ShowPageMenu();
+}
+
+void MainWindow::DrawStatusLed(QPainter& painter, int width) {
   QColor colour;
   switch (controller_->StatusLed()) {
     case ConnectionController::Led::Red:
@@ -318,15 +299,15 @@ void CGPSSheet::DrawStatusLed(QPainter& painter, int width) {
   painter.restore();
 }
 
-void CGPSSheet::PositionFormatChanged() {
+void MainWindow::PositionFormatChanged() {
   if (statusPage_) statusPage_->RefreshPosition();
 }
 
-void CGPSSheet::UnitsChanged() {
+void MainWindow::UnitsChanged() {
   if (statusPage_) statusPage_->RefreshUnits();
 }
 
-void CGPSSheet::SettingsSaveFailed() {
+void MainWindow::SettingsSaveFailed() {
   const int error = store_.lastError();
   const std::string message = "Cannot save the settings to " + store_.file().string() +
                               (error != 0 ? std::string(": ") + std::strerror(error) : std::string()) +
@@ -338,40 +319,40 @@ void CGPSSheet::SettingsSaveFailed() {
   QMessageBox::warning(this, FromView(kProgramName), QString::fromStdString(message));
 }
 
-int CGPSSheet::screenHeight() const {
+int MainWindow::screenHeight() const {
   if (screenHeightOverride_ > 0) return screenHeightOverride_;
   const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
   return screen ? screen->geometry().height() : 768;
 }
 
-bool CGPSSheet::eventFilter(QObject* watched, QEvent* event) {
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() != QEvent::KeyPress) return QDialog::eventFilter(watched, event);
   auto* widget = qobject_cast<QWidget*>(watched);
   if (!widget || widget->window() != this || !isActiveWindow()) return QDialog::eventFilter(watched, event);
   // Arrow keys that edit text stay with the text field.
   if (IsTextEntry(QApplication::focusWidget())) return QDialog::eventFilter(watched, event);
   auto* key = static_cast<QKeyEvent*>(event);
-  CGPSPage* current = activePage();
+  Page* current = activePage();
   if (current && current->OnPageKey(key->key())) return true;
   // On a small screen Up and Down belong to the pages only.
   if (screenHeight() < 320 && (key->key() == Qt::Key_Up || key->key() == Qt::Key_Down)) return true;
   return QDialog::eventFilter(watched, event);
 }
 
-void CGPSSheet::closeEvent(QCloseEvent* event) {
+void MainWindow::closeEvent(QCloseEvent* event) {
   controller_->Shutdown();
   // Saved while the window is still there to say when it fails.
   SaveSettings();
   QDialog::closeEvent(event);
 }
 
-void CGPSSheet::reject() {
+void MainWindow::reject() {
   controller_->Shutdown();
   SaveSettings();
   QDialog::reject();
 }
 
-void CGPSSheet::SaveSettings() {
+void MainWindow::SaveSettings() {
   if (saved_) return;
   saved_ = true;
   controller_->Shutdown();
@@ -394,11 +375,11 @@ void CGPSSheet::SaveSettings() {
 
 // ---- ControllerHost ----
 
-void CGPSSheet::SetConnected(bool connected) {
-  connectButton_->setText(TableText(connected ? text_id::kStop : text_id::kStart));
+void MainWindow::SetConnected(bool connected) {
+  connectButton_->setText(connected ? tr("&Stop") : tr("&Start"));
 }
 
-void CGPSSheet::ShowError(std::string_view message) {
+void MainWindow::ShowError(std::string_view message) {
   if (options_.quiet || !options_.screenshotDir.isEmpty()) {
     std::fprintf(stderr, "tarvo: %.*s\n", static_cast<int>(message.size()), message.data());
     return;
@@ -406,7 +387,7 @@ void CGPSSheet::ShowError(std::string_view message) {
   QMessageBox::critical(this, FromView(kProgramName), FromView(message));
 }
 
-std::optional<std::string> CGPSSheet::AskReplayFile(const std::string& path) {
+std::optional<std::string> MainWindow::AskReplayFile(const std::string& path) {
   QString chosen = QString::fromStdString(path);
   // Before the first log exists, offer the demo drive shipped with the program.
   if (!QFileInfo::exists(chosen)) {
@@ -418,23 +399,23 @@ std::optional<std::string> CGPSSheet::AskReplayFile(const std::string& path) {
   return chosen.toStdString();
 }
 
-void CGPSSheet::RedrawStatusLed() {
-  if (CGPSPage* p = activePage()) p->update(QRect(p->width() - 16, 0, 16, 16));
+void MainWindow::RedrawStatusLed() {
+  if (Page* p = activePage()) p->update(QRect(p->width() - 16, 0, 16, 16));
 }
 
-void CGPSSheet::PositionBroadcast() {
+void MainWindow::PositionBroadcast() {
   // The map and POI pages follow the position once they exist.
 }
 
-void CGPSSheet::LogLine(std::string_view line) {
+void MainWindow::LogLine(std::string_view line) {
   if (logPage_) logPage_->LogLine(line);
 }
 
-void CGPSSheet::PostToMainThread(std::function<void()> task) {
+void MainWindow::PostToMainThread(std::function<void()> task) {
   QMetaObject::invokeMethod(this, std::move(task), Qt::QueuedConnection);
 }
 
-bool CGPSSheet::StartTimer(int id, int periodMs) {
+bool MainWindow::StartTimer(ConnectionTimer id, int periodMs) {
   QTimer*& timer = timers_[id];
   if (!timer) {
     timer = new QTimer(this);
@@ -444,24 +425,24 @@ bool CGPSSheet::StartTimer(int id, int periodMs) {
   return timer->isActive();
 }
 
-void CGPSSheet::StopTimer(int id) {
+void MainWindow::StopTimer(ConnectionTimer id) {
   auto it = timers_.find(id);
   if (it != timers_.end() && it->second) it->second->stop();
 }
 
-int64_t CGPSSheet::NowUtc() { return static_cast<int64_t>(std::time(nullptr)); }
+int64_t MainWindow::NowUtc() { return static_cast<int64_t>(std::time(nullptr)); }
 
 // ---- Screenshots ----
 
-bool CGPSSheet::SaveScreenshots(const QString& dir) {
+bool MainWindow::SaveScreenshots(const QString& dir) {
   if (!QDir().mkpath(dir)) return false;
   bool ok = true;
-  for (CGPSPage* p : pages_) {
+  for (Page* p : pages_) {
     if (!p) continue;
     ActivatePage(p->index());
     QApplication::processEvents();
     // Refreshes gathered behind a timer would otherwise be missing from the picture.
-    for (CGPSPage* q : pages_) {
+    for (Page* q : pages_) {
       if (q) q->FlushPendingRefresh();
     }
     QApplication::processEvents();
@@ -477,7 +458,7 @@ bool CGPSSheet::SaveScreenshots(const QString& dir) {
   return ok;
 }
 
-int CGPSSheet::RunScreenshots() {
+int MainWindow::RunScreenshots() {
   connection_.emulation = true;
   controller_->SetAskForReplayFile(false);
   controller_->ToggleConnection();

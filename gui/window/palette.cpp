@@ -1,4 +1,4 @@
-#include "gui/app/palette.h"
+#include "gui/window/palette.h"
 
 #include <QApplication>
 #include <QPalette>

@@ -1,4 +1,4 @@
-#include "gui/gps/log_page.h"
+#include "gui/log/log_page.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -17,7 +17,7 @@
 
 #include "core/settings/paths.h"
 #include "core/settings/settings_store.h"
-#include "gui/app/gps_sheet.h"
+#include "gui/window/main_window.h"
 
 namespace tarvo {
 
@@ -54,10 +54,10 @@ class LineDelegate : public QStyledItemDelegate {
 
 }  // namespace
 
-CLog::CLog(CGPSSheet& sheet) : CGPSPage(sheet, kLogPage, QStringLiteral("Log")) {
+LogPage::LogPage(MainWindow& mainWindow) : Page(mainWindow, kLogPage, QStringLiteral("Log")) {
   setObjectName(QStringLiteral("logPage"));
-  logOptions_ = sheet.store().GetInt(Key::LogOptions);
-  logSaveSetting_ = sheet.store().GetInt(Key::LogSave) != 0 ? 1 : 0;
+  logOptions_ = mainWindow.store().GetInt(Key::LogOptions);
+  logSaveSetting_ = mainWindow.store().GetInt(Key::LogSave) != 0 ? 1 : 0;
 
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(8, 16, 8, 8);
@@ -84,12 +84,12 @@ CLog::CLog(CGPSSheet& sheet) : CGPSPage(sheet, kLogPage, QStringLiteral("Log")) 
   controls->addStretch(1);
   save_ = new QCheckBox(QStringLiteral("Save to file"), this);
   save_->setObjectName(QStringLiteral("saveToFile"));
-  connect(save_, &QCheckBox::clicked, this, &CLog::ToggleSave);
+  connect(save_, &QCheckBox::clicked, this, &LogPage::ToggleSave);
   controls->addWidget(save_);
   clear_ = new QPushButton(QStringLiteral("Clear"), this);
   clear_->setObjectName(QStringLiteral("clear"));
   clear_->setAutoDefault(false);
-  connect(clear_, &QPushButton::clicked, this, &CLog::Clear);
+  connect(clear_, &QPushButton::clicked, this, &LogPage::Clear);
   controls->addWidget(clear_);
   layout->addLayout(controls);
 
@@ -100,21 +100,21 @@ CLog::CLog(CGPSSheet& sheet) : CGPSPage(sheet, kLogPage, QStringLiteral("Log")) 
   flushTimer_->start();
 }
 
-CLog::~CLog() {
+LogPage::~LogPage() {
   logFile_.Close();
-  SettingsStore::Batch batch(sheet_.store());
-  sheet_.store().SetInt(Key::LogOptions, logOptions_);
-  sheet_.store().SetInt(Key::LogSave, logSaveSetting_);
-  if (!batch.Commit()) sheet_.SettingsSaveFailed();
+  SettingsStore::Batch batch(mainWindow_.store());
+  mainWindow_.store().SetInt(Key::LogOptions, logOptions_);
+  mainWindow_.store().SetInt(Key::LogSave, logSaveSetting_);
+  if (!batch.Commit()) mainWindow_.SettingsSaveFailed();
 }
 
-std::filesystem::path CLog::logPath() const {
+std::filesystem::path LogPage::logPath() const {
   std::error_code error;
   std::filesystem::path dir = UserDataDir(error);
   return (dir.empty() ? DataDirPath() : dir) / kLogFileName;
 }
 
-void CLog::OnCreate() {
+void LogPage::OnCreate() {
   // Starting with "Save to file" on starts a new log; the previous one is
   // kept as generation 1. When the log is about to be replayed, saving
   // waits for a connection that does not replay it, and the setting stays.
@@ -122,36 +122,36 @@ void CLog::OnCreate() {
   ShowState();
 }
 
-void CLog::OnConnectionChanged(bool) {
+void LogPage::OnConnectionChanged(bool) {
   if (logSaveSetting_ && !logFile_.IsOpen() && !IsOrWillBeReplayed(logPath())) {
     if (!OpenLogFile()) logSaveSetting_ = 0;
     ShowState();
   }
 }
 
-void CLog::OnActivate() {
-  CGPSPage::OnActivate();
+void LogPage::OnActivate() {
+  Page::OnActivate();
   // Lines added while the page was hidden: show the latest.
   list_->scrollToBottom();
 }
 
-void CLog::OnDeactivate() { logFile_.Flush(); }
+void LogPage::OnDeactivate() { logFile_.Flush(); }
 
-bool CLog::IsReplaying(const std::filesystem::path& file) const {
-  const ConnectionController& c = sheet_.controller();
+bool LogPage::IsReplaying(const std::filesystem::path& file) const {
+  const ConnectionController& c = mainWindow_.controller();
   if (!c.IsConnected() || !c.IsReplay()) return false;
   std::error_code error;
   return std::filesystem::equivalent(c.replayPath(), file, error);
 }
 
-bool CLog::IsOrWillBeReplayed(const std::filesystem::path& file) const {
+bool LogPage::IsOrWillBeReplayed(const std::filesystem::path& file) const {
   if (IsReplaying(file)) return true;
-  if (!sheet_.connection().emulation) return false;
+  if (!mainWindow_.connection().emulation) return false;
   std::error_code error;
-  return std::filesystem::equivalent(sheet_.controller().replayPath(), file, error);
+  return std::filesystem::equivalent(mainWindow_.controller().replayPath(), file, error);
 }
 
-bool CLog::OpenLogFile() {
+bool LogPage::OpenLogFile() {
   const std::filesystem::path file = logPath();
   // Writing the file that is (or is about to be) replayed would feed the
   // replay its own lines.
@@ -159,12 +159,12 @@ bool CLog::OpenLogFile() {
   return logFile_.Open(file);
 }
 
-void CLog::ToggleFilter(int bit) {
+void LogPage::ToggleFilter(int bit) {
   logOptions_ ^= bit;
   ShowState();
 }
 
-void CLog::ToggleSave() {
+void LogPage::ToggleSave() {
   if (logFile_.IsOpen()) {
     logFile_.Close();
     logSaveSetting_ = 0;
@@ -174,16 +174,16 @@ void CLog::ToggleSave() {
   ShowState();
 }
 
-void CLog::Clear() { list_->clear(); }
+void LogPage::Clear() { list_->clear(); }
 
-void CLog::ShowState() {
+void LogPage::ShowState() {
   for (std::size_t i = 0; i < kFilters.size(); ++i) {
     filters_[i]->setChecked((logOptions_ & kFilters[i].second) != 0);
   }
   save_->setChecked(logFile_.IsOpen());
 }
 
-void CLog::LogLine(std::string_view line) {
+void LogPage::LogLine(std::string_view line) {
   if ((logOptions_ & LogCategoryBit(line)) == 0) return;
   // Qt draws once the line is in, when the event loop next runs: one redraw
   // per line at most, however many rows move.

@@ -1,4 +1,4 @@
-// The base of every page of the sheet: zoom, page menu and page keys, the
+// The base of every page of the window: zoom, page menu and page keys, the
 // toolbar buttons it wants, and the status indicator in its top-right corner.
 #pragma once
 
@@ -7,15 +7,15 @@
 
 namespace tarvo {
 
-class CGPSSheet;
+class MainWindow;
 
-// Page indices in sheet order.
+// Page indices in window order.
 enum PageIndex : int {
   kStatusPage = 0,
   kMapPage = 1,
   kPoiPage = 2,
   kSatellitesPage = 3,
-  kTripPage = 4,
+  kTrackPage = 4,
   kHardwarePage = 5,
   kServicePage = 6,
   kLogPage = 7,
@@ -23,10 +23,10 @@ enum PageIndex : int {
   kPageCount = 9,
 };
 
-class CGPSPage : public QWidget {
+class Page : public QWidget {
   Q_OBJECT
  public:
-  CGPSPage(CGPSSheet& sheet, int index, QString title, QWidget* parent = nullptr);
+  Page(MainWindow& mainWindow, int index, QString title, QWidget* parent = nullptr);
 
   int index() const { return index_; }
   const QString& title() const { return title_; }
@@ -47,18 +47,18 @@ class CGPSPage : public QWidget {
   };
   virtual ToolbarState toolbarState() const { return {}; }
 
-  // Once, when the sheet starts (the page's window and controls exist).
+  // Once, when the window starts (the page's window and controls exist).
   virtual void OnCreate() {}
   // The page became the active page, or stopped being it.
   virtual void OnActivate();
   virtual void OnDeactivate() {}
 
-  // Shows at once what the page gathered for a later refresh; the sheet
+  // Shows at once what the page gathered for a later refresh; the window
   // calls it before the page is shown or its picture is taken.
   virtual void FlushPendingRefresh() {}
 
   bool IsActivePage() const;
-  CGPSSheet& sheet() const { return sheet_; }
+  MainWindow& mainWindow() const { return mainWindow_; }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -66,7 +66,7 @@ class CGPSPage : public QWidget {
   // the part of the page being repainted.
   virtual void PaintPage(QPainter& painter, const QRect& dirty);
 
-  CGPSSheet& sheet_;
+  MainWindow& mainWindow_;
 
  private:
   int index_;

@@ -17,7 +17,7 @@
 
 #include "core/settings/settings_store.h"
 #include "core/version.h"
-#include "gui/app/gps_sheet.h"
+#include "gui/window/main_window.h"
 
 namespace {
 
@@ -97,7 +97,7 @@ std::optional<std::string> ReplayFileProblem(const QString& file) {
 int main(int argc, char** argv) {
   const Arguments args = ParseCommandLine(argc, argv);
 
-  tarvo::SheetOptions options;
+  tarvo::WindowOptions options;
   if (args.hasReplay) {
     if (const auto problem = ReplayFileProblem(args.replay)) {
       std::fprintf(stderr, "tarvo: cannot replay %s: %s\n", qPrintable(args.replay), problem->c_str());
@@ -156,10 +156,10 @@ int main(int argc, char** argv) {
     store = std::make_unique<tarvo::SettingsStore>();
   }
 
-  tarvo::CGPSSheet sheet(*store, options);
-  sheet.show();
-  sheet.Start();
-  if (!options.screenshotDir.isEmpty()) return sheet.RunScreenshots();
-  sheet.exec();
+  tarvo::MainWindow mainWindow(*store, options);
+  mainWindow.show();
+  mainWindow.Start();
+  if (!options.screenshotDir.isEmpty()) return mainWindow.RunScreenshots();
+  mainWindow.exec();
   return 0;
 }

@@ -277,7 +277,7 @@ TEST(AccuracyDialog, HugeValuesAreStoredAsTextsThatReadBack) {
   typed.minimumSpeed = "999999999999999";
   const FilterSettings r = AccuracyDialogResult(typed, 2, 0);
   for (double v : {r.accuracyGps, r.accuracyMinimum, r.speedMinimum}) {
-    const std::string saved = FormatFixed(v, 1);  // as the sheet writes them
+    const std::string saved = FormatFixed(v, 1);  // as the window writes them
     EXPECT_LT(saved.size(), kDecimalCapacity) << saved;
     EXPECT_DOUBLE_EQ(ParseDecimal(saved, 2), v);
   }

@@ -1,4 +1,4 @@
-// The sheet end to end: a receiver on a pseudo-terminal, replays, the status
+// The window end to end: a receiver on a pseudo-terminal, replays, the status
 // indicator, start and exit, screenshots, the About page and file dialogs.
 #include <fcntl.h>
 #include <pty.h>
@@ -18,10 +18,9 @@
 #include "core/geo/coord_format.h"
 #include "core/geo/units.h"
 #include "core/gps/fix_texts.h"
-#include "gui/app/about_page.h"
-#include "gui/app/string_table.h"
-#include "gui/app/dialogs.h"
-#include "gui/app/hyperlink_control.h"
+#include "gui/window/about_page.h"
+#include "gui/window/dialogs.h"
+#include "gui/window/hyperlink_control.h"
 #include "gui/status/status_page.h"
 #include "gui_fixture.h"
 #include "tests/unit/gps/test_nmea_util.h"
@@ -31,21 +30,21 @@ namespace {
 
 using tarvo::test::Sentence;
 
-using testing::SheetFixture;
+using testing::WindowFixture;
 
 const std::string kRmc = Sentence("GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W");
 const std::string kGga = Sentence("GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,");
 
-class SheetTest : public SheetFixture {
+class MainWindowTest : public WindowFixture {
  protected:
   QString StatusText(const char* name) {
-    static_cast<CPathletDlg*>(sheet().page(kStatusPage))->FlushPendingRefresh();
-    auto* label = sheet().page(kStatusPage)->findChild<QLabel*>(QString::fromLatin1(name));
+    static_cast<StatusPage*>(mainWindow().page(kStatusPage))->FlushPendingRefresh();
+    auto* label = mainWindow().page(kStatusPage)->findChild<QLabel*>(QString::fromLatin1(name));
     return label ? label->text() : QString();
   }
   // The colour in the middle of the active page's status indicator.
   QColor LedColour() {
-    CGPSPage* page = sheet().activePage();
+    Page* page = mainWindow().activePage();
     page->repaint();
     const QImage image = page->grab().toImage();
     return QColor(image.pixel(page->width() - 9, 8));
@@ -59,84 +58,84 @@ class SheetTest : public SheetFixture {
   }
 };
 
-TEST_F(SheetTest, BytesFromAReceiverAppearOnTheStatusPage) {
+TEST_F(MainWindowTest, BytesFromAReceiverAppearOnTheStatusPage) {
   int master = -1, slave = -1;
   ASSERT_EQ(openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
   store().SetText(Key::PortName, ttyname(slave));
-  MakeSheet();
-  sheet().connectButton()->click();
-  ASSERT_TRUE(sheet().controller().IsConnected());
-  EXPECT_EQ(sheet().connectButton()->text(), "&Stop");
+  MakeWindow();
+  mainWindow().connectButton()->click();
+  ASSERT_TRUE(mainWindow().controller().IsConnected());
+  EXPECT_EQ(mainWindow().connectButton()->text(), "&Stop");
   const std::string bytes = kGga + "\r\n" + kRmc + "\r\n";
   ASSERT_EQ(write(master, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
   ASSERT_TRUE(WaitFor([&] { return StatusText("course") == QString::fromUtf8("84°"); }));
   EXPECT_EQ(StatusText("value1"), QString::fromUtf8("48° 7'2.3\""));
   EXPECT_EQ(StatusText("satUse"), "8");
   EXPECT_EQ(LedColour(), QColor(0, 255, 0));
-  sheet().connectButton()->click();
-  EXPECT_EQ(sheet().connectButton()->text(), "&Start");
+  mainWindow().connectButton()->click();
+  EXPECT_EQ(mainWindow().connectButton()->text(), "&Start");
   close(master);
   close(slave);
 }
 
-TEST_F(SheetTest, AnUnpluggedReceiverShowsTheLostConnectionMessage) {
+TEST_F(MainWindowTest, AnUnpluggedReceiverShowsTheLostConnectionMessage) {
   int master = -1, slave = -1;
   ASSERT_EQ(openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
   const QString device = QString::fromLocal8Bit(ttyname(slave));
   store().SetText(Key::PortName, device.toStdString());
-  MakeSheet();
-  sheet().connectButton()->click();
-  ASSERT_TRUE(sheet().controller().IsConnected());
+  MakeWindow();
+  mainWindow().connectButton()->click();
+  ASSERT_TRUE(mainWindow().controller().IsConnected());
   QString message;
   CatchNextMessageBox(&message);
   close(master);
   ASSERT_TRUE(WaitFor([&] { return !message.isEmpty(); }));
   EXPECT_EQ(message, QStringLiteral("Error: GPS connection lost!\n%1: device hung up").arg(device));
-  EXPECT_FALSE(sheet().controller().IsConnected());
-  EXPECT_EQ(sheet().connectButton()->text(), "&Start");
+  EXPECT_FALSE(mainWindow().controller().IsConnected());
+  EXPECT_EQ(mainWindow().connectButton()->text(), "&Start");
   close(slave);
 }
 
-TEST_F(SheetTest, AFailedConnectShowsItsMessageInABox) {
+TEST_F(MainWindowTest, AFailedConnectShowsItsMessageInABox) {
   store().SetText(Key::PortName, path("ttyGone").toStdString());
-  MakeSheet();
+  MakeWindow();
   QString message;
   CatchNextMessageBox(&message);
-  sheet().connectButton()->click();
+  mainWindow().connectButton()->click();
   // The message names the port and the reason on a second line.
   EXPECT_EQ(message, "Error: Cannot open port!\n" + path("ttyGone") +
                          QString::fromUtf8(": No such file or directory \u2014 is the receiver plugged in?"));
-  EXPECT_EQ(sheet().connectButton()->text(), "&Start");
+  EXPECT_EQ(mainWindow().connectButton()->text(), "&Start");
 }
 
-TEST_F(SheetTest, StatusIndicatorRedYellowGreen) {
-  SheetOptions options;
+TEST_F(MainWindowTest, StatusIndicatorRedYellowGreen) {
+  WindowOptions options;
   options.replayFile = WriteReplay({kRmc, Sentence("GPGSA,A,3,04,05,,09,12,,,24,,,,,2.5,6.0,2.1"),
                                     Sentence("GPGSA,A,3,04,05,,09,12,,,24,,,,,2.5,1.0,2.1")});
-  MakeSheet(options);
-  sheet().controller().OnSentence(kRmc);  // an old fix while disconnected
+  MakeWindow(options);
+  mainWindow().controller().OnSentence(kRmc);  // an old fix while disconnected
   EXPECT_EQ(LedColour(), QColor(255, 0, 0));
-  sheet().controller().ToggleConnection();
-  ASSERT_TRUE(sheet().controller().IsConnected());
-  sheet().controller().ReplayTick();
+  mainWindow().controller().ToggleConnection();
+  ASSERT_TRUE(mainWindow().controller().IsConnected());
+  mainWindow().controller().ReplayTick();
   EXPECT_EQ(LedColour(), QColor(0, 255, 0));
-  sheet().controller().ReplayTick();  // HDOP 6 × 10 m > 50 m
+  mainWindow().controller().ReplayTick();  // HDOP 6 × 10 m > 50 m
   EXPECT_EQ(LedColour(), QColor(255, 255, 51));
-  sheet().controller().ReplayTick();
+  mainWindow().controller().ReplayTick();
   EXPECT_EQ(LedColour(), QColor(0, 255, 0));
 }
 
-TEST_F(SheetTest, ExitWhileConnectedStopsAndSavesThePositionAndSettings) {
-  SheetOptions options;
+TEST_F(MainWindowTest, ExitWhileConnectedStopsAndSavesThePositionAndSettings) {
+  WindowOptions options;
   options.replayFile = WriteReplay({kRmc, kRmc});
-  MakeSheet(options);
-  sheet().settings().fmtSpeed = 2;
-  sheet().controller().ToggleConnection();
-  sheet().controller().ReplayTick();
-  ASSERT_TRUE(sheet().controller().IsConnected());
-  sheet().exitButton()->click();
-  EXPECT_FALSE(sheet().controller().IsConnected());
-  CloseSheet();
+  MakeWindow(options);
+  mainWindow().settings().fmtSpeed = 2;
+  mainWindow().controller().ToggleConnection();
+  mainWindow().controller().ReplayTick();
+  ASSERT_TRUE(mainWindow().controller().IsConnected());
+  mainWindow().exitButton()->click();
+  EXPECT_FALSE(mainWindow().controller().IsConnected());
+  CloseWindow();
   ReopenStore();
   EXPECT_EQ(store().GetText(Key::LatDefault), "48.11730");
   EXPECT_EQ(store().GetText(Key::LonDefault), "11.51667");
@@ -146,23 +145,23 @@ TEST_F(SheetTest, ExitWhileConnectedStopsAndSavesThePositionAndSettings) {
   EXPECT_TRUE(store().Has(Key::UseRmc));
 }
 
-TEST_F(SheetTest, AutoStartConnectsOnceEveryPageExists) {
+TEST_F(MainWindowTest, AutoStartConnectsOnceEveryPageExists) {
   store().SetInt(Key::AutoStart, 1);
-  SheetOptions options;
+  WindowOptions options;
   options.replayFile = WriteReplay({kRmc});
-  MakeSheet(options);
-  EXPECT_TRUE(sheet().controller().IsConnected());
-  EXPECT_EQ(sheet().connectButton()->text(), "&Stop");
-  sheet().controller().ReplayTick();
+  MakeWindow(options);
+  EXPECT_TRUE(mainWindow().controller().IsConnected());
+  EXPECT_EQ(mainWindow().connectButton()->text(), "&Stop");
+  mainWindow().controller().ReplayTick();
   EXPECT_EQ(StatusText("course"), QString::fromUtf8("84°"));
 }
 
-TEST_F(SheetTest, ScreenshotsOfEveryPage) {
-  SheetOptions options;
+TEST_F(MainWindowTest, ScreenshotsOfEveryPage) {
+  WindowOptions options;
   options.replayFile = WriteReplay({kGga, kRmc, kGga, kRmc});
   options.screenshotDir = path("shots");
-  MakeSheet(options);
-  EXPECT_EQ(sheet().RunScreenshots(), 0);
+  MakeWindow(options);
+  EXPECT_EQ(mainWindow().RunScreenshots(), 0);
   const QStringList files = QDir(path("shots")).entryList({"*.png"}, QDir::Files, QDir::Name);
   EXPECT_TRUE(files.contains("page-0-status.png"));
   EXPECT_TRUE(files.contains("page-7-log.png"));
@@ -170,19 +169,19 @@ TEST_F(SheetTest, ScreenshotsOfEveryPage) {
   const QImage status(path("shots/page-0-status.png"));
   EXPECT_GE(status.width(), 600);
   // The replay stops on its last line, so the picture shows a live fix.
-  EXPECT_TRUE(sheet().controller().IsConnected());
+  EXPECT_TRUE(mainWindow().controller().IsConnected());
 }
 
-TEST_F(SheetTest, AboutPageTextsAndLink) {
-  MakeSheet();
-  CGPSPage* about = sheet().page(kAboutPage);
+TEST_F(MainWindowTest, AboutPageTextsAndLink) {
+  MakeWindow();
+  Page* about = mainWindow().page(kAboutPage);
   ASSERT_NE(about, nullptr);
   EXPECT_EQ(about->findChild<QLabel*>("aboutName")->text(), "Tarvo");
   EXPECT_EQ(about->findChild<QLabel*>("aboutVersion")->text(), "v3.15");
   EXPECT_EQ(about->findChild<QLabel*>("aboutTagLine")->text(), "Global Satellite and Position Tracker");
   EXPECT_FALSE(about->findChild<QLabel*>("aboutPicture")->pixmap().isNull());
   EXPECT_FALSE(about->findChild<QLabel*>("aboutIcon")->pixmap().isNull());
-  EXPECT_EQ(sheet().windowTitle(), "Tarvo");
+  EXPECT_EQ(mainWindow().windowTitle(), "Tarvo");
 }
 
 TEST(Hyperlink, ColoursUnderlineAndFailure) {
@@ -210,33 +209,33 @@ TEST(Hyperlink, ColoursUnderlineAndFailure) {
   EXPECT_EQ(HyperlinkErrorText(99), "Unknown Error (99) occurred.");
 }
 
-TEST_F(SheetTest, ArrowKeysInATextFieldEditTheTextInsteadOfChangingPages) {
-  MakeSheet();
-  sheet().ActivatePage(kHardwarePage);
-  auto* edit = sheet().page(kHardwarePage)->findChild<QLineEdit*>("altitudeOffset");
+TEST_F(MainWindowTest, ArrowKeysInATextFieldEditTheTextInsteadOfChangingPages) {
+  MakeWindow();
+  mainWindow().ActivatePage(kHardwarePage);
+  auto* edit = mainWindow().page(kHardwarePage)->findChild<QLineEdit*>("altitudeOffset");
   ASSERT_NE(edit, nullptr);
-  sheet().activateWindow();
+  mainWindow().activateWindow();
   edit->setFocus();
   ASSERT_TRUE(WaitFor([&] { return QApplication::focusWidget() == edit; }));
   QTest::keyClick(edit, Qt::Key_Left);
-  EXPECT_EQ(sheet().activePage()->index(), kHardwarePage);
-  sheet().page(kHardwarePage)->setFocus();
-  QTest::keyClick(sheet().page(kHardwarePage), Qt::Key_Left);
-  EXPECT_EQ(sheet().activePage()->index(), kStatusPage);
+  EXPECT_EQ(mainWindow().activePage()->index(), kHardwarePage);
+  mainWindow().page(kHardwarePage)->setFocus();
+  QTest::keyClick(mainWindow().page(kHardwarePage), Qt::Key_Left);
+  EXPECT_EQ(mainWindow().activePage()->index(), kStatusPage);
 }
 
-TEST_F(SheetTest, AChosenPathLongerThanTheLimitIsRefusedNotCut) {
-  MakeSheet();
+TEST_F(MainWindowTest, AChosenPathLongerThanTheLimitIsRefusedNotCut) {
+  MakeWindow();
   QString path = "/home/ann/Tarvo_Log.nmea";
   QString message;
   CatchNextMessageBox(&message);
   const QString longPath = "/" + QString(300, 'a') + "/drive.nmea";
-  EXPECT_FALSE(AcceptChosenPath(&sheet(), path, longPath));
+  EXPECT_FALSE(AcceptChosenPath(&mainWindow(), path, longPath));
   EXPECT_EQ(path, "/home/ann/Tarvo_Log.nmea");
   EXPECT_TRUE(message.startsWith("The path is too long (at most 259 characters)"));
-  EXPECT_TRUE(AcceptChosenPath(&sheet(), path, "/home/ann/drive.nmea"));
+  EXPECT_TRUE(AcceptChosenPath(&mainWindow(), path, "/home/ann/drive.nmea"));
   EXPECT_EQ(path, "/home/ann/drive.nmea");
-  EXPECT_FALSE(AcceptChosenPath(&sheet(), path, ""));  // cancelled
+  EXPECT_FALSE(AcceptChosenPath(&mainWindow(), path, ""));  // cancelled
   EXPECT_EQ(path, "/home/ann/drive.nmea");
 }
 
@@ -261,31 +260,31 @@ TEST(FileDialogs, FilterPairsAndStartFolder) {
 namespace tarvo {
 namespace {
 
-using testing::SheetFixture;
+using testing::WindowFixture;
 using tarvo::test::Sentence;
 
-class SheetFaultTest : public SheetFixture {
+class MainWindowFaultTest : public WindowFixture {
  protected:
   QLabel* StatusLabel(const char* name) {
-    return sheet().page(kStatusPage)->findChild<QLabel*>(QString::fromLatin1(name));
+    return mainWindow().page(kStatusPage)->findChild<QLabel*>(QString::fromLatin1(name));
   }
 };
 
-TEST_F(SheetFaultTest, AFullSpeedReplayEndsWithTheLastFixOnTheStatusPageWhenItIsShown) {
-  SheetOptions options;
+TEST_F(MainWindowFaultTest, AFullSpeedReplayEndsWithTheLastFixOnTheStatusPageWhenItIsShown) {
+  WindowOptions options;
   options.replayFile = QStringLiteral(TARVO_SOURCE_DIR "/data/demo/demo-drive.nmea");
   options.screenshotDir = path(QStringLiteral("shots"));  // no connect at start
-  MakeSheet(options);
-  sheet().ActivatePage(kHardwarePage);
-  sheet().controller().ToggleConnection();
-  ASSERT_TRUE(sheet().controller().IsReplay());
+  MakeWindow(options);
+  mainWindow().ActivatePage(kHardwarePage);
+  mainWindow().controller().ToggleConnection();
+  ASSERT_TRUE(mainWindow().controller().IsReplay());
   // Every line at once, as the screenshot run does, without the event loop.
-  while (!sheet().controller().ReplayAtEnd() && sheet().controller().ReplayTick()) {
+  while (!mainWindow().controller().ReplayAtEnd() && mainWindow().controller().ReplayTick()) {
   }
-  sheet().ActivatePage(kStatusPage);
+  mainWindow().ActivatePage(kStatusPage);
 
-  const ReceiverState& st = sheet().state();
-  const SheetSettings& s = sheet().settings();
+  const ReceiverState& st = mainWindow().state();
+  const SheetSettings& s = mainWindow().settings();
   const auto q = [](const std::string& t) { return QString::fromStdString(t); };
   const PositionText position = FormatPosition(s.fmtPos, st.gpsFix.latitude, st.gpsFix.longitude,
                                                PositionLayout::TwoField);
@@ -303,57 +302,57 @@ TEST_F(SheetFaultTest, AFullSpeedReplayEndsWithTheLastFixOnTheStatusPageWhenItIs
   EXPECT_EQ(StatusLabel("satUse")->text(), QString::number(st.gpsFix.satellitesUsed));
 
   // The pictures are taken the same way: a burst just before is in them.
-  sheet().controller().OnSentence(Sentence("GPGSV,1,1,02,20,78,331,45,01,59,235,47"));  // still gathered
+  mainWindow().controller().OnSentence(Sentence("GPGSV,1,1,02,20,78,331,45,01,59,235,47"));  // still gathered
   ASSERT_EQ(SignalBarsOf(st.satelliteView).inView, 2);
-  ASSERT_TRUE(sheet().SaveScreenshots(options.screenshotDir));
+  ASSERT_TRUE(mainWindow().SaveScreenshots(options.screenshotDir));
   EXPECT_EQ(StatusLabel("satView")->text(), QString::number(SignalBarsOf(st.satelliteView).inView));
 }
 
-TEST_F(SheetFaultTest, EnterInATextFieldCommitsItAndOnlyTheButtonsOwnKeysPressIt) {
+TEST_F(MainWindowFaultTest, EnterInATextFieldCommitsItAndOnlyTheButtonsOwnKeysPressIt) {
   quietErrors_ = true;
-  SheetOptions options;
+  WindowOptions options;
   options.replayFile = QStringLiteral(TARVO_SOURCE_DIR "/data/demo/demo-drive.nmea");
-  MakeSheet(options);
-  sheet().activateWindow();
-  sheet().ActivatePage(kHardwarePage);
-  auto* edit = sheet().page(kHardwarePage)->findChild<QLineEdit*>(QStringLiteral("altitudeOffset"));
+  MakeWindow(options);
+  mainWindow().activateWindow();
+  mainWindow().ActivatePage(kHardwarePage);
+  auto* edit = mainWindow().page(kHardwarePage)->findChild<QLineEdit*>(QStringLiteral("altitudeOffset"));
   ASSERT_NE(edit, nullptr);
   edit->setFocus();
   edit->selectAll();
   QTest::keyClicks(edit, QStringLiteral("25"));
   QTest::keyClick(edit, Qt::Key_Return);
-  EXPECT_EQ(sheet().settings().altitudeOffset, 25);
-  EXPECT_FALSE(sheet().controller().IsConnected());
+  EXPECT_EQ(mainWindow().settings().altitudeOffset, 25);
+  EXPECT_FALSE(mainWindow().controller().IsConnected());
   QTest::keyClick(edit, Qt::Key_Enter, Qt::KeypadModifier);
-  EXPECT_FALSE(sheet().controller().IsConnected());
-  EXPECT_EQ(sheet().connectButton()->text(), TableText(text_id::kStart));
+  EXPECT_FALSE(mainWindow().controller().IsConnected());
+  EXPECT_EQ(mainWindow().connectButton()->text(), QStringLiteral("&Start"));
 
   // Space on the focused button starts, a click stops.
-  sheet().connectButton()->setFocus();
-  QTest::keyClick(sheet().connectButton(), Qt::Key_Space);
-  EXPECT_TRUE(sheet().controller().IsConnected());
-  sheet().connectButton()->click();
-  EXPECT_FALSE(sheet().controller().IsConnected());
+  mainWindow().connectButton()->setFocus();
+  QTest::keyClick(mainWindow().connectButton(), Qt::Key_Space);
+  EXPECT_TRUE(mainWindow().controller().IsConnected());
+  mainWindow().connectButton()->click();
+  EXPECT_FALSE(mainWindow().controller().IsConnected());
 }
 
-TEST_F(SheetFaultTest, ASettingsFileThatCannotBeSavedIsReportedInTheWindow) {
+TEST_F(MainWindowFaultTest, ASettingsFileThatCannotBeSavedIsReportedInTheWindow) {
   QFile blocker(path(QStringLiteral("blocker")));
   ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));  // a file where the settings folder should be
   blocker.close();
   UseSettingsFile(path(QStringLiteral("blocker/Pathlet.ini")).toStdString());
-  MakeSheet();
+  MakeWindow();
   QString text;
   CatchNextMessageBox(&text);
-  static_cast<CPathletDlg*>(sheet().page(kStatusPage))->OnFormatCommand(text_id::kFirstCoordFormat + 1);
+  static_cast<StatusPage*>(mainWindow().page(kStatusPage))->SetCoordFormat(1);
   EXPECT_TRUE(text.contains(QStringLiteral("blocker/Pathlet.ini"))) << text.toStdString();
   EXPECT_TRUE(text.contains(QString::fromLocal8Bit(std::strerror(ENOTDIR)))) << text.toStdString();
-  EXPECT_EQ(sheet().settings().fmtPos, 1);  // the choice stays in effect
+  EXPECT_EQ(mainWindow().settings().fmtPos, 1);  // the choice stays in effect
 
   text.clear();
   CatchNextMessageBox(&text);
-  sheet().exitButton()->click();
+  mainWindow().exitButton()->click();
   EXPECT_TRUE(text.contains(QStringLiteral("blocker/Pathlet.ini"))) << text.toStdString();
-  CloseSheet();
+  CloseWindow();
 }
 
 }  // namespace
@@ -362,7 +361,7 @@ TEST_F(SheetFaultTest, ASettingsFileThatCannotBeSavedIsReportedInTheWindow) {
 namespace tarvo {
 namespace {
 
-class SheetSizeTest : public testing::SheetFixture {};
+class MainWindowSizeTest : public testing::WindowFixture {};
 
 // Texts of the visible labels of `page` wider than their labels.
 QStringList CutLabels(QWidget* page) {
@@ -377,27 +376,27 @@ QStringList CutLabels(QWidget* page) {
   return cut;
 }
 
-TEST_F(SheetSizeTest, AtTheMinimumSizeNoStatusTextIsCutAndTheDrawingsDoNotOverlap) {
-  SheetOptions options;
+TEST_F(MainWindowSizeTest, AtTheMinimumSizeNoStatusTextIsCutAndTheDrawingsDoNotOverlap) {
+  WindowOptions options;
   options.replayFile = QStringLiteral(TARVO_SOURCE_DIR "/data/demo/demo-drive.nmea");
   options.screenshotDir = path(QStringLiteral("shots"));
-  MakeSheet(options);
-  sheet().controller().ToggleConnection();
-  while (!sheet().controller().ReplayAtEnd() && sheet().controller().ReplayTick()) {
+  MakeWindow(options);
+  mainWindow().controller().ToggleConnection();
+  while (!mainWindow().controller().ReplayAtEnd() && mainWindow().controller().ReplayTick()) {
   }
-  auto* status = static_cast<CPathletDlg*>(sheet().page(kStatusPage));
+  auto* status = static_cast<StatusPage*>(mainWindow().page(kStatusPage));
   status->FlushPendingRefresh();
   // The widest texts of each field.
-  sheet().settings().fmtSpeed = 2;
-  sheet().settings().fmtDist = 1;
+  mainWindow().settings().fmtSpeed = 2;
+  mainWindow().settings().fmtDist = 1;
   status->RefreshUnits();
-  const QSize minimum = sheet().minimumSize();
+  const QSize minimum = mainWindow().minimumSize();
   EXPECT_GE(minimum.width(), 400);
   EXPECT_LE(minimum.width(), 660);
   EXPECT_LE(minimum.height(), 520);
-  sheet().resize(1, 1);  // as small as the window lets itself be made
+  mainWindow().resize(1, 1);  // as small as the window lets itself be made
   QApplication::processEvents();
-  EXPECT_EQ(sheet().size(), minimum);
+  EXPECT_EQ(mainWindow().size(), minimum);
   EXPECT_EQ(CutLabels(status), QStringList());
   EXPECT_FALSE(status->CompassImageRect().intersects(status->SkyImageRect()))
       << status->CompassImageRect().bottom() << " " << status->SkyImageRect().top();

@@ -1,7 +1,7 @@
 // The About page: program name, version, icon, a picture and the maker's link.
 #pragma once
 
-#include "gui/app/gps_page.h"
+#include "gui/window/page.h"
 
 namespace tarvo {
 
@@ -10,10 +10,10 @@ class HyperlinkControl;
 // The maker's web site shown on the About page.
 inline constexpr const char* kMakerSite = "https://quillmark.example/tarvo/";
 
-class CAboutDlg : public CGPSPage {
+class AboutPage : public Page {
   Q_OBJECT
  public:
-  explicit CAboutDlg(CGPSSheet& sheet);
+  explicit AboutPage(MainWindow& mainWindow);
   HyperlinkControl* link() const { return link_; }
 
  private:

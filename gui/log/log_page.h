@@ -8,7 +8,7 @@
 
 #include "core/gps/connection_controller.h"
 #include "core/gps/nmea_log.h"
-#include "gui/app/gps_page.h"
+#include "gui/window/page.h"
 
 class QCheckBox;
 class QListWidget;
@@ -17,11 +17,11 @@ class QTimer;
 
 namespace tarvo {
 
-class CLog : public CGPSPage, public FixListener {
+class LogPage : public Page, public FixListener {
   Q_OBJECT
  public:
-  explicit CLog(CGPSSheet& sheet);
-  ~CLog() override;
+  explicit LogPage(MainWindow& mainWindow);
+  ~LogPage() override;
 
   // Every received line, before it is parsed.
   void LogLine(std::string_view line);

@@ -1,4 +1,4 @@
-#include "gui/app/hyperlink_control.h"
+#include "gui/window/hyperlink_control.h"
 
 #include <QApplication>
 #include <QCursor>

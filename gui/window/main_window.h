@@ -13,8 +13,8 @@
 
 #include "core/gps/connection_controller.h"
 #include "core/settings/sheet_settings.h"
-#include "gui/app/gps_page.h"
-#include "gui/app/palette.h"
+#include "gui/window/page.h"
+#include "gui/window/palette.h"
 
 class QAction;
 class QPushButton;
@@ -25,9 +25,9 @@ class QToolBar;
 namespace tarvo {
 
 class SettingsStore;
-class CPathletDlg;
+class StatusPage;
 
-struct SheetOptions {
+struct WindowOptions {
   QString replayFile;     // --replay: simulation with this file for this run only
   bool startReplay = false;  // connect to the replay at once (the --replay option)
   // --speed: replay pace for this run only; emulationSpeed 1..4 lines per
@@ -43,17 +43,11 @@ struct SheetOptions {
   std::function<std::unique_ptr<SerialOpener>()> serialOpener;
 };
 
-// Toolbar commands.
-inline constexpr int kCmdZoomIn = 146;
-inline constexpr int kCmdZoomOut = 147;
-inline constexpr int kCmdPageMenu = 177;
-inline constexpr int kCmdExit = 171;
-
-class CGPSSheet : public QDialog, public ControllerHost {
+class MainWindow : public QDialog, public ControllerHost {
   Q_OBJECT
  public:
-  CGPSSheet(SettingsStore& store, SheetOptions options, QWidget* parent = nullptr);
-  ~CGPSSheet() override;
+  MainWindow(SettingsStore& store, WindowOptions options, QWidget* parent = nullptr);
+  ~MainWindow() override;
 
   // The steps once the window exists: pages' windows, the first page, auto-connect.
   void Start();
@@ -66,13 +60,17 @@ class CGPSSheet : public QDialog, public ControllerHost {
   SettingsStore& store() { return store_; }
   const Palette& palette() const { return palette_; }
 
-  CGPSPage* page(int index) const;
-  CGPSPage* activePage() const;
+  Page* page(int index) const;
+  Page* activePage() const;
   void ActivatePage(int index);
   // Next (+1) or previous (-1) page, wrapping round.
   void ActivateNextPage(int step);
-  void SetToolbarState(const CGPSPage::ToolbarState& state);
-  bool toolbarEnabled(int command) const;
+  void SetToolbarState(const Page::ToolbarState& state);
+  // The toolbar's commands.
+  QAction* zoomInAction() const { return zoomInAction_; }
+  QAction* zoomOutAction() const { return zoomOutAction_; }
+  QAction* pageMenuAction() const { return pageMenuAction_; }
+  QAction* exitAction() const { return exitAction_; }
   // Draws the status indicator at the top-right corner of a page `width` wide.
   void DrawStatusLed(QPainter& painter, int width);
   // The coordinate format changed: pages re-format their positions.
@@ -101,8 +99,8 @@ class CGPSSheet : public QDialog, public ControllerHost {
   void PositionBroadcast() override;
   void LogLine(std::string_view line) override;
   void PostToMainThread(std::function<void()> task) override;
-  bool StartTimer(int id, int periodMs) override;
-  void StopTimer(int id) override;
+  bool StartTimer(ConnectionTimer timer, int periodMs) override;
+  void StopTimer(ConnectionTimer timer) override;
   int64_t NowUtc() override;
 
  protected:
@@ -112,13 +110,16 @@ class CGPSSheet : public QDialog, public ControllerHost {
 
  private:
   void BuildWindow();
-  void AddPage(CGPSPage* page);
-  void OnCommand(int command);
+  void AddPage(Page* page);
+  // The toolbar's commands act on the active page.
+  void ZoomIn();
+  void ZoomOut();
+  void ShowPageMenu();
   void OnTabChanged(int tab);
   void SaveSettings();
 
   SettingsStore& store_;
-  SheetOptions options_;
+  WindowOptions options_;
   SheetSettings settings_;
   ConnectionSettings connection_;
   bool savedEmulation_ = false;  // "bEmulation" as stored, kept when --replay overrides it
@@ -126,17 +127,20 @@ class CGPSSheet : public QDialog, public ControllerHost {
   int savedReplayRealTime_ = 0;
   Palette palette_;
   std::unique_ptr<ConnectionController> controller_;
-  std::array<CGPSPage*, kPageCount> pages_{};
-  CPathletDlg* statusPage_ = nullptr;
-  class CLog* logPage_ = nullptr;
+  std::array<Page*, kPageCount> pages_{};
+  StatusPage* statusPage_ = nullptr;
+  class LogPage* logPage_ = nullptr;
 
   QToolBar* toolbar_ = nullptr;
-  std::map<int, QAction*> toolActions_;
+  QAction* zoomInAction_ = nullptr;
+  QAction* zoomOutAction_ = nullptr;
+  QAction* pageMenuAction_ = nullptr;
+  QAction* exitAction_ = nullptr;
   QTabWidget* tabs_ = nullptr;
   QPushButton* connectButton_ = nullptr;
   QPushButton* exitButton_ = nullptr;
-  std::map<int, QTimer*> timers_;
-  CGPSPage* previousPage_ = nullptr;
+  std::map<ConnectionTimer, QTimer*> timers_;
+  Page* previousPage_ = nullptr;
   int screenHeightOverride_ = 0;
   bool saved_ = false;
   bool destroying_ = false;  // no message boxes from the destructor

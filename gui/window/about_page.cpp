@@ -1,4 +1,4 @@
-#include "gui/app/about_page.h"
+#include "gui/window/about_page.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -6,8 +6,8 @@
 #include <QVBoxLayout>
 
 #include "core/version.h"
-#include "gui/app/gps_sheet.h"
-#include "gui/app/hyperlink_control.h"
+#include "gui/window/main_window.h"
+#include "gui/window/hyperlink_control.h"
 
 namespace tarvo {
 
@@ -15,9 +15,9 @@ namespace {
 QString FromView(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 }  // namespace
 
-CAboutDlg::CAboutDlg(CGPSSheet& sheet) : CGPSPage(sheet, kAboutPage, QStringLiteral("About")) {
+AboutPage::AboutPage(MainWindow& mainWindow) : Page(mainWindow, kAboutPage, QStringLiteral("About")) {
   setObjectName(QStringLiteral("aboutPage"));
-  const Palette& pal = sheet.palette();
+  const Palette& pal = mainWindow.palette();
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(16, 20, 16, 16);
   layout->setSpacing(10);

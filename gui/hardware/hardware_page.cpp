@@ -1,4 +1,4 @@
-#include "gui/app/hardware_page.h"
+#include "gui/hardware/hardware_page.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -16,8 +16,7 @@
 #include "core/geo/coord_format.h"
 #include "core/geo/units.h"
 #include "core/gps/serial_ports.h"
-#include "gui/app/gps_sheet.h"
-#include "gui/app/string_table.h"
+#include "gui/window/main_window.h"
 
 namespace tarvo {
 
@@ -41,7 +40,7 @@ void Select(QComboBox* list, int item) {
 
 // ---- "GPS Accuracy" ----
 
-CAccuracyDialog::CAccuracyDialog(const FilterSettings& filter, int32_t fmtDist, int32_t fmtSpeed, QWidget* parent)
+AccuracyDialog::AccuracyDialog(const FilterSettings& filter, int32_t fmtDist, int32_t fmtSpeed, QWidget* parent)
     : QDialog(parent), fmtDist_(fmtDist), fmtSpeed_(fmtSpeed) {
   setWindowTitle(QStringLiteral("GPS Accuracy"));
   setObjectName(QStringLiteral("accuracyDialog"));
@@ -86,7 +85,7 @@ CAccuracyDialog::CAccuracyDialog(const FilterSettings& filter, int32_t fmtDist, 
   setMinimumWidth(440);
 }
 
-FilterSettings CAccuracyDialog::result() const {
+FilterSettings AccuracyDialog::result() const {
   AccuracyFields typed;
   typed.enable = enable_->isChecked();
   typed.precision = precision_->text().toStdString();
@@ -97,7 +96,7 @@ FilterSettings CAccuracyDialog::result() const {
 
 // ---- "Tarvo Settings" ----
 
-COtherSettingsDialog::COtherSettingsDialog(bool autoStart, QWidget* parent) : QDialog(parent) {
+SettingsDialog::SettingsDialog(bool autoStart, QWidget* parent) : QDialog(parent) {
   setWindowTitle(QStringLiteral("Tarvo Settings"));
   setObjectName(QStringLiteral("otherSettingsDialog"));
   autoStart_ = new QCheckBox(QStringLiteral("Connect to GPS when Tarvo is started"), this);
@@ -112,24 +111,24 @@ COtherSettingsDialog::COtherSettingsDialog(bool autoStart, QWidget* parent) : QD
   layout->addWidget(buttons);
 }
 
-bool COtherSettingsDialog::autoStart() const { return autoStart_->isChecked(); }
+bool SettingsDialog::autoStart() const { return autoStart_->isChecked(); }
 
 // ---- The page ----
 
-CSetupHardware::CSetupHardware(CGPSSheet& sheet, std::filesystem::path portRoot)
-    : CGPSPage(sheet, kHardwarePage, QStringLiteral("Hardware")), portRoot_(std::move(portRoot)) {
+HardwarePage::HardwarePage(MainWindow& mainWindow, std::filesystem::path portRoot)
+    : Page(mainWindow, kHardwarePage, QStringLiteral("Hardware")), portRoot_(std::move(portRoot)) {
   setObjectName(QStringLiteral("hardwarePage"));
   BuildControls();
 }
 
-QComboBox* CSetupHardware::MakeList(const char* name) {
+QComboBox* HardwarePage::MakeList(const char* name) {
   auto* list = new QComboBox(this);
   list->setObjectName(QString::fromLatin1(name));
   list->setSizeAdjustPolicy(QComboBox::AdjustToContents);
   return list;
 }
 
-void CSetupHardware::BuildControls() {
+void HardwarePage::BuildControls() {
   type_ = MakeList("typeList");
   for (std::string_view name : kGpsTypeNames) type_->addItem(Q(name));
   port_ = MakeList("portList");
@@ -160,7 +159,7 @@ void CSetupHardware::BuildControls() {
     speedUnit_->addItem(Q(SpeedUnitName(static_cast<SpeedUnit>(i))));
   }
   position_ = MakeList("positionList");
-  for (int i = 0; i < kCoordFormatCount; ++i) position_->addItem(TableText(text_id::kFirstCoordFormat + i));
+  for (int i = 0; i < kCoordFormatCount; ++i) position_->addItem(Q(CoordFormatName(i)));
   altitude_ = new QLineEdit(this);
   altitude_->setObjectName(QStringLiteral("altitudeOffset"));
   altitude_->setMaxLength(11);
@@ -225,9 +224,9 @@ void CSetupHardware::BuildControls() {
   layout->addStretch(1);
 
   // Each list applies its setting when the user picks an item.
-  ConnectionSettings& c = sheet_.connection();
+  ConnectionSettings& c = mainWindow_.connection();
   connect(type_, &QComboBox::activated, this, [&c](int i) { c.gpsType = i; });
-  connect(port_, &QComboBox::activated, this, &CSetupHardware::OnPortChosen);
+  connect(port_, &QComboBox::activated, this, &HardwarePage::OnPortChosen);
   connect(speed_, &QComboBox::activated, this, [&c](int i) {
     if (i >= 0 && i < static_cast<int>(kBaudRates.size())) c.speed = kBaudRates[static_cast<std::size_t>(i)];
   });
@@ -240,41 +239,41 @@ void CSetupHardware::BuildControls() {
   });
   connect(replaySpeed_, &QComboBox::activated, this,
           [&c](int i) { ChooseReplaySpeed(i, c.emulationSpeed, c.replayRealTime); });
-  connect(port_->lineEdit(), &QLineEdit::editingFinished, this, &CSetupHardware::OnPortTyped);
+  connect(port_->lineEdit(), &QLineEdit::editingFinished, this, &HardwarePage::OnPortTyped);
   connect(emulation_, &QCheckBox::clicked, this, [this, &c](bool on) {
     c.emulation = on;
     ShowEmulationEnabling();
   });
   connect(useGga_, &QCheckBox::clicked, this, [&c](bool on) { c.useRmc = !on; });
   connect(distance_, &QComboBox::activated, this, [this](int i) {
-    sheet_.settings().fmtDist = i;
-    sheet_.UnitsChanged();
+    mainWindow_.settings().fmtDist = i;
+    mainWindow_.UnitsChanged();
   });
   connect(speedUnit_, &QComboBox::activated, this, [this](int i) {
-    sheet_.settings().fmtSpeed = i;
-    sheet_.UnitsChanged();
+    mainWindow_.settings().fmtSpeed = i;
+    mainWindow_.UnitsChanged();
   });
   connect(position_, &QComboBox::activated, this, [this](int i) {
-    sheet_.settings().fmtPos = i;
-    sheet_.PositionFormatChanged();
+    mainWindow_.settings().fmtPos = i;
+    mainWindow_.PositionFormatChanged();
   });
-  connect(altitude_, &QLineEdit::textEdited, this, &CSetupHardware::OnAltitudeEdited);
-  connect(altitude_, &QLineEdit::editingFinished, this, &CSetupHardware::OnAltitudeFinished);
+  connect(altitude_, &QLineEdit::textEdited, this, &HardwarePage::OnAltitudeEdited);
+  connect(altitude_, &QLineEdit::editingFinished, this, &HardwarePage::OnAltitudeFinished);
 }
 
-void CSetupHardware::OnActivate() {
+void HardwarePage::OnActivate() {
   FillControls();
-  CGPSPage::OnActivate();
+  Page::OnActivate();
 }
 
-void CSetupHardware::OnDeactivate() {
+void HardwarePage::OnDeactivate() {
   OnAltitudeFinished();
   OnPortTyped();
 }
 
-void CSetupHardware::FillControls() {
-  const ConnectionSettings& c = sheet_.connection();
-  const SheetSettings& s = sheet_.settings();
+void HardwarePage::FillControls() {
+  const ConnectionSettings& c = mainWindow_.connection();
+  const SheetSettings& s = mainWindow_.settings();
 
   // Ports plugged in since the last visit appear, unplugged ones go.
   const PortList ports = PagePortList(EnumerateSerialPorts(portRoot_), c.portName, portRoot_);
@@ -305,7 +304,7 @@ void CSetupHardware::FillControls() {
   altitude_->setText(QString::number(committedOffset_));
 }
 
-void CSetupHardware::ShowEmulationEnabling() {
+void HardwarePage::ShowEmulationEnabling() {
   const bool emulation = emulation_->isChecked();
   for (QWidget* w : std::initializer_list<QWidget*>{port_, speed_, parity_, dataBits_, stopBits_}) {
     w->setEnabled(!emulation);
@@ -313,15 +312,15 @@ void CSetupHardware::ShowEmulationEnabling() {
   replaySpeed_->setEnabled(emulation);
 }
 
-void CSetupHardware::OnPortChosen(int item) {
+void HardwarePage::OnPortChosen(int item) {
   if (item >= 0 && item < static_cast<int>(portItems_.size())) {
-    sheet_.connection().portName = portItems_[static_cast<std::size_t>(item)].path;
+    mainWindow_.connection().portName = portItems_[static_cast<std::size_t>(item)].path;
   }
 }
 
 // The text of the port box when editing finishes: an item's text chooses
 // that item, anything else is the device path to open.
-void CSetupHardware::OnPortTyped() {
+void HardwarePage::OnPortTyped() {
   // Only typing counts: a shown item leaves an empty "PortName" empty.
   if (!port_->lineEdit()->isModified()) return;
   port_->lineEdit()->setModified(false);
@@ -333,58 +332,47 @@ void CSetupHardware::OnPortTyped() {
       return;
     }
   }
-  sheet_.connection().portName = text.toStdString();
+  mainWindow_.connection().portName = text.toStdString();
 }
 
 // The offset follows the text while it is a whole number, so a value typed
 // just before the window closes is kept; other text keeps the offset as it was.
-void CSetupHardware::OnAltitudeEdited() {
+void HardwarePage::OnAltitudeEdited() {
   const std::optional<int32_t> value = ReadAltitudeOffset(altitude_->text().toStdString());
-  sheet_.settings().altitudeOffset = value ? *value : committedOffset_;
+  mainWindow_.settings().altitudeOffset = value ? *value : committedOffset_;
 }
 
-void CSetupHardware::OnAltitudeFinished() {
+void HardwarePage::OnAltitudeFinished() {
   const std::optional<int32_t> value = ReadAltitudeOffset(altitude_->text().toStdString());
   if (value) committedOffset_ = *value;
-  sheet_.settings().altitudeOffset = committedOffset_;
+  mainWindow_.settings().altitudeOffset = committedOffset_;
   const QString shown = QString::number(committedOffset_);
   if (altitude_->text() != shown) altitude_->setText(shown);
 }
 
-void CSetupHardware::ShowPageMenu() {
+void HardwarePage::ShowPageMenu() {
   QMenu menu(this);
   menu.setObjectName(QStringLiteral("hardwareMenu"));
-  QAction* accuracy = menu.addAction(QStringLiteral("GPS Accuracy"));
-  accuracy->setData(kCmdGpsAccuracy);
-  QAction* other = menu.addAction(QStringLiteral("Other Settings"));
-  other->setData(kCmdOtherSettings);
-  QAction* chosen = menu.exec(QCursor::pos());
-  if (!chosen) return;
-  // The dialog runs once the menu is gone.
-  const int command = chosen->data().toInt();
-  QMetaObject::invokeMethod(this, [this, command] { OnCommand(command); }, Qt::QueuedConnection);
+  // Each dialog runs once the menu is gone.
+  connect(menu.addAction(tr("GPS Accuracy")), &QAction::triggered, this,
+          [this] { QMetaObject::invokeMethod(this, &HardwarePage::RunAccuracyDialog, Qt::QueuedConnection); });
+  connect(menu.addAction(tr("Other Settings")), &QAction::triggered, this,
+          [this] { QMetaObject::invokeMethod(this, &HardwarePage::RunOtherSettingsDialog, Qt::QueuedConnection); });
+  menu.exec(QCursor::pos());
 }
 
-void CSetupHardware::OnCommand(int command) {
-  if (command == kCmdGpsAccuracy) {
-    RunAccuracyDialog();
-  } else if (command == kCmdOtherSettings) {
-    RunOtherSettingsDialog();
-  }
-}
-
-bool CSetupHardware::RunAccuracyDialog() {
-  const SheetSettings& s = sheet_.settings();
-  CAccuracyDialog dialog(sheet_.connection().filter, s.fmtDist, s.fmtSpeed, this);
+bool HardwarePage::RunAccuracyDialog() {
+  const SheetSettings& s = mainWindow_.settings();
+  AccuracyDialog dialog(mainWindow_.connection().filter, s.fmtDist, s.fmtSpeed, this);
   if (dialog.exec() != QDialog::Accepted) return false;
-  sheet_.connection().filter = dialog.result();
+  mainWindow_.connection().filter = dialog.result();
   return true;
 }
 
-bool CSetupHardware::RunOtherSettingsDialog() {
-  COtherSettingsDialog dialog(sheet_.settings().autoStart != 0, this);
+bool HardwarePage::RunOtherSettingsDialog() {
+  SettingsDialog dialog(mainWindow_.settings().autoStart != 0, this);
   if (dialog.exec() != QDialog::Accepted) return false;
-  sheet_.settings().autoStart = dialog.autoStart() ? 1 : 0;
+  mainWindow_.settings().autoStart = dialog.autoStart() ? 1 : 0;
   return true;
 }
 

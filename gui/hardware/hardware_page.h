@@ -1,7 +1,7 @@
 // The GPS hardware settings page: receiver type, port and line settings,
 // simulation mode, the position source, units, coordinate format and the
 // altitude offset. Its page menu opens the "GPS Accuracy" and "Tarvo
-// Settings" dialogs. Every change goes into the sheet's settings at once.
+// Settings" dialogs. Every change goes into the window's settings at once.
 #pragma once
 
 #include <QDialog>
@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "core/settings/hardware_rules.h"
-#include "gui/app/gps_page.h"
+#include "gui/window/page.h"
 
 class QCheckBox;
 class QComboBox;
@@ -20,15 +20,11 @@ class QMenu;
 
 namespace tarvo {
 
-// Page menu commands.
-inline constexpr int kCmdGpsAccuracy = 179;
-inline constexpr int kCmdOtherSettings = 192;
-
 // "GPS Accuracy": the accuracy filter and the minimum speed, in the display units.
-class CAccuracyDialog : public QDialog {
+class AccuracyDialog : public QDialog {
   Q_OBJECT
  public:
-  CAccuracyDialog(const FilterSettings& filter, int32_t fmtDist, int32_t fmtSpeed, QWidget* parent = nullptr);
+  AccuracyDialog(const FilterSettings& filter, int32_t fmtDist, int32_t fmtSpeed, QWidget* parent = nullptr);
   // The filter as typed (what OK stores).
   FilterSettings result() const;
 
@@ -47,10 +43,10 @@ class CAccuracyDialog : public QDialog {
 };
 
 // "Tarvo Settings": connect when the program starts.
-class COtherSettingsDialog : public QDialog {
+class SettingsDialog : public QDialog {
   Q_OBJECT
  public:
-  explicit COtherSettingsDialog(bool autoStart, QWidget* parent = nullptr);
+  explicit SettingsDialog(bool autoStart, QWidget* parent = nullptr);
   bool autoStart() const;
   QCheckBox* autoStartBox() const { return autoStart_; }
 
@@ -58,20 +54,19 @@ class COtherSettingsDialog : public QDialog {
   QCheckBox* autoStart_ = nullptr;
 };
 
-class CSetupHardware : public CGPSPage {
+class HardwarePage : public Page {
   Q_OBJECT
  public:
   // `portRoot` is the file-system root the ports are looked for in ("/"; a
   // folder tree in tests).
-  explicit CSetupHardware(CGPSSheet& sheet, std::filesystem::path portRoot = "/");
+  explicit HardwarePage(MainWindow& mainWindow, std::filesystem::path portRoot = "/");
 
   ToolbarState toolbarState() const override { return {false, false, true}; }
   void OnActivate() override;
   void OnDeactivate() override;
-  // The popup with "GPS Accuracy" and "Other Settings"; the choice comes back
-  // to OnCommand after the menu has closed.
+  // The popup with "GPS Accuracy" and "Other Settings"; the chosen dialog
+  // opens after the menu has closed.
   void ShowPageMenu() override;
-  void OnCommand(int command);
   // The dialogs, modal; true when closed with OK (the settings then changed).
   bool RunAccuracyDialog();
   bool RunOtherSettingsDialog();

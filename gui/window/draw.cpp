@@ -1,4 +1,4 @@
-#include "gui/app/draw.h"
+#include "gui/window/draw.h"
 
 #include <cstdint>
 

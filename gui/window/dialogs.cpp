@@ -1,4 +1,4 @@
-#include "gui/app/dialogs.h"
+#include "gui/window/dialogs.h"
 
 #include <QDir>
 #include <QFileDialog>

@@ -1,4 +1,4 @@
-#include "gui/app/shipped_data.h"
+#include "gui/window/shipped_data.h"
 
 #include <QDir>
 #include <QFileInfo>

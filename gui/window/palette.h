@@ -1,5 +1,5 @@
 // The drawing objects shared by all pages: brushes, pens and five fonts.
-// Created once by the sheet; pages draw with them.
+// Created once by the window; pages draw with them.
 #pragma once
 
 #include <QBrush>

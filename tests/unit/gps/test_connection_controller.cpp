@@ -52,13 +52,13 @@ class FakeHost : public ControllerHost {
     std::lock_guard<std::mutex> lock(mutex);
     posted.push_back(std::move(task));
   }
-  bool StartTimer(int id, int periodMs) override {
+  bool StartTimer(ConnectionTimer id, int periodMs) override {
     timers.emplace_back(id, periodMs);
     running = id;
     return timerWorks;
   }
-  void StopTimer(int id) override {
-    if (running == id) running = 0;
+  void StopTimer(ConnectionTimer id) override {
+    if (running == id) running = ConnectionTimer::None;
   }
   int64_t NowUtc() override { return now; }
   int64_t MonotonicMs() override { return monotonic; }
@@ -91,10 +91,11 @@ class FakeHost : public ControllerHost {
   std::vector<std::string> captions, errors, logged;
   std::vector<bool> tracked;
   std::vector<int64_t> uploads;
-  std::vector<std::pair<int, int>> timers;
+  std::vector<std::pair<ConnectionTimer, int>> timers;
   std::optional<std::string> replayAnswer;
   std::string askedFor;
-  int ledRedraws = 0, broadcasts = 0, running = 0;
+  int ledRedraws = 0, broadcasts = 0;
+  ConnectionTimer running = ConnectionTimer::None;
   bool timerWorks = true;
   int64_t now = 1700000000;
   int64_t monotonic = 5000;
@@ -230,25 +231,25 @@ TEST_F(ControllerTest, ReplayTicksAtTheChosenSpeedAndEndsAtTheEndOfTheFile) {
   controller_.ToggleConnection();
   EXPECT_EQ(host_.askedFor, "/home/user/Tarvo_Log.nmea");  // the dialog starts at the last file
   EXPECT_EQ(controller_.replayPath(), file);
-  ASSERT_EQ(host_.timers.back(), std::make_pair(kReplayTimerId, 1000));
+  ASSERT_EQ(host_.timers.back(), std::make_pair(ConnectionTimer::Replay, 1000));
   EXPECT_EQ(host_.captions.back(), "&Stop");
   EXPECT_TRUE(host_.logged.empty());  // nothing before the first tick
 
-  controller_.OnTimer(kReplayTimerId);
+  controller_.OnTimer(ConnectionTimer::Replay);
   ASSERT_EQ(host_.logged.size(), 1u);
   EXPECT_EQ(host_.logged[0], kRmc);  // the line end is not part of the line
-  controller_.OnTimer(kReplayTimerId);
+  controller_.OnTimer(ConnectionTimer::Replay);
   EXPECT_EQ(host_.logged.size(), 2u);
   EXPECT_TRUE(controller_.IsConnected());
-  controller_.OnTimer(kReplayTimerId);
+  controller_.OnTimer(ConnectionTimer::Replay);
   EXPECT_FALSE(controller_.IsConnected());
   EXPECT_EQ(host_.captions.back(), "&Start");
-  EXPECT_EQ(host_.running, 0);
+  EXPECT_EQ(host_.running, ConnectionTimer::None);
   EXPECT_TRUE(host_.errors.empty());
 
   settings_.emulationSpeed = 4;
   controller_.ToggleConnection();
-  EXPECT_EQ(host_.timers.back(), std::make_pair(kReplayTimerId, 250));
+  EXPECT_EQ(host_.timers.back(), std::make_pair(ConnectionTimer::Replay, 250));
 }
 
 TEST_F(ControllerTest, ReplaySpeedOutsideOneToFourIsClamped) {
@@ -257,11 +258,11 @@ TEST_F(ControllerTest, ReplaySpeedOutsideOneToFourIsClamped) {
   host_.replayAnswer = file;
   settings_.emulationSpeed = 0;  // would divide by zero
   controller_.ToggleConnection();
-  EXPECT_EQ(host_.timers.back(), std::make_pair(kReplayTimerId, 1000));
+  EXPECT_EQ(host_.timers.back(), std::make_pair(ConnectionTimer::Replay, 1000));
   controller_.ToggleConnection();
   settings_.emulationSpeed = 40;
   controller_.ToggleConnection();
-  EXPECT_EQ(host_.timers.back(), std::make_pair(kReplayTimerId, 250));
+  EXPECT_EQ(host_.timers.back(), std::make_pair(ConnectionTimer::Replay, 250));
 }
 
 TEST_F(ControllerTest, CancellingTheReplayDialogDisconnectsSilently) {
@@ -361,16 +362,16 @@ TEST_F(ControllerTest, ARealTimeReplayKeepsTheRecordedPace) {
   host_.replayAnswer = WriteFile("timed.nmea", {"$PGRMZ,1000,f,3", gga1, rmc1, gga2});
   controller_.ToggleConnection();
   ASSERT_TRUE(controller_.IsConnected());
-  EXPECT_EQ(host_.timers.back(), std::make_pair(kReplayTimerId, ConnectionController::kRealTimeTickMs));
-  controller_.OnTimer(kReplayTimerId);
+  EXPECT_EQ(host_.timers.back(), std::make_pair(ConnectionTimer::Replay, ConnectionController::kRealTimeTickMs));
+  controller_.OnTimer(ConnectionTimer::Replay);
   EXPECT_EQ(host_.logged.size(), 3u);  // the first epoch at once
   host_.monotonic += 499;              // 2 s past midnight at x4: 500 ms
-  controller_.OnTimer(kReplayTimerId);
+  controller_.OnTimer(ConnectionTimer::Replay);
   EXPECT_EQ(host_.logged.size(), 3u);
   host_.monotonic += 1;
-  controller_.OnTimer(kReplayTimerId);
+  controller_.OnTimer(ConnectionTimer::Replay);
   EXPECT_EQ(host_.logged.size(), 4u);
-  controller_.OnTimer(kReplayTimerId);
+  controller_.OnTimer(ConnectionTimer::Replay);
   EXPECT_FALSE(controller_.IsConnected());  // the end of the file
 }
 
@@ -384,13 +385,13 @@ TEST_F(ControllerTest, UploadAtMostOnceInMoreThanUpdateSecondsAndOnlyWithAFix) {
   settings_.update = 15;
   controller_.ToggleConnection();
   ASSERT_TRUE(controller_.IsConnected()) << (host_.errors.empty() ? "" : host_.errors.back());
-  EXPECT_EQ(host_.timers.back(), std::make_pair(kUploadTimerId, 15000));
+  EXPECT_EQ(host_.timers.back(), std::make_pair(ConnectionTimer::Upload, 15000));
 
-  controller_.OnTimer(kUploadTimerId);  // no fix yet
+  controller_.OnTimer(ConnectionTimer::Upload);  // no fix yet
   EXPECT_TRUE(host_.uploads.empty());
   controller_.OnSentence(kGga);
   for (int second = 0; second <= 60; ++second) {
-    if (second % 15 == 0) controller_.OnTimer(kUploadTimerId);
+    if (second % 15 == 0) controller_.OnTimer(ConnectionTimer::Upload);
     ++host_.now;
   }
   // Ticks at 0, 15, 30, 45, 60 s: 15 s after an upload is not "more than 15".
@@ -400,11 +401,11 @@ TEST_F(ControllerTest, UploadAtMostOnceInMoreThanUpdateSecondsAndOnlyWithAFix) {
 
   controller_.OnSentence(kGgaNoFix);
   host_.now += 100;
-  controller_.OnTimer(kUploadTimerId);
+  controller_.OnTimer(ConnectionTimer::Upload);
   EXPECT_EQ(host_.uploads.size(), 3u);
   settings_.upload = false;
   controller_.OnSentence(kGga);
-  controller_.OnTimer(kUploadTimerId);
+  controller_.OnTimer(ConnectionTimer::Upload);
   EXPECT_EQ(host_.uploads.size(), 3u);
   controller_.ToggleConnection();
   close(master);
@@ -525,7 +526,7 @@ TEST_F(SerialControllerTest, AnUnpluggedReceiverDisconnectsWithAMessage) {
   ASSERT_TRUE(host_.RunUntil([&] { return !controller_.IsConnected(); }));
   EXPECT_EQ(host_.errors, std::vector<std::string>({"Error: GPS connection lost!\n" + slavePath_ + ": device hung up"}));
   EXPECT_EQ(host_.captions.back(), "&Start");
-  EXPECT_EQ(host_.running, 0);
+  EXPECT_EQ(host_.running, ConnectionTimer::None);
 }
 
 TEST_F(SerialControllerTest, ALossReportedAfterTheUserDisconnectedIsIgnored) {
