@@ -3,6 +3,7 @@
 // pseudo-terminals for the serial connection.
 #include <fcntl.h>
 #include <pty.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -496,6 +497,29 @@ TEST_F(SerialControllerTest, DeLormeAndGarminGetTheirStartupStrings) {
   EXPECT_EQ(ReadMaster(),
             "$PGRMO,,2\r\n$PGRMO,GPRMC,1\r\n$PGRMO,GPGGA,1\r\n$PGRMO,GPGSA,1\r\n$PGRMO,GPGSV,1\r\n"
             "$PGRMC,,,,,,,,,,3,,2,0\r\n");
+}
+
+TEST_F(SerialControllerTest, AStuckPortNeverHoldsUpTheConnectAndCloses) {
+  // Output suspended, as on a receiver that holds its line: the start-up
+  // commands wait in the reader thread, not in the window's.
+  ASSERT_EQ(tcflow(slave_, TCOOFF), 0);
+  settings_.gpsType = 2;
+  const auto start = std::chrono::steady_clock::now();
+  controller_.ToggleConnection();
+  ASSERT_TRUE(controller_.IsConnected());
+  // Written byte by byte on the caller's thread, each wait took two seconds.
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+  ASSERT_EQ(tcflow(slave_, TCOON), 0);
+  EXPECT_EQ(ReadMaster().substr(0, 11), "$PGRMO,,2\r\n");
+  // Suspended again: closing ends the waiting writer at once.
+  ASSERT_EQ(tcflow(slave_, TCOOFF), 0);
+  controller_.ToggleConnection();
+  controller_.ToggleConnection();
+  const auto close = std::chrono::steady_clock::now();
+  controller_.ToggleConnection();
+  EXPECT_FALSE(controller_.IsConnected());
+  EXPECT_LT(std::chrono::steady_clock::now() - close, std::chrono::seconds(1));
+  tcflow(slave_, TCOON);
 }
 
 TEST_F(SerialControllerTest, LinesFromTheDeviceArriveOnTheMainThread) {
