@@ -11,6 +11,7 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QScreen>
 #include <QTabBar>
 #include <QTabWidget>
@@ -204,10 +205,40 @@ void MainWindow::BuildWindow() {
   buttons->addWidget(connectButton_);
   buttons->addWidget(exitButton_);
   layout->addLayout(buttons);
+
+  // The least size at which every page fits: what a window manager holds the
+  // window at. Below it (no window manager) the pages scroll.
+  QList<QScrollArea*> scrolls;
+  for (int i = 0; i < tabs_->count(); ++i) {
+    auto* scroll = qobject_cast<QScrollArea*>(tabs_->widget(i));
+    scroll->setMinimumSize(scroll->widget()->minimumSizeHint());
+    scrolls << scroll;
+  }
+  const QSize least = minimumSizeHint();
+  for (QScrollArea* scroll : scrolls) scroll->setMinimumSize(0, 0);
+  setMinimumSize(least);
   resize(660, 520);
 }
 
-void MainWindow::AddPage(Page* page) { tabs_->addTab(page, page->title()); }
+void MainWindow::AddPage(Page* page) {
+  // A window made smaller than the pages can be shown (no window manager
+  // holds it at its minimum size) scrolls the page instead of squeezing it,
+  // so captions are never cut and drawings never overlap.
+  auto* scroll = new QScrollArea(tabs_);
+  scroll->setObjectName(page->objectName() + QStringLiteral("Scroll"));
+  scroll->setFrameShape(QFrame::NoFrame);
+  scroll->setWidgetResizable(true);
+  scroll->setWidget(page);
+  tabs_->addTab(scroll, page->title());
+}
+
+int MainWindow::TabOf(const Page* page) const {
+  for (int i = 0; i < tabs_->count(); ++i) {
+    const auto* scroll = qobject_cast<QScrollArea*>(tabs_->widget(i));
+    if (scroll && scroll->widget() == page) return i;
+  }
+  return -1;
+}
 
 void MainWindow::Start() {
   // Every page's window exists before the first line can arrive.
@@ -224,15 +255,16 @@ Page* MainWindow::page(int index) const {
 }
 
 Page* MainWindow::activePage() const {
-  return tabs_ ? qobject_cast<Page*>(tabs_->currentWidget()) : nullptr;
+  const auto* scroll = tabs_ ? qobject_cast<QScrollArea*>(tabs_->currentWidget()) : nullptr;
+  return scroll ? qobject_cast<Page*>(scroll->widget()) : nullptr;
 }
 
 void MainWindow::ActivatePage(int index) {
   if (Page* p = page(index)) {
-    if (tabs_->currentWidget() == p) {
+    if (activePage() == p) {
       OnTabChanged(tabs_->currentIndex());
     } else {
-      tabs_->setCurrentWidget(p);
+      tabs_->setCurrentIndex(TabOf(p));
     }
   }
 }

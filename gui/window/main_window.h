@@ -111,6 +111,7 @@ class MainWindow : public QDialog, public ControllerHost {
  private:
   void BuildWindow();
   void AddPage(Page* page);
+  int TabOf(const Page* page) const;  // -1 when the page has no tab
   // The toolbar's commands act on the active page.
   void ZoomIn();
   void ZoomOut();

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QTest>
 #include <QPushButton>
@@ -407,6 +408,18 @@ TEST_F(MainWindowSizeTest, AtTheMinimumSizeNoStatusTextIsCutAndTheDrawingsDoNotO
   QApplication::processEvents();
   EXPECT_EQ(CutLabels(status), QStringList());
   EXPECT_TRUE(status->rect().contains(status->CompassImageRect()));
+
+  // Without a window manager nothing holds the window at its minimum (that is
+  // how a 480 x 400 window came about): the page scrolls instead of squeezing.
+  status->Zoom(false);
+  mainWindow().layout()->setSizeConstraint(QLayout::SetNoConstraint);
+  mainWindow().setMinimumSize(0, 0);
+  mainWindow().resize(480, 400);
+  QApplication::processEvents();
+  ASSERT_EQ(mainWindow().size(), QSize(480, 400));
+  EXPECT_EQ(CutLabels(status), QStringList());
+  EXPECT_FALSE(status->CompassImageRect().intersects(status->SkyImageRect()));
+  EXPECT_TRUE(status->rect().contains(status->SkyImageRect()));
 }
 
 }  // namespace
