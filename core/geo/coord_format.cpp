@@ -269,26 +269,28 @@ void FormatPositionNumbersInto(PositionText& t, int format, const FormatNumbers&
       t.value2 += kDegreeSign;
       break;
     }
+    // One-letter labels are assigned as characters: GCC 12 warns falsely
+    // (-Wrestrict) on assigning the literals at -O3.
     case 3:
     case 4:
-      t.label1 = "N";
+      t.label1.assign(1, 'N');
       AppendFixed(t.value1, n->first, 2);
-      t.label2 = "E";
+      t.label2.assign(1, 'E');
       AppendFixed(t.value2, n->second, 2);
       t.zone = n->zone;
       break;
     case 5:
     case 16:
     case 18:
-      t.label1 = "X";
+      t.label1.assign(1, 'X');
       AppendFixed(t.value1, n->first, 1, 7);
-      t.label2 = "Y";
+      t.label2.assign(1, 'Y');
       AppendFixed(t.value2, n->second, 1, 7);
       break;
     default:
-      t.label1 = "N";
+      t.label1.assign(1, 'N');
       AppendFixed(t.value1, n->first, 1, 7);
-      t.label2 = "E";
+      t.label2.assign(1, 'E');
       AppendFixed(t.value2, n->second, 1, 7);
       break;
   }

@@ -16,7 +16,10 @@ inline std::string Sentence(std::string_view body) {
   for (char c : body) sum ^= static_cast<unsigned char>(c);
   char tail[8];
   std::snprintf(tail, sizeof tail, "*%02X", sum);
-  return "$" + std::string(body) + tail;
+  std::string sentence = "$";  // appended, not "$" + ...: GCC 12 warns falsely on that at -O3
+  sentence += body;
+  sentence += tail;
+  return sentence;
 }
 
 // Seconds since 1970 of a UTC date and time.

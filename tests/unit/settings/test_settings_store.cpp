@@ -279,7 +279,7 @@ TEST_F(SettingsStoreTest, SavesOfProcessesAtTheSameTimeLoseNoUpdate) {
         SettingsStore store = SettingsStore::ForFile(file);
         bool ok = true;
         for (std::size_t j = 0; j < kPerChild; ++j) {
-          ok = store.SetText(static_cast<Key>(c * kPerChild + j), "v" + std::to_string(c * kPerChild + j)) && ok;
+          ok = store.SetText(static_cast<Key>(c * kPerChild + j), std::string("v").append(std::to_string(c * kPerChild + j))) && ok;
         }
         ::_exit(ok ? 0 : 1);
       }
@@ -293,7 +293,7 @@ TEST_F(SettingsStoreTest, SavesOfProcessesAtTheSameTimeLoseNoUpdate) {
     for (std::size_t i = 0; i < kChildren * kPerChild; ++i) {
       const auto it = saved.find(Info(static_cast<Key>(i)).name);
       ASSERT_TRUE(it != saved.end()) << "round " << round << ": lost " << Info(static_cast<Key>(i)).name;
-      EXPECT_EQ(it->second, "v" + std::to_string(i));
+      EXPECT_EQ(it->second, std::string("v").append(std::to_string(i)));
     }
     EXPECT_EQ(Strays(file), 0);
   }
