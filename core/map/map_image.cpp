@@ -1,0 +1,237 @@
+#include "core/map/map_image.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <new>
+#include <vector>
+
+#include "core/map/image_decoders.h"
+
+namespace tarvo {
+
+std::string_view ImageErrorName(ImageError error) {
+  switch (error) {
+    case ImageError::None: return "no error";
+    case ImageError::CannotOpen: return "cannot open";
+    case ImageError::UnknownKind: return "unknown kind";
+    case ImageError::Truncated: return "truncated";
+    case ImageError::TooLarge: return "too large";
+    case ImageError::Corrupt: return "corrupt";
+    case ImageError::Unsupported: return "unsupported";
+    case ImageError::OutOfMemory: return "out of memory";
+  }
+  return "unknown error";
+}
+
+bool DecodedPicture::Allocate(int w, int h, PixelLayout l, bool zeroed, std::uint64_t maxPixels,
+                              ImageLoadError& error) {
+  if (w <= 0 || h <= 0) return image::Fail(error, ImageError::TooLarge, "width or height is 0 or less");
+  const std::uint64_t count = static_cast<std::uint64_t>(w) * static_cast<std::uint64_t>(h);
+  if (count > maxPixels) {
+    error.reason = ImageError::TooLarge;
+    error.detail = std::to_string(w) + " x " + std::to_string(h) + " pixels is more than the limit of " +
+                   std::to_string(maxPixels);
+    return false;
+  }
+  const std::size_t bytesPerPixel = l == PixelLayout::Rgb888 ? 3 : 4;
+  const std::size_t rowBytes = static_cast<std::size_t>(w) * bytesPerPixel;
+  const std::size_t total = rowBytes * static_cast<std::size_t>(h);
+  std::uint8_t* memory = zeroed ? new (std::nothrow) std::uint8_t[total]() : new (std::nothrow) std::uint8_t[total];
+  if (memory == nullptr) return image::Fail(error, ImageError::OutOfMemory, "no memory for the pixels");
+  pixels.reset(memory);
+  width = w;
+  height = h;
+  layout = l;
+  stride = rowBytes;
+  partial = false;
+  return true;
+}
+
+bool DecodePicture(std::span<const std::uint8_t> data, ImageKind kind, DecodedPicture& out, ImageLoadError& error,
+                   const DecodeOptions& options) {
+  out = DecodedPicture{};
+  error = ImageLoadError{};
+  bool ok = false;
+  switch (kind) {
+    case ImageKind::Bmp: ok = image::DecodeBmp(data, out, error, options); break;
+    case ImageKind::Gif: ok = image::DecodeGif(data, out, error, options); break;
+    case ImageKind::Jpeg: ok = image::DecodeJpeg(data, out, error, options); break;
+    case ImageKind::Png: ok = image::DecodePng(data, out, error, options); break;
+  }
+  if (!ok) {
+    if (error.reason == ImageError::None) image::Fail(error, ImageError::Corrupt, "decoding failed");
+    out = DecodedPicture{};
+    return false;
+  }
+  error = ImageLoadError{};
+  return true;
+}
+
+std::optional<ImageKind> ImageKindFromFileName(std::string_view path) {
+  const std::size_t dot = path.rfind('.');
+  if (dot == std::string_view::npos) return std::nullopt;
+  std::string ending(path.substr(dot));
+  for (char& c : ending) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  if (ending == ".bmp") return ImageKind::Bmp;
+  if (ending == ".jpg") return ImageKind::Jpeg;
+  if (ending == ".gif") return ImageKind::Gif;
+  if (ending == ".png") return ImageKind::Png;
+  return std::nullopt;
+}
+
+namespace {
+
+// Reads a whole regular file. False with the reason on failure.
+bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes, ImageLoadError& error) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    error.reason = ImageError::CannotOpen;
+    error.detail = path + ": " + std::strerror(errno);
+    return false;
+  }
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    ::close(fd);
+    error.reason = ImageError::CannotOpen;
+    error.detail = path + ": not a regular file";
+    return false;
+  }
+  try {
+    bytes.resize(static_cast<std::size_t>(info.st_size));
+  } catch (const std::bad_alloc&) {
+    ::close(fd);
+    return image::Fail(error, ImageError::OutOfMemory, "no memory to read the file");
+  }
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      error.reason = ImageError::CannotOpen;
+      error.detail = path + ": " + std::strerror(errno);
+      ::close(fd);
+      return false;
+    }
+    if (n == 0) break;  // the file shrank while being read
+    done += static_cast<std::size_t>(n);
+  }
+  bytes.resize(done);
+  ::close(fd);
+  return true;
+}
+
+}  // namespace
+
+bool MapImage::Adopt(DecodedPicture&& picture) {
+  picture_ = std::move(picture);
+  lastError_ = ImageLoadError{};
+  return true;
+}
+
+bool MapImage::LoadFromFile(const std::string& path, ImageKind kind, const DecodeOptions& options) {
+  std::vector<std::uint8_t> bytes;
+  ImageLoadError error;
+  if (!ReadWholeFile(path, bytes, error)) {
+    lastError_ = std::move(error);
+    return false;
+  }
+  DecodedPicture picture;
+  if (!DecodePicture(bytes, kind, picture, error, options)) {
+    lastError_ = std::move(error);
+    return false;
+  }
+  bytes = {};
+  return Adopt(std::move(picture));
+}
+
+bool MapImage::LoadFromMemory(const std::uint8_t* bytes, std::size_t length, ImageKind kind,
+                              const DecodeOptions& options) {
+  DecodedPicture picture;
+  ImageLoadError error;
+  if (bytes == nullptr && length != 0) {
+    lastError_ = ImageLoadError{ImageError::CannotOpen, "no data"};
+    return false;
+  }
+  if (!DecodePicture(std::span<const std::uint8_t>(bytes, length), kind, picture, error, options)) {
+    lastError_ = std::move(error);
+    return false;
+  }
+  return Adopt(std::move(picture));
+}
+
+std::uint32_t MapImage::PixelAt(int x, int y) const {
+  if (!IsValid() || x < 0 || y < 0 || x >= picture_.width || y >= picture_.height) return 0;
+  const std::uint8_t* row = picture_.Row(y);
+  if (picture_.layout == PixelLayout::Rgb888) {
+    const std::uint8_t* p = row + 3 * static_cast<std::size_t>(x);
+    return 0xFF000000u | (std::uint32_t{p[0]} << 16) | (std::uint32_t{p[1]} << 8) | p[2];
+  }
+  std::uint32_t value;
+  std::memcpy(&value, row + 4 * static_cast<std::size_t>(x), 4);
+  return value;
+}
+
+bool MapImage::ScaleRegion(const ImageRect& source, int dstWidth, int dstHeight, std::uint32_t* out,
+                           std::size_t strideBytes) const {
+  if (!IsValid() || out == nullptr || dstWidth <= 0 || dstHeight <= 0 || source.width <= 0 || source.height <= 0) {
+    return false;
+  }
+  // Source column of every destination column; -1 outside the picture.
+  thread_local std::vector<std::int32_t> columns;
+  columns.resize(static_cast<std::size_t>(dstWidth));
+  bool anyOutside = false;
+  for (int i = 0; i < dstWidth; ++i) {
+    const std::int64_t sx = source.x + static_cast<std::int64_t>(i) * source.width / dstWidth;
+    const bool inside = sx >= 0 && sx < picture_.width;
+    anyOutside = anyOutside || !inside;
+    columns[static_cast<std::size_t>(i)] = inside ? static_cast<std::int32_t>(sx) : -1;
+  }
+  auto* base = reinterpret_cast<std::uint8_t*>(out);
+  std::int64_t previousRow = -2;
+  const std::uint32_t* previousOut = nullptr;
+  for (int j = 0; j < dstHeight; ++j) {
+    auto* line = reinterpret_cast<std::uint32_t*>(base + static_cast<std::size_t>(j) * strideBytes);
+    const std::int64_t sy = source.y + static_cast<std::int64_t>(j) * source.height / dstHeight;
+    if (sy == previousRow && previousOut != nullptr) {
+      std::memcpy(line, previousOut, static_cast<std::size_t>(dstWidth) * 4);
+      continue;
+    }
+    previousRow = sy;
+    previousOut = line;
+    if (sy < 0 || sy >= picture_.height) {
+      std::memset(line, 0, static_cast<std::size_t>(dstWidth) * 4);
+      continue;
+    }
+    const std::uint8_t* row = picture_.Row(static_cast<int>(sy));
+    const std::int32_t* col = columns.data();
+    if (picture_.layout == PixelLayout::Rgb888) {
+      if (!anyOutside) {
+        for (int i = 0; i < dstWidth; ++i) {
+          const std::uint8_t* p = row + 3 * static_cast<std::size_t>(col[i]);
+          line[i] = 0xFF000000u | (std::uint32_t{p[0]} << 16) | (std::uint32_t{p[1]} << 8) | p[2];
+        }
+      } else {
+        for (int i = 0; i < dstWidth; ++i) {
+          if (col[i] < 0) {
+            line[i] = 0;
+            continue;
+          }
+          const std::uint8_t* p = row + 3 * static_cast<std::size_t>(col[i]);
+          line[i] = 0xFF000000u | (std::uint32_t{p[0]} << 16) | (std::uint32_t{p[1]} << 8) | p[2];
+        }
+      }
+    } else {
+      const auto* argb = reinterpret_cast<const std::uint32_t*>(row);
+      for (int i = 0; i < dstWidth; ++i) line[i] = col[i] < 0 ? 0u : argb[col[i]];
+    }
+  }
+  return true;
+}
+
+}  // namespace tarvo
