@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <limits>
 
@@ -9,10 +10,11 @@ namespace tarvo {
 
 namespace {
 
-void PadLeft(std::string& out, const char* text, size_t length, int width) {
-  const int pad = width - static_cast<int>(length);
-  if (pad > 0) out.append(static_cast<size_t>(pad), ' ');
-  out.append(text, length);
+// Writes text at out after blanks that make it width long; returns the end.
+char* PadLeft(char* out, const char* text, size_t length, int width) {
+  for (int pad = width - static_cast<int>(length); pad > 0; --pad) *out++ = ' ';
+  std::memcpy(out, text, length);
+  return out + length;
 }
 
 std::string_view Trim(std::string_view text) {
@@ -25,20 +27,22 @@ std::string_view Trim(std::string_view text) {
 
 }  // namespace
 
-void AppendFixed(std::string& out, double v, int precision, int width) {
+char* WriteFixed(char* out, double v, int precision, int width) {
   if (precision < 0) precision = 0;
   if (precision > 17) precision = 17;
   if (width > 32) width = 32;
-  char buffer[400];
   if (!std::isfinite(v)) {
     const char* text = std::isnan(v) ? "nan" : (v > 0 ? "inf" : "-inf");
-    PadLeft(out, text, std::strlen(text), width);
-    return;
+    return PadLeft(out, text, std::strlen(text), width);
   }
   // Fast path: scale by 10^precision and round in doubles whenever that
   // rounding cannot differ from exact decimal rounding of v (the scaled value
   // is far from a tie and well inside the exact-integer range).
   static constexpr double kPowers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9};
+  static constexpr char kPairs[] =
+      "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+      "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+      "8081828384858687888990919293949596979899";
   if (precision <= 9) {
     const double scaled = std::fabs(v) * kPowers[precision];
     if (scaled < 1e15) {
@@ -46,28 +50,36 @@ void AppendFixed(std::string& out, double v, int precision, int width) {
       const double fraction = scaled - whole;
       const double margin = 4 * std::numeric_limits<double>::epsilon() * (scaled > 1 ? scaled : 1);
       if (std::fabs(fraction - 0.5) > margin) {
-        unsigned long long digits = static_cast<unsigned long long>(whole) + (fraction > 0.5 ? 1 : 0);
+        uint64_t digits = static_cast<uint64_t>(whole) + (fraction > 0.5 ? 1 : 0);
+        // A value that rounds to zero shows no minus sign.
+        const bool negative = v < 0 && digits != 0;
         char text[40];
-        char* end = text + sizeof text;
-        char* p = end;
+        char* const end = text + sizeof text;
+        char* q = end;
         for (int i = 0; i < precision; ++i) {
-          *--p = static_cast<char>('0' + digits % 10);
+          *--q = static_cast<char>('0' + digits % 10);
           digits /= 10;
         }
-        if (precision > 0) *--p = '.';
-        do {
-          *--p = static_cast<char>('0' + digits % 10);
-          digits /= 10;
-        } while (digits != 0);
-        bool nonZero = false;
-        for (const char* q = p; q < end; ++q)
-          if (*q >= '1' && *q <= '9') nonZero = true;
-        if (v < 0 && nonZero) *--p = '-';
-        PadLeft(out, p, static_cast<size_t>(end - p), width);
-        return;
+        if (precision > 0) *--q = '.';
+        while (digits >= 100) {
+          const auto pair = static_cast<size_t>(digits % 100) * 2;
+          digits /= 100;
+          *--q = kPairs[pair + 1];
+          *--q = kPairs[pair];
+        }
+        if (digits >= 10) {
+          const auto pair = static_cast<size_t>(digits) * 2;
+          *--q = kPairs[pair + 1];
+          *--q = kPairs[pair];
+        } else {
+          *--q = static_cast<char>('0' + digits);
+        }
+        if (negative) *--q = '-';
+        return PadLeft(out, q, static_cast<size_t>(end - q), width);
       }
     }
   }
+  char buffer[kMaxNumberText];
   const std::to_chars_result r =
       std::to_chars(buffer, buffer + sizeof buffer, v, std::chars_format::fixed, precision);
   size_t length = static_cast<size_t>(r.ptr - buffer);
@@ -81,13 +93,20 @@ void AppendFixed(std::string& out, double v, int precision, int width) {
       --length;
     }
   }
-  PadLeft(out, start, length, width);
+  return PadLeft(out, start, length, width);
+}
+
+void AppendFixed(std::string& out, double v, int precision, int width) {
+  char buffer[kMaxNumberText];
+  out.append(buffer, WriteFixed(buffer, v, precision, width));
 }
 
 void AppendInt(std::string& out, long long v, int width) {
   char buffer[32];
   const std::to_chars_result r = std::to_chars(buffer, buffer + sizeof buffer, v);
-  PadLeft(out, buffer, static_cast<size_t>(r.ptr - buffer), width);
+  const auto length = static_cast<size_t>(r.ptr - buffer);
+  if (width > static_cast<int>(length)) out.append(static_cast<size_t>(width) - length, ' ');
+  out.append(buffer, length);
 }
 
 double RoundedAsPrinted(double v, int precision) {
@@ -99,14 +118,17 @@ double RoundedAsPrinted(double v, int precision) {
   return printed;
 }
 
-void AppendShortest(std::string& out, double v) {
+char* WriteShortest(char* out, double v) {
   if (!std::isfinite(v)) {
-    out += std::isnan(v) ? "nan" : (v > 0 ? "inf" : "-inf");
-    return;
+    const char* text = std::isnan(v) ? "nan" : (v > 0 ? "inf" : "-inf");
+    return PadLeft(out, text, std::strlen(text), 0);
   }
-  char buffer[512];  // the longest fixed text of a double has 309 digits before the point
-  const std::to_chars_result r = std::to_chars(buffer, buffer + sizeof buffer, v, std::chars_format::fixed);
-  out.append(buffer, r.ptr);
+  return std::to_chars(out, out + kMaxNumberText, v, std::chars_format::fixed).ptr;
+}
+
+void AppendShortest(std::string& out, double v) {
+  char buffer[kMaxNumberText];
+  out.append(buffer, WriteShortest(buffer, v));
 }
 
 std::string ShortestText(double v) {

@@ -4,14 +4,24 @@
 // that a value rounding to zero never prints a minus sign ("-0.0" -> "0.0").
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
 
 namespace tarvo {
 
-// Appends v as "%<width>.<precision>f" (precision 0..17, width 0..32, padded
-// with blanks on the left). Non-finite values print as "nan", "inf", "-inf".
+// Longest text WriteFixed and WriteShortest write: a double has at most 309
+// digits before the point, then the point, 17 decimals and the sign.
+inline constexpr size_t kMaxNumberText = 400;
+
+// Writes v as "%<width>.<precision>f" (precision 0..17, width 0..32, padded
+// with blanks on the left; values outside are clamped) at out, which has room
+// for kMaxNumberText bytes; returns the end. Non-finite values print as "nan",
+// "inf", "-inf". For formatting millions of numbers straight into a buffer.
+char* WriteFixed(char* out, double v, int precision, int width = 0);
+
+// Appends what WriteFixed writes.
 void AppendFixed(std::string& out, double v, int precision, int width = 0);
 
 // Appends v as "%<width>d" (blanks on the left).
@@ -25,6 +35,8 @@ double RoundedAsPrinted(double v, int precision);
 // 500000 -> "500000", 0.1 -> "0.1"), locale-free.
 std::string ShortestText(double v);
 void AppendShortest(std::string& out, double v);
+// The same written at out (room for kMaxNumberText bytes); returns the end.
+char* WriteShortest(char* out, double v);
 
 // One typed number: blanks around it allowed, an optional sign, digits with at
 // most one decimal point (at least one digit), nothing else (no exponent, no

@@ -21,7 +21,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <limits>
 #include <memory>
 #include <optional>
 #include <string>
@@ -221,64 +220,6 @@ char* Put(char* p, std::string_view text) {
   return p + text.size();
 }
 
-// What AppendFixed(v, precision, width) appends, written at p. Its exact
-// fast case (a scaled value far from a rounding tie) is formatted here with
-// no string; anything else goes through AppendFixed itself.
-char* PutFixed(char* p, double v, int precision, int width, std::string& scratch) {
-  static constexpr double kPowers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9};
-  static constexpr char kPairs[] =
-      "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-      "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-      "8081828384858687888990919293949596979899";
-  if (std::isfinite(v) && precision >= 0 && precision <= 9 && width <= 32) {
-    const double scaled = std::fabs(v) * kPowers[precision];
-    if (scaled < 1e15) {
-      const double whole = std::floor(scaled);
-      const double fraction = scaled - whole;
-      const double margin = 4 * std::numeric_limits<double>::epsilon() * (scaled > 1 ? scaled : 1);
-      if (std::fabs(fraction - 0.5) > margin) {
-        uint64_t digits = static_cast<uint64_t>(whole) + (fraction > 0.5 ? 1 : 0);
-        const bool negative = v < 0 && digits != 0;
-        char text[40];
-        char* const end = text + sizeof text;
-        char* q = end;
-        for (int i = 0; i < precision; ++i) {
-          *--q = static_cast<char>('0' + digits % 10);
-          digits /= 10;
-        }
-        if (precision > 0) *--q = '.';
-        while (digits >= 100) {
-          const auto pair = static_cast<size_t>(digits % 100) * 2;
-          digits /= 100;
-          *--q = kPairs[pair + 1];
-          *--q = kPairs[pair];
-        }
-        if (digits >= 10) {
-          const auto pair = static_cast<size_t>(digits) * 2;
-          *--q = kPairs[pair + 1];
-          *--q = kPairs[pair];
-        } else {
-          *--q = static_cast<char>('0' + digits);
-        }
-        if (negative) *--q = '-';
-        const auto length = static_cast<int>(end - q);
-        for (int i = length; i < width; ++i) *p++ = ' ';
-        std::memcpy(p, q, static_cast<size_t>(length));
-        return p + length;
-      }
-    }
-  }
-  scratch.clear();
-  AppendFixed(scratch, v, precision, width);
-  return Put(p, scratch);
-}
-
-// What AppendShortest(v) appends, written at p (at most 330 bytes).
-char* PutShortest(char* p, double v) {
-  if (!std::isfinite(v)) return Put(p, std::isnan(v) ? "nan" : (v > 0 ? "inf" : "-inf"));
-  return std::to_chars(p, p + 400, v, std::chars_format::fixed).ptr;
-}
-
 // The blank- or comma-separated words of a line (at most kMaxTokens + 1 kept,
 // so that "too many" can still be told).
 constexpr size_t kMaxTokens = 8;
@@ -419,8 +360,7 @@ std::string AngleFieldsProblem(int format, const EditFields& f) {
 
 // The forward conversion of one position into its output line at p; empty
 // (and why set) when the position has no value in the format.
-char* PutForward(char* p, int format, double lat, double lon, PositionText& t, std::string& scratch,
-                 std::string& why) {
+char* PutForward(char* p, int format, double lat, double lon, PositionText& t, std::string& why) {
   if (!LatLonInRange(lat, lon)) {
     why = "latitude must be -90..90 and longitude -180..180";
     return nullptr;
@@ -441,20 +381,20 @@ char* PutForward(char* p, int format, double lat, double lon, PositionText& t, s
   // the degree formats take their texts from it.
   if (format == 3 || format == 4) {
     p = Put(p, "N\t");
-    p = PutFixed(p, n->first, 2, 0, scratch);
+    p = WriteFixed(p, n->first, 2);
     p = Put(p, "\tE\t");
-    p = PutFixed(p, n->second, 2, 0, scratch);
+    p = WriteFixed(p, n->second, 2);
     *p++ = '\t';
     p = Put(p, n->zone);
   } else if (format >= 5 && format != static_cast<int>(CoordFormat::Nzgd49)) {
     const bool xy = format == 5 || format == 16 || format == 18;
     *p++ = xy ? 'X' : 'N';
     *p++ = '\t';
-    p = PutFixed(p, n->first, 1, 7, scratch);
+    p = WriteFixed(p, n->first, 1, 7);
     *p++ = '\t';
     *p++ = xy ? 'Y' : 'E';
     *p++ = '\t';
-    p = PutFixed(p, n->second, 1, 7, scratch);
+    p = WriteFixed(p, n->second, 1, 7);
     *p++ = '\t';
   } else {
     FormatPositionNumbersInto(t, format, *n, PositionLayout::TwoField);
@@ -465,9 +405,9 @@ char* PutForward(char* p, int format, double lat, double lon, PositionText& t, s
     p = Put(p, t.zone);
   }
   *p++ = '\t';
-  p = PutShortest(p, n->first);
+  p = WriteShortest(p, n->first);
   *p++ = '\t';
-  p = PutShortest(p, n->second);
+  p = WriteShortest(p, n->second);
   *p++ = '\n';
   return p;
 }
@@ -491,9 +431,9 @@ char* PutInverse(char* p, int format, const TokenList& tokens, std::string& why)
     why = "the position is beyond latitude -90..90 or longitude -180..180 (outside the grid)";
     return nullptr;
   }
-  p = PutShortest(p, pos->latitude);
+  p = WriteShortest(p, pos->latitude);
   *p++ = '\t';
-  p = PutShortest(p, lon);
+  p = WriteShortest(p, lon);
   *p++ = '\n';
   return p;
 }
@@ -511,7 +451,7 @@ int Run(int format, bool inverse) {
   long long number = 0;
   bool anyBad = false;
   PositionText texts;
-  std::string scratch, why;
+  std::string why;
   while (reader.Next(line, tooLong)) {
     ++number;
     char* p = out.Room();
@@ -534,7 +474,7 @@ int Run(int format, bool inverse) {
           lon = Number(tokens[1]);
         }
         if (lat && lon)
-          end = PutForward(p, format, *lat, *lon, texts, scratch, why);
+          end = PutForward(p, format, *lat, *lon, texts, why);
         else
           why = "expected \"latitude longitude\" in decimal degrees";
       }
