@@ -158,7 +158,7 @@ std::optional<FormatNumbers> PositionNumbers(int format, double lat, double lon)
     case 3:
     case 4: {
       std::optional<GridCoord> g =
-          UtmFromLatLon(format == 3 ? kEllipsoidWgs84 : kEllipsoidInternational1924, lat, lon);
+          UtmFromLatLon(format == 3 ? EllipsoidId::Wgs84 : EllipsoidId::International1924, lat, lon);
       if (!g) return std::nullopt;
       out.first = g->northing;
       out.second = g->easting;
@@ -211,9 +211,9 @@ std::optional<LatLon> PositionFromNumbers(int format, double first, double secon
       if (!std::isfinite(first) || !std::isfinite(second)) return std::nullopt;
       return LatLon{first, second};
     case 3:
-      return LatLonFromUtm(kEllipsoidWgs84, first, second, zone);
+      return LatLonFromUtm(EllipsoidId::Wgs84, first, second, zone);
     case 4:
-      return LatLonFromUtm(kEllipsoidInternational1924, first, second, zone);
+      return LatLonFromUtm(EllipsoidId::International1924, first, second, zone);
     case 5:
       return LatLonFromRd(first, second);
     case 16:

@@ -102,11 +102,11 @@ std::optional<GeoAngles> ShiftDegrees(const MolodenskyParams& params, double lat
     return std::nullopt;
   if (!Finite(lat, lon)) return std::nullopt;
 
-  const bool intoAiry = params.targetEllipsoid == kEllipsoidAiry;
-  const bool outOfAiry = params.sourceEllipsoid == kEllipsoidAiry;
+  const bool intoAiry = params.targetEllipsoid == EllipsoidId::Airy1830;
+  const bool outOfAiry = params.sourceEllipsoid == EllipsoidId::Airy1830;
   const bool inputRadians = outOfAiry && radiansFlag;
   // Forward shifts (out of WGS-84) hand radians to a projection when asked.
-  const bool outputRadians = !outOfAiry && params.targetEllipsoid != kEllipsoidWgs84 && radiansFlag;
+  const bool outputRadians = !outOfAiry && params.targetEllipsoid != EllipsoidId::Wgs84 && radiansFlag;
   const bool rounded = !intoAiry && !outOfAiry && !outputRadians;
 
   const double a = from->semiMajorAxis;

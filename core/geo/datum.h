@@ -5,6 +5,8 @@
 
 #include <optional>
 
+#include "core/geo/ellipsoid.h"
+
 namespace tarvo {
 
 // A latitude/longitude pair whose unit (degrees or radians) each function states.
@@ -13,22 +15,24 @@ struct GeoAngles {
   double lon = 0.0;
 };
 
-// One Molodensky parameter set: source and target ellipsoid ids (rows of
-// kEllipsoids) and the geocentric translation in metres.
+// One Molodensky parameter set: source and target ellipsoid and the
+// geocentric translation in metres.
 struct MolodenskyParams {
-  int sourceEllipsoid;
-  int targetEllipsoid;
+  EllipsoidId sourceEllipsoid;
+  EllipsoidId targetEllipsoid;
   double dx;
   double dy;
   double dz;
 };
 
-// WGS-84 (23) -> Airy (1): the British grid's forward step, and its inverse.
-inline constexpr MolodenskyParams kWgs84ToAiry{23, 1, -375, +111, -431};
-inline constexpr MolodenskyParams kAiryToWgs84{1, 23, +375, -111, +431};
-// WGS-84 (23) -> International 1924 (14): New Zealand 1949 datum, and its inverse.
-inline constexpr MolodenskyParams kWgs84ToNzgd49{23, 14, -84, +22, -209};
-inline constexpr MolodenskyParams kNzgd49ToWgs84{14, 23, +84, -22, +209};
+// WGS-84 -> Airy 1830: the British grid's forward step, and its inverse.
+inline constexpr MolodenskyParams kWgs84ToAiry{EllipsoidId::Wgs84, EllipsoidId::Airy1830, -375, +111, -431};
+inline constexpr MolodenskyParams kAiryToWgs84{EllipsoidId::Airy1830, EllipsoidId::Wgs84, +375, -111, +431};
+// WGS-84 -> International 1924: New Zealand 1949 datum, and its inverse.
+inline constexpr MolodenskyParams kWgs84ToNzgd49{EllipsoidId::Wgs84, EllipsoidId::International1924, -84, +22,
+                                                 -209};
+inline constexpr MolodenskyParams kNzgd49ToWgs84{EllipsoidId::International1924, EllipsoidId::Wgs84, +84, -22,
+                                                 +209};
 
 // Molodensky's own truncated values of pi and 2*pi for the longitude reduction.
 inline constexpr double kMolodenskyPi = 3.14159265;

@@ -4,9 +4,10 @@
 
 namespace tarvo {
 
-const Ellipsoid* FindEllipsoid(int id) {
-  if (id < 1 || id >= kEllipsoidCount) return nullptr;
-  return &kEllipsoids[static_cast<size_t>(id)];
+const Ellipsoid* FindEllipsoid(EllipsoidId id) {
+  const auto row = static_cast<int32_t>(id);
+  if (row < 1 || row >= kEllipsoidCount) return nullptr;
+  return &kEllipsoids[static_cast<size_t>(row)];
 }
 
 double RoundHalfUp(double x) {

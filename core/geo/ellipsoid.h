@@ -17,18 +17,41 @@ inline constexpr double kRadToDeg = 57.29577951308232;      // 180/pi
 
 // One reference ellipsoid. inverseFlattening is 0 where no value is known.
 struct Ellipsoid {
-  int32_t id;                // row index; -1 for the placeholder row 0
+  int32_t id;                // row index (the EllipsoidId value); -1 for the placeholder row 0
   std::string_view name;     // exact names; two of them end in a blank
   double semiMajorAxis;      // metres
   double eccentricitySquared;
   double inverseFlattening;  // 0 = unknown (rows 8, 9, 10, 20, 21)
 };
 
-inline constexpr int kEllipsoidAiry = 1;
-inline constexpr int kEllipsoidBessel1841 = 3;
-inline constexpr int kEllipsoidClarke1866 = 5;
-inline constexpr int kEllipsoidInternational1924 = 14;
-inline constexpr int kEllipsoidWgs84 = 23;
+// The ellipsoids of the table by name. The values are their row numbers in
+// kEllipsoids, which the grid case files of the tests store ("utm 23").
+enum class EllipsoidId : int32_t {
+  Airy1830 = 1,
+  AustralianNational = 2,
+  Bessel1841 = 3,
+  Bessel1841Namibia = 4,
+  Clarke1866 = 5,
+  Clarke1880 = 6,
+  Everest1830 = 7,
+  Fischer1960Mercury = 8,
+  Fischer1968 = 9,
+  Grs1967 = 10,
+  Grs1980 = 11,
+  Helmert1906 = 12,
+  Hough = 13,
+  International1924 = 14,
+  Krassovsky1940 = 15,
+  ModifiedAiry = 16,
+  ModifiedEverest1948 = 17,
+  ModifiedFischer1960 = 18,
+  SouthAmerican1969 = 19,
+  Wgs60 = 20,
+  Wgs66 = 21,
+  Wgs72 = 22,
+  Wgs84 = 23,
+};
+
 inline constexpr int kEllipsoidCount = 24;
 
 // The ellipsoid table, indexed by id (row 0 is a placeholder with id -1).
@@ -59,9 +82,9 @@ inline constexpr std::array<Ellipsoid, kEllipsoidCount> kEllipsoids{{
     {23, "WGS-84", 6378137.0, 0.00669438, 298.257223563},
 }};
 
-// The table row of an id, or nullptr when id is not 1..23 (the placeholder
-// row 0 has no axes and is never usable).
-const Ellipsoid* FindEllipsoid(int id);
+// The table row of an ellipsoid, or nullptr for a value that names no row
+// (the placeholder row 0 has no axes and is never usable).
+const Ellipsoid* FindEllipsoid(EllipsoidId id);
 
 // Rounds halves up: floor(x) when floor(x) + 0.5 > x, else ceil(x).
 // 2.5 -> 3, -2.5 -> -2. Any double; NaN stays NaN.

@@ -56,8 +56,8 @@ char UtmBandLetter(double lat) {
   return 'Z';
 }
 
-std::optional<GridCoord> UtmFromLatLon(int ellipsoidId, double lat, double lon) {
-  const Ellipsoid* ell = FindEllipsoid(ellipsoidId);
+std::optional<GridCoord> UtmFromLatLon(EllipsoidId ellipsoid, double lat, double lon) {
+  const Ellipsoid* ell = FindEllipsoid(ellipsoid);
   if (ell == nullptr || !std::isfinite(lat) || !std::isfinite(lon)) return std::nullopt;
   const double a = ell->semiMajorAxis;
   const double e2 = ell->eccentricitySquared;
@@ -97,9 +97,9 @@ std::optional<GridCoord> UtmFromLatLon(int ellipsoidId, double lat, double lon) 
   return out;
 }
 
-std::optional<LatLon> LatLonFromUtm(int ellipsoidId, double northing, double easting,
+std::optional<LatLon> LatLonFromUtm(EllipsoidId ellipsoid, double northing, double easting,
                                     std::string_view zoneText) {
-  const Ellipsoid* ell = FindEllipsoid(ellipsoidId);
+  const Ellipsoid* ell = FindEllipsoid(ellipsoid);
   if (ell == nullptr || !std::isfinite(northing) || !std::isfinite(easting)) return std::nullopt;
   const double a = ell->semiMajorAxis;
   const double e2 = ell->eccentricitySquared;

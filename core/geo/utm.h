@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "core/geo/coordinates.h"
+#include "core/geo/ellipsoid.h"
 
 namespace tarvo {
 
@@ -26,17 +27,17 @@ int UtmZoneNumber(double lat, double lon);
 char UtmBandLetter(double lat);
 
 // Forward UTM (USGS series, k0 = 0.9996) of a WGS-84 latitude/longitude in
-// degrees, projected on ellipsoid row ellipsoidId (23 = WGS-84,
-// 14 = International 1924) with no datum shift. Metres; northing has 10000000
+// degrees, projected on the given ellipsoid (WGS-84 or International 1924
+// for the two UTM formats) with no datum shift. Metres; northing has 10000000
 // added south of the equator. Empty for an unusable ellipsoid id or a
 // non-finite result.
-std::optional<GridCoord> UtmFromLatLon(int ellipsoidId, double lat, double lon);
+std::optional<GridCoord> UtmFromLatLon(EllipsoidId ellipsoid, double lat, double lon);
 
 // Inverse UTM: northing and easting in metres and the zone text (leading
 // decimal number, then the band letter; a letter sorting before 'N' means the
 // southern hemisphere; no leading number gives zone 0). Returns degrees.
 // Empty for an unusable ellipsoid id or a non-finite result.
-std::optional<LatLon> LatLonFromUtm(int ellipsoidId, double northing, double easting,
+std::optional<LatLon> LatLonFromUtm(EllipsoidId ellipsoid, double northing, double easting,
                                     std::string_view zone);
 
 // Zone text check for typed input: "<1..60><band letter C..X but not I or O>",

@@ -51,8 +51,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   const std::string zone = std::to_string(static_cast<int>(std::fmod(std::fabs(std::isfinite(c) ? c : 0), 100))) + zoneByte;
   Check(tarvo::PositionFromNumbers(format, a, b, zone));
-  Check(tarvo::LatLonFromUtm(tarvo::kEllipsoidWgs84, a, b, zone));
-  Check(tarvo::LatLonFromUtm(static_cast<int>(selector % 30) - 3, a, b, zone));
+  Check(tarvo::LatLonFromUtm(tarvo::EllipsoidId::Wgs84, a, b, zone));
+  Check(tarvo::LatLonFromUtm(static_cast<tarvo::EllipsoidId>(selector % 30 - 3), a, b, zone));
   Check(tarvo::LatLonFromTmGrid(6 + format % 10, a, b));
   Check(tarvo::LatLonFromRd(a, b));
   Check(tarvo::LatLonFromSwiss(a, b));

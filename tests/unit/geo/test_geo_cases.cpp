@@ -47,7 +47,7 @@ struct Operation {
       return Numbers{n->first, n->second, n->zone};
     }
     if (kind == "utm") {
-      const auto g = UtmFromLatLon(arg, lat, lon);
+      const auto g = UtmFromLatLon(static_cast<EllipsoidId>(arg), lat, lon);
       if (!g) return std::nullopt;
       return Numbers{g->northing, g->easting, g->zone};
     }
@@ -63,7 +63,7 @@ struct Operation {
 
   std::optional<LatLon> Inverse(const Numbers& n) const {
     if (kind == "format") return PositionFromNumbers(arg, n.a, n.b, n.zone);
-    if (kind == "utm") return LatLonFromUtm(arg, n.a, n.b, n.zone);
+    if (kind == "utm") return LatLonFromUtm(static_cast<EllipsoidId>(arg), n.a, n.b, n.zone);
     std::optional<GeoAngles> r = kind == "tm-projection" ? TmUnproject(*FindTmGrid(arg), n.a, n.b)
                                                          : NzmgUnproject(n.b, n.a);
     if (!r) return std::nullopt;
@@ -123,6 +123,9 @@ TEST_P(GeoCases, FileHolds) {
           << where;
       if (op.kind == "tm-projection") {
         ASSERT_NE(FindTmGrid(op.arg), nullptr) << where;
+      }
+      if (op.kind == "utm") {
+        ASSERT_NE(FindEllipsoid(static_cast<EllipsoidId>(op.arg)), nullptr) << where;
       }
       inverse = false;
     } else if (word == "direction") {

@@ -23,9 +23,12 @@ TEST(GeoEllipsoids, RowsUsedByTheGridsAndTheOddOnes) {
   EXPECT_EQ(kEllipsoids[4].name, "Bessel 1841 (Nambia) ");  // trailing blanks are part of the names
   EXPECT_EQ(kEllipsoids[8].name, "Fischer 1960 (Mercury) ");
   for (int id : {8, 9, 10, 20, 21}) EXPECT_EQ(kEllipsoids[id].inverseFlattening, 0) << id;
-  EXPECT_EQ(FindEllipsoid(0), nullptr);
-  EXPECT_EQ(FindEllipsoid(24), nullptr);
-  EXPECT_EQ(FindEllipsoid(-1), nullptr);
+  EXPECT_EQ(FindEllipsoid(EllipsoidId::Wgs84), &kEllipsoids[23]);
+  EXPECT_EQ(FindEllipsoid(EllipsoidId::Airy1830)->name, "Airy");
+  EXPECT_EQ(FindEllipsoid(EllipsoidId::International1924)->name, "International 1924");
+  EXPECT_EQ(FindEllipsoid(static_cast<EllipsoidId>(0)), nullptr);
+  EXPECT_EQ(FindEllipsoid(static_cast<EllipsoidId>(24)), nullptr);
+  EXPECT_EQ(FindEllipsoid(static_cast<EllipsoidId>(-1)), nullptr);
 }
 
 TEST(GeoRounding, HalvesGoUpAndScaledValuesKeepTheirBinaryError) {
@@ -83,10 +86,10 @@ TEST(GeoMolodensky, UnitsOfTheFourCallers) {
 
 TEST(GeoMolodensky, DegenerateInputGivesNoResult) {
   // Rows without a flattening, the placeholder and unknown ids are never divided by.
-  EXPECT_FALSE(ShiftDegrees({23, 8, 0, 0, 0}, 50, 5, false));
-  EXPECT_FALSE(ShiftDegrees({20, 23, 0, 0, 0}, 50, 5, false));
-  EXPECT_FALSE(ShiftDegrees({0, 23, 0, 0, 0}, 50, 5, false));
-  EXPECT_FALSE(ShiftDegrees({23, 99, 0, 0, 0}, 50, 5, false));
+  EXPECT_FALSE(ShiftDegrees({EllipsoidId::Wgs84, EllipsoidId::Fischer1960Mercury, 0, 0, 0}, 50, 5, false));
+  EXPECT_FALSE(ShiftDegrees({EllipsoidId::Wgs60, EllipsoidId::Wgs84, 0, 0, 0}, 50, 5, false));
+  EXPECT_FALSE(ShiftDegrees({static_cast<EllipsoidId>(0), EllipsoidId::Wgs84, 0, 0, 0}, 50, 5, false));
+  EXPECT_FALSE(ShiftDegrees({EllipsoidId::Wgs84, static_cast<EllipsoidId>(99), 0, 0, 0}, 50, 5, false));
   EXPECT_FALSE(ShiftDegrees(kWgs84ToAiry, std::nan(""), 5, false));
   EXPECT_FALSE(ShiftDegrees(kWgs84ToAiry, 50, std::numeric_limits<double>::infinity(), false));
   // Rounding a huge result to 5 decimals must not overflow into infinity.

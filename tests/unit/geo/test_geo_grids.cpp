@@ -23,7 +23,7 @@ constexpr double kNan = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
 
 std::string ZoneOf(double lat, double lon) {
-  const auto g = UtmFromLatLon(kEllipsoidWgs84, lat, lon);
+  const auto g = UtmFromLatLon(EllipsoidId::Wgs84, lat, lon);
   return g ? g->zone : "none";
 }
 
@@ -59,22 +59,22 @@ TEST(GeoUtm, BandLettersAtTheirLimits) {
 }
 
 TEST(GeoUtm, EquatorOriginSouthernNorthingsAndTheTwoEllipsoids) {
-  const auto origin = UtmFromLatLon(kEllipsoidWgs84, 0, 3);
+  const auto origin = UtmFromLatLon(EllipsoidId::Wgs84, 0, 3);
   ASSERT_TRUE(origin);
   EXPECT_EQ(origin->zone, "31N");
   EXPECT_NEAR(origin->easting, 500000.0, 1e-6);
   EXPECT_NEAR(origin->northing, 0.0, 1e-6);
 
   for (double lon : {-120.0, 3.0, 100.5}) {
-    const auto south = UtmFromLatLon(kEllipsoidWgs84, -0.000001, lon);
+    const auto south = UtmFromLatLon(EllipsoidId::Wgs84, -0.000001, lon);
     ASSERT_TRUE(south);
     EXPECT_EQ(south->zone.back(), 'M');
     EXPECT_LT(south->northing, 10000000.0);
     EXPECT_GT(south->northing, 9999999.0);
   }
 
-  const auto wgs = UtmFromLatLon(kEllipsoidWgs84, 48.2, 16.4);
-  const auto intl = UtmFromLatLon(kEllipsoidInternational1924, 48.2, 16.4);
+  const auto wgs = UtmFromLatLon(EllipsoidId::Wgs84, 48.2, 16.4);
+  const auto intl = UtmFromLatLon(EllipsoidId::International1924, 48.2, 16.4);
   ASSERT_TRUE(wgs && intl);
   EXPECT_EQ(wgs->zone, intl->zone);
   const double shift = std::hypot(wgs->northing - intl->northing, wgs->easting - intl->easting);
@@ -83,18 +83,18 @@ TEST(GeoUtm, EquatorOriginSouthernNorthingsAndTheTwoEllipsoids) {
 }
 
 TEST(GeoUtm, ZoneTextsOfTheInverse) {
-  const auto g = UtmFromLatLon(kEllipsoidWgs84, -33.9, 18.4);
+  const auto g = UtmFromLatLon(EllipsoidId::Wgs84, -33.9, 18.4);
   ASSERT_TRUE(g);
   EXPECT_EQ(g->zone, "34H");
-  const auto back = LatLonFromUtm(kEllipsoidWgs84, g->northing, g->easting, "34H");
+  const auto back = LatLonFromUtm(EllipsoidId::Wgs84, g->northing, g->easting, "34H");
   ASSERT_TRUE(back);
   EXPECT_NEAR(back->latitude, -33.9, 1e-8);
   // Any letter sorting before 'N' means south; no letter at all too.
-  const auto noLetter = LatLonFromUtm(kEllipsoidWgs84, g->northing, g->easting, "34");
+  const auto noLetter = LatLonFromUtm(EllipsoidId::Wgs84, g->northing, g->easting, "34");
   ASSERT_TRUE(noLetter);
   EXPECT_NEAR(noLetter->latitude, -33.9, 1e-8);
   // A text without a leading number is zone 0 (central meridian -183).
-  const auto zoneZero = LatLonFromUtm(kEllipsoidWgs84, 5000000, 500000, "U");
+  const auto zoneZero = LatLonFromUtm(EllipsoidId::Wgs84, 5000000, 500000, "U");
   ASSERT_TRUE(zoneZero);
   EXPECT_NEAR(zoneZero->longitude, -183.0, 1e-9);
 
@@ -105,11 +105,11 @@ TEST(GeoUtm, ZoneTextsOfTheInverse) {
 }
 
 TEST(GeoUtm, UnusableEllipsoidsAndNonFiniteInput) {
-  EXPECT_FALSE(UtmFromLatLon(0, 50, 5));  // placeholder row has no axes
-  EXPECT_FALSE(UtmFromLatLon(24, 50, 5));
-  EXPECT_FALSE(UtmFromLatLon(kEllipsoidWgs84, kNan, 5));
-  EXPECT_FALSE(LatLonFromUtm(-1, 5e6, 5e5, "32U"));
-  EXPECT_FALSE(LatLonFromUtm(kEllipsoidWgs84, kInf, 5e5, "32U"));
+  EXPECT_FALSE(UtmFromLatLon(static_cast<EllipsoidId>(0), 50, 5));  // placeholder row has no axes
+  EXPECT_FALSE(UtmFromLatLon(static_cast<EllipsoidId>(24), 50, 5));
+  EXPECT_FALSE(UtmFromLatLon(EllipsoidId::Wgs84, kNan, 5));
+  EXPECT_FALSE(LatLonFromUtm(static_cast<EllipsoidId>(-1), 5e6, 5e5, "32U"));
+  EXPECT_FALSE(LatLonFromUtm(EllipsoidId::Wgs84, kInf, 5e5, "32U"));
 }
 
 TEST(GeoTmGrid, RowsAndTheirFormatIndexes) {

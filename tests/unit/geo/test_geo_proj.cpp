@@ -103,12 +103,12 @@ Worst Compare(const Proj& proj, const GridArea& area, Ours ours, OursInverse our
 
 TEST(GeoAgainstProj, UtmOnWgs84AndInternational) {
   struct Case {
-    int ellipsoid;
+    EllipsoidId ellipsoid;
     const char* ellps;
     int format;
   };
-  for (const Case c : {Case{kEllipsoidWgs84, "+a=6378137 +es=0.00669438", 3},
-                       Case{kEllipsoidInternational1924, "+a=6378388 +es=0.00672267", 4}}) {
+  for (const Case c : {Case{EllipsoidId::Wgs84, "+a=6378137 +es=0.00669438", 3},
+                       Case{EllipsoidId::International1924, "+a=6378388 +es=0.00672267", 4}}) {
     const GridArea& area = AreaOf(c.format);
     const int zone = UtmZoneNumber(0.0, (area.minLon + area.maxLon) / 2);
     const Proj proj("+proj=utm +zone=" + std::to_string(zone) + " " + c.ellps);
@@ -214,7 +214,7 @@ TEST(GeoAgainstProj, MolodenskyShiftMatchesStandardMolodensky) {
     PJ_CONTEXT* ctx = proj_context_create();
     PJ* pj = proj_create(ctx, def.c_str());
     ASSERT_NE(pj, nullptr) << def;
-    const GridArea& area = m.targetEllipsoid == kEllipsoidAiry ? AreaOf(6) : AreaOf(17);
+    const GridArea& area = m.targetEllipsoid == EllipsoidId::Airy1830 ? AreaOf(6) : AreaOf(17);
     double worst = 0;
     for (const LatLon& p : LatticeOver(area, 9)) {
       const PJ_COORD ref =
