@@ -9,6 +9,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -280,6 +281,40 @@ TEST(GifWriter, NoisyPicturesRoundTripThroughTableResets) {
   }
   EXPECT_TRUE(EncodeGif(2, 2, std::vector<uint8_t>{0, 1, 2, 0}, std::span(palette).first(2)).empty());
   EXPECT_TRUE(EncodeGif(0, 2, {}, std::span(palette).first(2)).empty());
+}
+
+TEST(WorldMap, TheDefaultMapIsCalibratedAndShowsLandWhereLandIs) {
+  const fs::path map = fs::path(TARVO_SOURCE_DIR) / "data" / "theworld.gif";
+  std::ifstream f(map, std::ios::binary);
+  const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
+  int w = 0, h = 0;
+  const std::vector<uint32_t> pixels = Decode(bytes, w, h);
+  ASSERT_EQ(w, 2048);
+  ASSERT_EQ(h, 1024);
+  EXPECT_LT(bytes.size(), 500u * 1024);
+
+  MapDocument doc;
+  doc.SetMapPath(map);
+  EXPECT_EQ(doc.MapPictureLoaded().kind, CalibrationFileKind::Ini);
+  ASSERT_TRUE(doc.Calibration().IsCalibrated());
+  EXPECT_EQ(doc.Calibration().GeoToPixel(90.0, -180.0), (MapPixel{0, 0}));
+  EXPECT_EQ(doc.Calibration().GeoToPixel(0.0, 0.0), (MapPixel{1024, 512}));
+  const LatLon corner = doc.Calibration().PixelToGeo(2047, 1023);
+  EXPECT_NEAR(corner.latitude, -89.82421875, 1e-9);
+  EXPECT_NEAR(corner.longitude, 179.82421875, 1e-9);
+
+  const auto colourAt = [&](double lat, double lon) {
+    const MapPixel p = doc.Calibration().GeoToPixel(lat, lon);
+    return pixels[static_cast<size_t>(p.y) * 2048 + static_cast<size_t>(p.x)];
+  };
+  const uint32_t sea = colourAt(35.0, -40.0);  // the middle of the North Atlantic
+  const uint32_t land = colourAt(23.0, 10.0);  // the Sahara
+  EXPECT_NE(sea, land);
+  for (const auto& [lat, lon] : {std::pair{-25.0, 135.0}, {48.0, 2.5}, {60.0, 100.0}, {-10.0, -55.0}, {40.0, -100.0},
+                                 {66.0, -172.0}, {-80.0, 0.0}})
+    EXPECT_EQ(colourAt(lat, lon), land) << lat << " " << lon;
+  for (const auto& [lat, lon] : {std::pair{5.0, -145.0}, {-40.0, 80.0}, {42.0, 51.0}, {20.0, 179.0}, {55.0, -178.0}})
+    EXPECT_EQ(colourAt(lat, lon), sea) << lat << " " << lon;
 }
 
 const auto kLoadOk = [](std::span<const uint8_t>) { return true; };
