@@ -1,4 +1,5 @@
 // CSV and ASC ("POI Edit") files.
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cmath>
@@ -24,31 +25,45 @@ struct Field {
 // Fields of one line. Commas outside double quotes split; each lone quote
 // toggles the inside-quotes state and is dropped; "" inside quotes is a
 // quote. A line ending in a separating comma has no last field.
-void SplitFields(std::string_view line, std::vector<Field>& fields) {
-  fields.clear();
+void SplitFields(std::string_view line, std::vector<Field>& fields, size_t& used) {
+  used = 0;
   if (line.empty()) return;
-  fields.emplace_back();
+  const auto open = [&]() -> Field& {
+    if (used == fields.size()) fields.emplace_back();
+    Field& f = fields[used++];
+    f.text.clear();
+    f.quoted = false;
+    return f;
+  };
+  Field* field = &open();
   bool inQuotes = false;
   bool atStart = true;
-  for (size_t i = 0; i < line.size(); ++i) {
-    const char c = line[i];
-    if (c == '"') {
-      if (atStart) fields.back().quoted = true;
+  size_t i = 0;
+  while (i < line.size()) {
+    // The run of plain characters up to the next quote (or comma outside quotes).
+    size_t j = i;
+    while (j < line.size() && line[j] != '"' && (inQuotes || line[j] != ',')) ++j;
+    if (j > i) {
+      field->text.append(line.substr(i, j - i));
+      atStart = false;
+      i = j;
+      continue;
+    }
+    if (line[i] == '"') {
+      if (atStart) field->quoted = true;
       atStart = false;
       if (inQuotes && i + 1 < line.size() && line[i + 1] == '"') {
-        fields.back().text += '"';
+        field->text += '"';
         ++i;
       } else {
         inQuotes = !inQuotes;
       }
-    } else if (c == ',' && !inQuotes) {
+    } else {  // a separating comma
       if (i + 1 == line.size()) return;  // trailing comma: no last field
-      fields.emplace_back();
+      field = &open();
       atStart = true;
-    } else {
-      fields.back().text += c;
-      atStart = false;
     }
+    ++i;
   }
 }
 
@@ -121,16 +136,18 @@ PoiReadResult ReadCsv(std::string_view text, CsvOrder defaultOrder) {
   PoiReadResult result;
   CsvOrder order = defaultOrder;
   bool headerSeen = false;
-  std::vector<Field> fields;
+  std::vector<Field> fields;  // reused from line to line; the first `used` count
+  size_t used = 0;
+  result.records.reserve(static_cast<size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
 
   const auto processPiece = [&](std::string_view piece) {
-    SplitFields(piece, fields);
-    if (fields.empty()) return;  // empty line
+    SplitFields(piece, fields, used);
+    if (used == 0) return;  // empty line
     if (!fields[0].quoted && !fields[0].text.empty() && fields[0].text[0] == ';') return;  // comment
     // A quoted first field before a number is a record: this program writes
     // every name quoted, and a first record named "Name" or "Lat" must
     // survive its own save.
-    const bool quotedRecord = fields[0].quoted && fields.size() > 1 && StartsWithNumber(fields[1].text);
+    const bool quotedRecord = fields[0].quoted && used > 1 && StartsWithNumber(fields[1].text);
     if (result.records.empty() && !headerSeen && !quotedRecord) {
       const Field& first = fields[0];
       if (IsLongitudeHeader(first)) {
@@ -140,13 +157,13 @@ PoiReadResult ReadCsv(std::string_view text, CsvOrder defaultOrder) {
         order = CsvOrder::LatLonName;
         headerSeen = true;
       } else if (EqualsNoCase(first.text, "name")) {
-        order = fields.size() > 1 && IsLongitudeHeader(fields[1]) ? CsvOrder::NameLonLat : CsvOrder::NameLatLon;
+        order = used > 1 && IsLongitudeHeader(fields[1]) ? CsvOrder::NameLonLat : CsvOrder::NameLatLon;
         headerSeen = true;
       }
       if (headerSeen) return;
     }
     const auto field = [&](size_t i) -> std::string_view {
-      return i < fields.size() ? std::string_view(fields[i].text) : std::string_view();
+      return i < used ? std::string_view(fields[i].text) : std::string_view();
     };
     PoiRecord r;
     std::string_view name;

@@ -18,17 +18,21 @@ constexpr char16_t kCp1252High[32] = {
     0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
 
-void AppendUtf8(std::string& out, char32_t c) {
+// `c` (below U+10000) as UTF-8 in `buffer`.
+std::string_view Utf8(char32_t c, char* buffer) {
   if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
+    buffer[0] = static_cast<char>(c);
+    return {buffer, 1};
   }
+  if (c < 0x800) {
+    buffer[0] = static_cast<char>(0xC0 | (c >> 6));
+    buffer[1] = static_cast<char>(0x80 | (c & 0x3F));
+    return {buffer, 2};
+  }
+  buffer[0] = static_cast<char>(0xE0 | (c >> 12));
+  buffer[1] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+  buffer[2] = static_cast<char>(0x80 | (c & 0x3F));
+  return {buffer, 3};
 }
 
 // Length of the valid UTF-8 sequence at text[i], 0 when it is not one.
@@ -56,22 +60,35 @@ size_t Utf8Length(std::string_view text, size_t i) {
 }  // namespace
 
 std::string CleanPoiText(std::string_view text, size_t maxBytes) {
+  // Most texts are already clean: one scan, one copy.
+  size_t i = 0;
+  while (i < text.size()) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c >= 0x20 && c < 0x7F) {
+      ++i;
+      continue;
+    }
+    const size_t n = c < 0x80 ? 0 : Utf8Length(text, i);
+    if (n == 0) break;
+    i += n;
+  }
+  if (i == text.size() && text.size() <= maxBytes) return std::string(text);
+
   std::string out;
   out.reserve(std::min(text.size(), maxBytes));
-  std::string piece;
-  for (size_t i = 0; i < text.size();) {
-    piece.clear();
-    const size_t n = Utf8Length(text, i);
+  char converted[4];
+  for (i = 0; i < text.size();) {
     const auto c = static_cast<unsigned char>(text[i]);
+    const size_t n = Utf8Length(text, i);
+    std::string_view piece;
     if (n == 1) {
-      piece += (c < 0x20 || c == 0x7F) ? ' ' : static_cast<char>(c);
+      converted[0] = (c < 0x20 || c == 0x7F) ? ' ' : static_cast<char>(c);
+      piece = std::string_view(converted, 1);
     } else if (n > 1) {
-      piece.assign(text.substr(i, n));
-    } else if (c >= 0x80 && c < 0xA0) {
-      const char16_t u = kCp1252High[c - 0x80];
-      AppendUtf8(piece, u != 0 ? u : c);
+      piece = text.substr(i, n);
     } else {
-      AppendUtf8(piece, c);
+      const char16_t u = c >= 0x80 && c < 0xA0 ? kCp1252High[c - 0x80] : 0;
+      piece = Utf8(u != 0 ? u : c, converted);
     }
     i += n > 0 ? n : 1;
     if (out.size() + piece.size() > maxBytes) break;

@@ -33,11 +33,17 @@ const XML_Char* Attribute(const XML_Char** attributes, std::string_view wanted) 
   return nullptr;
 }
 
+bool IsBlankChar(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
 std::string_view Trim(std::string_view text) {
-  const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
+  const auto blank = IsBlankChar;
   while (!text.empty() && blank(text.front())) text.remove_prefix(1);
   while (!text.empty() && blank(text.back())) text.remove_suffix(1);
   return text;
+}
+
+std::string Clean(std::string_view text, size_t maxBytes) {
+  return std::string(Trim(CleanPoiText(Trim(text), maxBytes)));
 }
 
 // Latitude or longitude attribute: a decimal number within +-limit degrees.
@@ -101,16 +107,16 @@ struct ReaderState {
     collecting = nullptr;
     ++result->read;
     PoiRecord r;
+    // Cleaned first, then trimmed: control characters turn into blanks and
+    // a cut may end in one, and neither would survive the next read.
+    const std::string name = Clean(nameText, kPoiNameMax);
     if (format == PoiFileFormat::Loc) {
-      std::string_view name = Trim(nameText);
-      if (name.empty()) name = Trim(id);
-      r.name = CleanPoiText(name, kPoiNameMax);
+      r.name = name.empty() ? Clean(id, kPoiNameMax) : name;
       r.abbreviation = CleanPoiText(id, kPoiAbbreviationMax);
     } else {
-      const std::string_view name = Trim(nameText);
-      const std::string_view desc = Trim(descText);
-      r.name = CleanPoiText(haveDesc && !desc.empty() ? desc : name, kPoiNameMax);
-      r.abbreviation = CleanPoiText(name, kPoiAbbreviationMax);
+      const std::string desc = Clean(descText, kPoiNameMax);
+      r.name = haveDesc && !desc.empty() ? desc : name;
+      r.abbreviation = Clean(nameText, kPoiAbbreviationMax);
     }
     r.latitude = latitude;
     r.longitude = longitude;
@@ -180,8 +186,12 @@ void XMLCALL OnText(void* data, const XML_Char* text, int length) {
   // kept beyond what a name can hold (with room for blanks to trim).
   if (s.collecting == nullptr || s.depth != s.collectingDepth) return;
   constexpr size_t kKeep = 4 * kPoiNameMax;
+  std::string_view piece(text, static_cast<size_t>(length));
+  if (s.collecting->empty()) {  // leading blanks never count
+    while (!piece.empty() && IsBlankChar(piece.front())) piece.remove_prefix(1);
+  }
   const size_t room = kKeep > s.collecting->size() ? kKeep - s.collecting->size() : 0;
-  s.collecting->append(text, std::min(room, static_cast<size_t>(length)));
+  s.collecting->append(piece.substr(0, room));
 }
 
 bool IsBlank(std::string_view text) { return Trim(text).empty(); }
@@ -189,6 +199,7 @@ bool IsBlank(std::string_view text) { return Trim(text).empty(); }
 PoiReadResult ReadXml(std::string_view text, PoiFileFormat format) {
   PoiReadResult result;
   if (IsBlank(text)) return result;  // an empty file is an empty list
+  result.records.reserve(text.size() / 128);  // about what a written record takes
   ReaderState state;
   state.format = format;
   state.result = &result;

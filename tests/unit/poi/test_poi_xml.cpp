@@ -84,6 +84,13 @@ TEST(PoiXml, GpxFromOtherProgramsLoads) {
   EXPECT_EQ(r.records[2].name, "R1");
   EXPECT_DOUBLE_EQ(r.records[2].longitude, -2.5);
 
+  // A long desc cut to 255 bytes loses the blank the cut ends on, so the
+  // record reads back the same after a save.
+  const auto cut = ReadGpx("<gpx><wpt lat='1' lon='1'><desc>" + std::string(254, 'a') + " bc</desc></wpt></gpx>");
+  ASSERT_EQ(cut.records.size(), 1u);
+  EXPECT_EQ(cut.records[0].name, std::string(254, 'a'));
+  EXPECT_EQ(ReadGpx(WriteGpx(cut.records)).records[0].name, cut.records[0].name);
+
   // GPX 1.0 without a namespace, one element per line, as older versions wrote it.
   const auto old = ReadGpx(
       "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<gpx version=\"1.0\">\n<wpt lat=\"1.000000\" "
