@@ -16,29 +16,29 @@ struct Area {
   double minLat, maxLat, minLon, maxLon;
 };
 
-Area AreaOf(int format) {
+Area AreaOf(CoordFormat format) {
   switch (format) {
-    case 3: return {-70, 70, 6.2, 11.8};
-    case 4: return {-60, 70, 12.2, 17.8};
-    case 5: return {51.3, 53.4, 3.5, 7.1};
-    case 6: return {50, 58.5, -7.5, 1.7};
-    case 7: return {60, 69, 19.5, 22.5};
-    case 8: return {60, 69, 22.5, 25.5};
-    case 9: return {60, 69, 25.5, 28.5};
-    case 10: return {60.5, 68, 28.5, 31.5};
-    case 11: return {51.5, 55.3, -10.4, -5.5};
-    case 12: return {37, 47, 6.6, 12};
-    case 13: return {37, 47, 12, 18.5};
-    case 14:
-    case 15: return {55.5, 68.5, 11.5, 21};
-    case 16: return {45.9, 47.7, 6, 10.4};
-    case 17:
-    case 18: return {-47, -34.5, 166.5, 178.5};
+    case CoordFormat::UtmWgs84: return {-70, 70, 6.2, 11.8};
+    case CoordFormat::UtmInternational: return {-60, 70, 12.2, 17.8};
+    case CoordFormat::Netherlands: return {51.3, 53.4, 3.5, 7.1};
+    case CoordFormat::Britain: return {50, 58.5, -7.5, 1.7};
+    case CoordFormat::Finland1: return {60, 69, 19.5, 22.5};
+    case CoordFormat::Finland2: return {60, 69, 22.5, 25.5};
+    case CoordFormat::Finland3: return {60, 69, 25.5, 28.5};
+    case CoordFormat::Finland4: return {60.5, 68, 28.5, 31.5};
+    case CoordFormat::Ireland: return {51.5, 55.3, -10.4, -5.5};
+    case CoordFormat::Italy1: return {37, 47, 6.6, 12};
+    case CoordFormat::Italy2: return {37, 47, 12, 18.5};
+    case CoordFormat::SwedenRt90:
+    case CoordFormat::SwedenSweref93: return {55.5, 68.5, 11.5, 21};
+    case CoordFormat::Switzerland: return {45.9, 47.7, 6, 10.4};
+    case CoordFormat::Nzgd49:
+    case CoordFormat::Nzmg: return {-47, -34.5, 166.5, 178.5};
     default: return {-80, 80, -179, 179};
   }
 }
 
-std::vector<LatLon> Points(int format) {
+std::vector<LatLon> Points(CoordFormat format) {
   const Area a = AreaOf(format);
   std::vector<LatLon> points;
   for (int i = 0; i < 32; ++i)
@@ -48,7 +48,7 @@ std::vector<LatLon> Points(int format) {
 }
 
 void Forward(benchmark::State& state) {
-  const int format = static_cast<int>(state.range(0));
+  const CoordFormat format = *CoordFormatFromIndex(static_cast<int>(state.range(0)));
   const std::vector<LatLon> points = Points(format);
   size_t k = 0;
   for (auto _ : state) {
@@ -60,7 +60,7 @@ void Forward(benchmark::State& state) {
 }
 
 void ForwardText(benchmark::State& state) {
-  const int format = static_cast<int>(state.range(0));
+  const CoordFormat format = *CoordFormatFromIndex(static_cast<int>(state.range(0)));
   const std::vector<LatLon> points = Points(format);
   size_t k = 0;
   for (auto _ : state) {
@@ -72,7 +72,7 @@ void ForwardText(benchmark::State& state) {
 }
 
 void Inverse(benchmark::State& state) {
-  const int format = static_cast<int>(state.range(0));
+  const CoordFormat format = *CoordFormatFromIndex(static_cast<int>(state.range(0)));
   std::vector<FormatNumbers> numbers;
   for (const LatLon& p : Points(format))
     if (const auto n = PositionNumbers(format, p.latitude, p.longitude)) numbers.push_back(*n);
@@ -86,7 +86,7 @@ void Inverse(benchmark::State& state) {
 }
 
 void ReadFields(benchmark::State& state) {
-  const int format = static_cast<int>(state.range(0));
+  const CoordFormat format = *CoordFormatFromIndex(static_cast<int>(state.range(0)));
   std::vector<EditFields> fields;
   for (const LatLon& p : Points(format)) fields.push_back(FillEditFields(format, p.latitude, p.longitude));
   size_t k = 0;

@@ -69,13 +69,20 @@ bool RoundsToSixty(double v, int decimals) { return RoundedAsPrinted(v, decimals
 
 }  // namespace
 
-std::string_view CoordFormatName(int format) {
-  if (format < 0 || format >= kCoordFormatCount) return {};
-  return kNames[static_cast<size_t>(format)];
+std::optional<CoordFormat> CoordFormatFromIndex(int index) {
+  if (index < 0 || index >= kCoordFormatCount) return std::nullopt;
+  return kAllCoordFormats[static_cast<size_t>(index)];
 }
 
-std::string_view CoordFormatMenuText(int format) {
-  if (format >= 0 && format < 3) return kMenuTexts[static_cast<size_t>(format)];
+std::string_view CoordFormatName(CoordFormat format) {
+  const auto index = static_cast<size_t>(format);
+  if (index >= kNames.size()) return {};
+  return kNames[index];
+}
+
+std::string_view CoordFormatMenuText(CoordFormat format) {
+  const auto index = static_cast<size_t>(format);
+  if (index < kMenuTexts.size()) return kMenuTexts[index];
   return CoordFormatName(format);
 }
 
@@ -145,55 +152,64 @@ std::string DmText(const DegMinHemi& split, int minutesDecimals) {
   return out;
 }
 
-std::optional<FormatNumbers> PositionNumbers(int format, double lat, double lon) {
+std::optional<FormatNumbers> PositionNumbers(CoordFormat format, double lat, double lon) {
   FormatNumbers out;
   switch (format) {
-    case 0:
-    case 1:
-    case 2:
+    case CoordFormat::WgsDms:
+    case CoordFormat::WgsDm:
+    case CoordFormat::WgsDeg:
       if (!std::isfinite(lat) || !std::isfinite(lon)) return std::nullopt;
       out.first = lat;
       out.second = lon;
       return out;
-    case 3:
-    case 4: {
+    case CoordFormat::UtmWgs84:
+    case CoordFormat::UtmInternational: {
       std::optional<GridCoord> g =
-          UtmFromLatLon(format == 3 ? EllipsoidId::Wgs84 : EllipsoidId::International1924, lat, lon);
+          UtmFromLatLon(format == CoordFormat::UtmWgs84 ? EllipsoidId::Wgs84 : EllipsoidId::International1924, lat, lon);
       if (!g) return std::nullopt;
       out.first = g->northing;
       out.second = g->easting;
       out.zone = std::move(g->zone);
       return out;
     }
-    case 5: {
+    case CoordFormat::Netherlands: {
       const std::optional<GridCoord> g = RdFromLatLon(lat, lon);
       if (!g) return std::nullopt;
       out.first = g->easting;
       out.second = g->northing;
       return out;
     }
-    case 16: {
+    case CoordFormat::Switzerland: {
       const std::optional<GridCoord> g = SwissFromLatLon(lat, lon);
       if (!g) return std::nullopt;
       out.first = g->easting;
       out.second = g->northing;
       return out;
     }
-    case 17: {
+    case CoordFormat::Nzgd49: {
       const std::optional<LatLon> nz = Nzgd49FromLatLon(lat, lon);
       if (!nz) return std::nullopt;
       out.first = nz->latitude;
       out.second = nz->longitude;
       return out;
     }
-    case 18: {
+    case CoordFormat::Nzmg: {
       const std::optional<GridCoord> g = NzmgFromLatLon(lat, lon);
       if (!g) return std::nullopt;
       out.first = g->easting;
       out.second = g->northing;
       return out;
     }
-    default: {
+    case CoordFormat::Britain:
+    case CoordFormat::Finland1:
+    case CoordFormat::Finland2:
+    case CoordFormat::Finland3:
+    case CoordFormat::Finland4:
+    case CoordFormat::Ireland:
+    case CoordFormat::Italy1:
+    case CoordFormat::Italy2:
+    case CoordFormat::SwedenRt90:
+    case CoordFormat::SwedenSweref93: {
       const std::optional<GridCoord> g = TmGridFromLatLon(format, lat, lon);
       if (!g) return std::nullopt;
       out.first = g->northing;
@@ -201,57 +217,69 @@ std::optional<FormatNumbers> PositionNumbers(int format, double lat, double lon)
       return out;
     }
   }
+  return std::nullopt;  // a value that is no format
 }
 
-std::optional<LatLon> PositionFromNumbers(int format, double first, double second, std::string_view zone) {
+std::optional<LatLon> PositionFromNumbers(CoordFormat format, double first, double second,
+                                          std::string_view zone) {
   switch (format) {
-    case 0:
-    case 1:
-    case 2:
+    case CoordFormat::WgsDms:
+    case CoordFormat::WgsDm:
+    case CoordFormat::WgsDeg:
       if (!std::isfinite(first) || !std::isfinite(second)) return std::nullopt;
       return LatLon{first, second};
-    case 3:
+    case CoordFormat::UtmWgs84:
       return LatLonFromUtm(EllipsoidId::Wgs84, first, second, zone);
-    case 4:
+    case CoordFormat::UtmInternational:
       return LatLonFromUtm(EllipsoidId::International1924, first, second, zone);
-    case 5:
+    case CoordFormat::Netherlands:
       return LatLonFromRd(first, second);
-    case 16:
+    case CoordFormat::Switzerland:
       return LatLonFromSwiss(second, first);
-    case 17:
+    case CoordFormat::Nzgd49:
       return LatLonFromNzgd49(first, second);
-    case 18:
+    case CoordFormat::Nzmg:
       return LatLonFromNzmg(second, first);
-    default:
+    case CoordFormat::Britain:
+    case CoordFormat::Finland1:
+    case CoordFormat::Finland2:
+    case CoordFormat::Finland3:
+    case CoordFormat::Finland4:
+    case CoordFormat::Ireland:
+    case CoordFormat::Italy1:
+    case CoordFormat::Italy2:
+    case CoordFormat::SwedenRt90:
+    case CoordFormat::SwedenSweref93:
       return LatLonFromTmGrid(format, first, second);
   }
+  return std::nullopt;  // a value that is no format
 }
 
-PositionText FormatPosition(int format, double lat, double lon, PositionLayout layout) {
+PositionText FormatPosition(CoordFormat format, double lat, double lon, PositionLayout layout) {
   const std::optional<FormatNumbers> n = PositionNumbers(format, lat, lon);
   if (!n) return {};
   return FormatPositionNumbers(format, *n, layout);
 }
 
-PositionText FormatPositionNumbers(int format, const FormatNumbers& numbers, PositionLayout layout) {
+PositionText FormatPositionNumbers(CoordFormat format, const FormatNumbers& numbers, PositionLayout layout) {
   PositionText t;
   FormatPositionNumbersInto(t, format, numbers, layout);
   return t;
 }
 
-void FormatPositionNumbersInto(PositionText& t, int format, const FormatNumbers& numbers, PositionLayout layout) {
+void FormatPositionNumbersInto(PositionText& t, CoordFormat format, const FormatNumbers& numbers,
+                               PositionLayout layout) {
   for (std::string* s : {&t.label1, &t.value1, &t.label2, &t.value2, &t.line1, &t.line2, &t.zone}) s->clear();
-  if (format < 0 || format >= kCoordFormatCount) return;
   const FormatNumbers* n = &numbers;
   switch (format) {
-    case 0:
-    case 17:
+    case CoordFormat::WgsDms:
+    case CoordFormat::Nzgd49:
       t.label1 = HemisphereText(SplitDms(n->first, false).hemisphere);
       t.value1 = DmsText(SplitDms(n->first, false));
       t.label2 = HemisphereText(SplitDms(n->second, true).hemisphere);
       t.value2 = DmsText(SplitDms(n->second, true));
       break;
-    case 1: {
+    case CoordFormat::WgsDm: {
       const DegMinHemi a = SplitDm(n->first, false), b = SplitDm(n->second, true);
       t.label1 = HemisphereText(a.hemisphere);
       t.value1 = DmText(a);
@@ -259,7 +287,7 @@ void FormatPositionNumbersInto(PositionText& t, int format, const FormatNumbers&
       t.value2 = DmText(b);
       break;
     }
-    case 2: {
+    case CoordFormat::WgsDeg: {
       const DegHemi a = SplitDeg(n->first, false), b = SplitDeg(n->second, true);
       t.label1 = HemisphereText(a.hemisphere);
       AppendFixed(t.value1, a.value, 5, 3);
@@ -271,28 +299,39 @@ void FormatPositionNumbersInto(PositionText& t, int format, const FormatNumbers&
     }
     // One-letter labels are assigned as characters: GCC 12 warns falsely
     // (-Wrestrict) on assigning the literals at -O3.
-    case 3:
-    case 4:
+    case CoordFormat::UtmWgs84:
+    case CoordFormat::UtmInternational:
       t.label1.assign(1, 'N');
       AppendFixed(t.value1, n->first, 2);
       t.label2.assign(1, 'E');
       AppendFixed(t.value2, n->second, 2);
       t.zone = n->zone;
       break;
-    case 5:
-    case 16:
-    case 18:
+    case CoordFormat::Netherlands:
+    case CoordFormat::Switzerland:
+    case CoordFormat::Nzmg:
       t.label1.assign(1, 'X');
       AppendFixed(t.value1, n->first, 1, 7);
       t.label2.assign(1, 'Y');
       AppendFixed(t.value2, n->second, 1, 7);
       break;
-    default:
+    case CoordFormat::Britain:
+    case CoordFormat::Finland1:
+    case CoordFormat::Finland2:
+    case CoordFormat::Finland3:
+    case CoordFormat::Finland4:
+    case CoordFormat::Ireland:
+    case CoordFormat::Italy1:
+    case CoordFormat::Italy2:
+    case CoordFormat::SwedenRt90:
+    case CoordFormat::SwedenSweref93:
       t.label1.assign(1, 'N');
       AppendFixed(t.value1, n->first, 1, 7);
       t.label2.assign(1, 'E');
       AppendFixed(t.value2, n->second, 1, 7);
       break;
+    default:
+      return;  // a value that is no format: no texts
   }
   if (layout == PositionLayout::OneLine) {
     t.line1.append(t.label1).append(1, ' ').append(t.value1);

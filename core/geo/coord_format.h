@@ -6,6 +6,7 @@
 // locale-free (number_text.h), so "%.1f" never shows a comma.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -18,7 +19,9 @@ namespace tarvo {
 inline constexpr int kCoordFormatCount = 19;
 inline constexpr char kDegreeSign[] = "\xC2\xB0";
 
-// Index of a coordinate format (setting "FmtPos", default 0).
+// A coordinate format. The values are the stored setting "FmtPos" (default
+// 0) and the positions in the "Coord" menu; CoordFormatFromIndex turns such a
+// number into a format.
 enum class CoordFormat : uint8_t {
   WgsDms = 0,        // D°MM'SS"
   WgsDm = 1,         // D°MM.MMM'
@@ -41,13 +44,25 @@ enum class CoordFormat : uint8_t {
   Nzmg = 18,         // New Zealand Map Grid, X/Y
 };
 
-// The string-table name of format 0..18 (ids 40100..40118), e.g.
-// "WGS84 D°MM'SS\"", "Grid: Britain"; empty for another index.
-std::string_view CoordFormatName(int format);
+// Every format, in menu order, for loops.
+inline constexpr std::array<CoordFormat, kCoordFormatCount> kAllCoordFormats{
+    CoordFormat::WgsDms,      CoordFormat::WgsDm,          CoordFormat::WgsDeg,   CoordFormat::UtmWgs84,
+    CoordFormat::UtmInternational, CoordFormat::Netherlands, CoordFormat::Britain, CoordFormat::Finland1,
+    CoordFormat::Finland2,    CoordFormat::Finland3,       CoordFormat::Finland4, CoordFormat::Ireland,
+    CoordFormat::Italy1,      CoordFormat::Italy2,         CoordFormat::SwedenRt90, CoordFormat::SwedenSweref93,
+    CoordFormat::Switzerland, CoordFormat::Nzgd49,         CoordFormat::Nzmg,
+};
 
-// The "Coord" popup menu text of format 0..18: "D°MM'SS\" (WGS84)",
+// The format of a stored number or menu position 0..18; empty for another number.
+std::optional<CoordFormat> CoordFormatFromIndex(int index);
+
+// The name of a format, e.g. "WGS84 D°MM'SS\"", "Grid: Britain"; empty for a
+// value that is none of the nineteen.
+std::string_view CoordFormatName(CoordFormat format);
+
+// The "Coord" popup menu text of a format: "D°MM'SS\" (WGS84)",
 // "D°MM.MMM' (WGS84)", "D.DDDDD° (WGS84)", then the names; empty otherwise.
-std::string_view CoordFormatMenuText(int format);
+std::string_view CoordFormatMenuText(CoordFormat format);
 
 // Absolute degrees and the hemisphere ('N'/'S' or 'E'/'W'; zero is N/E).
 struct DegHemi {
@@ -89,48 +104,51 @@ std::string DmsText(const DegMinSecHemi& split, int secondsDecimals = 1);
 // Degrees-decimal-minutes text "%d°%2.<decimals>f'" with the same carry.
 std::string DmText(const DegMinHemi& split, int minutesDecimals = 3);
 
-// The two numbers a format shows, in field order: formats 0-2 latitude and
-// longitude (WGS-84 degrees), 17 the NZGD49 latitude and longitude (rounded
-// to 5 decimals); 3, 4 and 6-15 northing and easting (metres); 5, 16 and 18
-// the east-counting X and the north-counting Y (metres). zone: UTM only.
+// The two numbers a format shows, in field order: the three WGS-84 formats
+// latitude and longitude (degrees), Nzgd49 the NZGD49 latitude and longitude
+// (rounded to 5 decimals); the UTM and Transverse Mercator grids northing
+// and easting (metres); Netherlands, Switzerland and Nzmg the east-counting X
+// and the north-counting Y (metres). zone: UTM only.
 struct FormatNumbers {
   double first = 0.0;
   double second = 0.0;
   std::string zone;
 };
 
-// The numbers of a WGS-84 position (degrees) in format 0..18, unrounded
-// beyond what the grid itself rounds (Swiss 0.1 m, NZ map grid whole metres,
-// NZGD49 5 decimals). A New Zealand Map Grid position outside New Zealand
-// gives 0 and 0. Empty for another format or when the conversion has no
-// finite result.
-std::optional<FormatNumbers> PositionNumbers(int format, double lat, double lon);
+// The numbers of a WGS-84 position (degrees, any finite value) in a format,
+// unrounded beyond what the grid itself rounds (Swiss 0.1 m, NZ map grid
+// whole metres, NZGD49 5 decimals). A New Zealand Map Grid position outside
+// New Zealand gives 0 and 0. Empty for a value that is no format or when the
+// conversion has no finite result.
+std::optional<FormatNumbers> PositionNumbers(CoordFormat format, double lat, double lon);
 
-// The inverse: the numbers of format 0..18 in field order (and the UTM zone
-// text) -> WGS-84 degrees. Empty for another format or when the inverse has
-// no result (New Zealand Map Grid outside its range, non-finite result).
-std::optional<LatLon> PositionFromNumbers(int format, double first, double second,
+// The inverse: the numbers of a format in field order (and the UTM zone text)
+// -> WGS-84 degrees. Empty for a value that is no format or when the inverse
+// has no result (New Zealand Map Grid outside its range, non-finite result).
+std::optional<LatLon> PositionFromNumbers(CoordFormat format, double first, double second,
                                           std::string_view zone = {});
 
 enum class PositionLayout { TwoField, OneLine };
 
 // Texts of one position. TwoField fills label1/value1, label2/value2 and
 // zone; OneLine fills line1, line2 and zone ("label value"). Members a layout
-// does not use are empty; zone is the UTM zone text for formats 3 and 4.
+// does not use are empty; zone is the UTM zone text of the two UTM formats.
 struct PositionText {
   std::string label1, value1, label2, value2, line1, line2, zone;
 };
 
-// The position texts of a WGS-84 position (degrees) in format 0..18:
-//  0, 17: hemisphere, "%d°%2d'%2.1f\""; 1: "%d°%2.3f'"; 2: "%3.5f°";
-//  3, 4: "N"/"E", "%.2f"; 5, 16, 18: "X"/"Y", "%7.1f"; 6-15: "N"/"E", "%7.1f".
-// All empty for another format or a position with no value in the format.
-PositionText FormatPosition(int format, double lat, double lon, PositionLayout layout);
+// The position texts of a WGS-84 position (degrees) in a format:
+//  WgsDms, Nzgd49: hemisphere, "%d°%2d'%2.1f\""; WgsDm: "%d°%2.3f'";
+//  WgsDeg: "%3.5f°"; UTM: "N"/"E", "%.2f"; Netherlands, Switzerland, Nzmg:
+//  "X"/"Y", "%7.1f"; the Transverse Mercator grids: "N"/"E", "%7.1f".
+// All empty for a value that is no format or a position with no value in it.
+PositionText FormatPosition(CoordFormat format, double lat, double lon, PositionLayout layout);
 
 // The same texts from numbers already computed by PositionNumbers(format, ...).
-PositionText FormatPositionNumbers(int format, const FormatNumbers& numbers, PositionLayout layout);
+PositionText FormatPositionNumbers(CoordFormat format, const FormatNumbers& numbers, PositionLayout layout);
 // The same into an existing record (its strings keep their storage; for
 // converting millions of positions).
-void FormatPositionNumbersInto(PositionText& t, int format, const FormatNumbers& numbers, PositionLayout layout);
+void FormatPositionNumbersInto(PositionText& t, CoordFormat format, const FormatNumbers& numbers,
+                               PositionLayout layout);
 
 }  // namespace tarvo

@@ -4,6 +4,7 @@
 
 #include "core/geo/coord_format.h"
 #include "core/geo/number_text.h"
+#include "core/geo/tm_grid.h"
 #include "core/geo/utm.h"
 
 namespace tarvo {
@@ -63,7 +64,7 @@ void FillDeg(EditAxis& axis, double value, bool isLongitude) {
   axis.hemisphere = HemisphereText(s.hemisphere);
 }
 
-// One angle of formats 0-2 and 17 from its fields; fieldCount 3, 2 or 1.
+// One angle of the degree formats from its fields; fieldCount 3, 2 or 1.
 std::optional<double> ReadAngle(const EditAxis& axis, int fieldCount, const char* negativeHemisphere) {
   double value = 0.0;
   if (fieldCount == 1) {
@@ -93,15 +94,15 @@ std::optional<double> ReadAngle(const EditAxis& axis, int fieldCount, const char
 
 }  // namespace
 
-EditFields FillEditFields(int format, double lat, double lon) {
+EditFields FillEditFields(CoordFormat format, double lat, double lon) {
   EditFields f;
-  if (format < 0 || format >= kCoordFormatCount) return f;
+  if (CoordFormatName(format).empty()) return f;  // a value that is no format
   const std::optional<FormatNumbers> n = PositionNumbers(format, lat, lon);
   EditAxis& a0 = f.axes[0];
   EditAxis& a1 = f.axes[1];
   switch (format) {
-    case 0:
-    case 17:
+    case CoordFormat::WgsDms:
+    case CoordFormat::Nzgd49:
       SetCaptions(f, "d\xC2\xB0", "m'", "s\"", "Lat:", "Lon:");
       SetUsed(a0, true, true, true, true);
       SetUsed(a1, true, true, true, true);
@@ -110,7 +111,7 @@ EditFields FillEditFields(int format, double lat, double lon) {
         FillDms(a1, n->second, true);
       }
       break;
-    case 1:
+    case CoordFormat::WgsDm:
       SetCaptions(f, "d\xC2\xB0", "m.m'", "", "Lat:", "Lon:");
       SetUsed(a0, true, true, false, true);
       SetUsed(a1, true, true, false, true);
@@ -119,7 +120,7 @@ EditFields FillEditFields(int format, double lat, double lon) {
         FillDm(a1, n->second, true);
       }
       break;
-    case 2:
+    case CoordFormat::WgsDeg:
       SetCaptions(f, "d.d\xC2\xB0", "", "", "Lat:", "Lon:");
       SetUsed(a0, true, false, false, true);
       SetUsed(a1, true, false, false, true);
@@ -128,8 +129,8 @@ EditFields FillEditFields(int format, double lat, double lon) {
         FillDeg(a1, n->second, true);
       }
       break;
-    case 3:
-    case 4:
+    case CoordFormat::UtmWgs84:
+    case CoordFormat::UtmInternational:
       SetCaptions(f, "m", "", "", "Lat:", "Lon:");
       SetUsed(a0, true, true, false, false);
       SetUsed(a1, true, false, false, false);
@@ -139,8 +140,8 @@ EditFields FillEditFields(int format, double lat, double lon) {
         AppendFixed(a1.fields[0], n->second, 2);
       }
       break;
-    default: {
-      const bool northEast = format >= 6 && format <= 15;
+    default: {  // the X/Y and the Transverse Mercator grids
+      const bool northEast = FindTmGrid(format) != nullptr;
       SetCaptions(f, "", "", "", northEast ? "N:" : "X:", northEast ? "E:" : "Y:");
       SetUsed(a0, true, false, false, false);
       SetUsed(a1, true, false, false, false);
@@ -154,30 +155,30 @@ EditFields FillEditFields(int format, double lat, double lon) {
   return f;
 }
 
-std::optional<LatLon> ReadEditFields(int format, const EditFields& f) {
-  if (format < 0 || format >= kCoordFormatCount) return std::nullopt;
+std::optional<LatLon> ReadEditFields(CoordFormat format, const EditFields& f) {
+  if (CoordFormatName(format).empty()) return std::nullopt;  // a value that is no format
   const EditAxis& a0 = f.axes[0];
   const EditAxis& a1 = f.axes[1];
   switch (format) {
-    case 0:
-    case 1:
-    case 2:
-    case 17: {
-      const int count = format == 1 ? 2 : (format == 2 ? 1 : 3);
+    case CoordFormat::WgsDms:
+    case CoordFormat::WgsDm:
+    case CoordFormat::WgsDeg:
+    case CoordFormat::Nzgd49: {
+      const int count = format == CoordFormat::WgsDm ? 2 : (format == CoordFormat::WgsDeg ? 1 : 3);
       const std::optional<double> lat = ReadAngle(a0, count, "S");
       const std::optional<double> lon = ReadAngle(a1, count, "W");
       if (!lat || !lon) return std::nullopt;
       return PositionFromNumbers(format, *lat, *lon);
     }
-    case 3:
-    case 4: {
+    case CoordFormat::UtmWgs84:
+    case CoordFormat::UtmInternational: {
       const std::optional<double> northing = ParseDecimalField(a0.fields[0]);
       const std::optional<double> easting = ParseDecimalField(a1.fields[0]);
       const std::optional<std::string> zone = CanonicalUtmZone(a0.fields[1]);
       if (!northing || !easting || !zone) return std::nullopt;
       return PositionFromNumbers(format, *northing, *easting, *zone);
     }
-    default: {
+    default: {  // the X/Y and the Transverse Mercator grids
       const std::optional<double> first = ParseDecimalField(a0.fields[0]);
       const std::optional<double> second = ParseDecimalField(a1.fields[0]);
       if (!first || !second) return std::nullopt;

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "core/geo/coord_format.h"
 #include "core/geo/coordinates.h"
 
 namespace tarvo {
@@ -26,28 +27,29 @@ struct EditFields {
   std::array<std::string, 2> axisCaptions;    // "Lat:"/"Lon:", "N:"/"E:" or "X:"/"Y:"
 };
 
-// Fills the fields of a WGS-84 position (degrees) in format 0..18:
-//  0, 17: degrees, minutes (integers), seconds "%2.4f", hemisphere (17 on NZGD49);
-//  1: degrees, minutes "%2.5f", hemisphere;  2: degrees "%3.6f", hemisphere;
-//  3, 4: northing "%.2f" and the zone text, easting "%.2f";
-//  5, 16, 18: X (east-counting), Y (north-counting) "%.1f"; 6-15: northing, easting "%.1f".
+// Fills the fields of a WGS-84 position (degrees) in a format:
+//  WgsDms, Nzgd49: degrees, minutes (integers), seconds "%2.4f", hemisphere
+//  (Nzgd49 on the 1949 datum); WgsDm: degrees, minutes "%2.5f", hemisphere;
+//  WgsDeg: degrees "%3.6f", hemisphere; UTM: northing "%.2f" and the zone
+//  text, easting "%.2f"; Netherlands, Switzerland, Nzmg: X (east-counting),
+//  Y (north-counting) "%.1f"; Transverse Mercator grids: northing, easting "%.1f".
 // Seconds and minutes that round to 60 carry. Captions and used flags are set
-// for any format 0..18; the texts stay empty when the position has no value
-// in the format. An index outside 0..18 gives an empty record.
-EditFields FillEditFields(int format, double lat, double lon);
+// for every format; the texts stay empty when the position has no value in
+// the format. A value that is no format gives an empty record.
+EditFields FillEditFields(CoordFormat format, double lat, double lon);
 
-// Reads typed fields of format 0..18 back into a WGS-84 position (degrees).
+// Reads typed fields of a format back into a WGS-84 position (degrees).
 // Each used field must be empty (reads as 0) or a plain decimal number
 // ("12", "-3.5"; integers in the integer fields; no comma, no exponent);
-// anything else gives no position. Formats 0-2 and 17: a negative degrees
+// anything else gives no position. Degree formats: a negative degrees
 // text makes the whole angle negative (minutes and seconds included); a
 // hemisphere reading exactly "S" (latitude) or "W" (longitude) negates a
 // value that is not already negative, any other text leaves the sign as
-// typed; 17 is then moved from NZGD49 to WGS-84. Formats 3, 4: the zone must
+// typed; Nzgd49 is then moved from NZGD49 to WGS-84. UTM: the zone must
 // be a zone number 1..60 with a band letter C..X. Empty when the input gives
 // no position: unreadable text, a bad zone, a New Zealand Map Grid value
 // outside its range, a non-finite result. Out-of-range latitudes are
 // returned as typed; the caller decides.
-std::optional<LatLon> ReadEditFields(int format, const EditFields& fields);
+std::optional<LatLon> ReadEditFields(CoordFormat format, const EditFields& fields);
 
 }  // namespace tarvo

@@ -28,9 +28,10 @@ double MeridianArc(double b, double n, double phi, double phi0) {
 
 }  // namespace
 
-const TmGrid* FindTmGrid(int formatIndex) {
-  if (formatIndex < kFirstTmFormat || formatIndex > kLastTmFormat) return nullptr;
-  return &kTmGrids[static_cast<size_t>(formatIndex - kFirstTmFormat)];
+const TmGrid* FindTmGrid(CoordFormat format) {
+  for (const TmGrid& grid : kTmGrids)
+    if (grid.format == format) return &grid;
+  return nullptr;
 }
 
 std::optional<GridCoord> TmProject(const TmGrid& g, double phi, double lambda) {
@@ -111,8 +112,8 @@ std::optional<GeoAngles> TmUnproject(const TmGrid& g, double northing, double ea
   return out;
 }
 
-std::optional<GridCoord> TmGridFromLatLon(int formatIndex, double lat, double lon) {
-  const TmGrid* g = FindTmGrid(formatIndex);
+std::optional<GridCoord> TmGridFromLatLon(CoordFormat format, double lat, double lon) {
+  const TmGrid* g = FindTmGrid(format);
   if (g == nullptr) return std::nullopt;
   double phi = lat * kDegToRad, lambda = lon * kDegToRad;
   if (g->airyShift) {
@@ -124,8 +125,8 @@ std::optional<GridCoord> TmGridFromLatLon(int formatIndex, double lat, double lo
   return TmProject(*g, phi, lambda);
 }
 
-std::optional<LatLon> LatLonFromTmGrid(int formatIndex, double northing, double easting) {
-  const TmGrid* g = FindTmGrid(formatIndex);
+std::optional<LatLon> LatLonFromTmGrid(CoordFormat format, double northing, double easting) {
+  const TmGrid* g = FindTmGrid(format);
   if (g == nullptr) return std::nullopt;
   const std::optional<GeoAngles> grid = TmUnproject(*g, northing, easting);
   if (!grid) return std::nullopt;

@@ -12,7 +12,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
-  const int format = data[0] % tarvo::kCoordFormatCount;
+  const tarvo::CoordFormat format = *tarvo::CoordFormatFromIndex(data[0] % tarvo::kCoordFormatCount);
   tarvo::EditFields fields;
   std::string* slots[8] = {&fields.axes[0].fields[0], &fields.axes[0].fields[1], &fields.axes[0].fields[2],
                            &fields.axes[0].hemisphere, &fields.axes[1].fields[0], &fields.axes[1].fields[1],

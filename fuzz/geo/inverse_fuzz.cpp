@@ -43,7 +43,9 @@ void Check(const std::optional<tarvo::LatLon>& p) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
   const uint8_t selector = data[0];
-  const int format = selector % tarvo::kCoordFormatCount;
+  const int index = selector % tarvo::kCoordFormatCount;
+  const tarvo::CoordFormat format = *tarvo::CoordFormatFromIndex(index);
+  const tarvo::CoordFormat tmFormat = *tarvo::CoordFormatFromIndex(6 + index % 10);  // Britain..SWEREF93
   const char zoneByte = size > 1 ? static_cast<char>(data[1]) : 'U';
   data += 2 <= size ? 2 : size;
   size -= 2 <= size ? 2 : size;
@@ -53,13 +55,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Check(tarvo::PositionFromNumbers(format, a, b, zone));
   Check(tarvo::LatLonFromUtm(tarvo::EllipsoidId::Wgs84, a, b, zone));
   Check(tarvo::LatLonFromUtm(static_cast<tarvo::EllipsoidId>(selector % 30 - 3), a, b, zone));
-  Check(tarvo::LatLonFromTmGrid(6 + format % 10, a, b));
+  Check(tarvo::LatLonFromTmGrid(tmFormat, a, b));
   Check(tarvo::LatLonFromRd(a, b));
   Check(tarvo::LatLonFromSwiss(a, b));
   Check(tarvo::LatLonFromNzmg(a, b));
   Check(tarvo::LatLonFromNzgd49(a, b));
   (void)tarvo::Ch1903ToWgs(a, b);
-  (void)tarvo::TmUnproject(*tarvo::FindTmGrid(6 + format % 10), a, b);
+  (void)tarvo::TmUnproject(*tarvo::FindTmGrid(tmFormat), a, b);
   (void)tarvo::SwissUnproject(a, b);
   (void)tarvo::NzmgUnproject(a, b);
 
@@ -71,9 +73,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   (void)tarvo::GreatCircleDistance(a, b, c, d);
   (void)tarvo::InitialBearing(a, b, c, d);
   (void)tarvo::DestinationPoint(a, b, c, d);
-  (void)tarvo::FormatDistance(a, static_cast<tarvo::DistanceUnit>(format % 3));
-  (void)tarvo::FormatSpeed(a, static_cast<tarvo::SpeedUnit>(format % 3));
-  (void)tarvo::FormatAltitude(a, static_cast<tarvo::DistanceUnit>(format % 3));
-  (void)tarvo::FormatError(a, static_cast<tarvo::DistanceUnit>(format % 3));
+  (void)tarvo::FormatDistance(a, static_cast<tarvo::DistanceUnit>(index % 3));
+  (void)tarvo::FormatSpeed(a, static_cast<tarvo::SpeedUnit>(index % 3));
+  (void)tarvo::FormatAltitude(a, static_cast<tarvo::DistanceUnit>(index % 3));
+  (void)tarvo::FormatError(a, static_cast<tarvo::DistanceUnit>(index % 3));
   return 0;
 }

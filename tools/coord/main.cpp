@@ -30,6 +30,7 @@
 #include "core/geo/edit_fields.h"
 #include "core/geo/nz.h"
 #include "core/geo/number_text.h"
+#include "core/geo/tm_grid.h"
 
 namespace {
 
@@ -298,11 +299,35 @@ bool LatLonInRange(double lat, double lon) {
 
 bool IsHemisphere(std::string_view t) { return t.size() == 1 && std::strchr("NSEWnsew", t[0]) != nullptr; }
 
+// The number fields per axis of a degree format (3, 2 or 1); 0 for a grid.
+int DegreeFieldsPerAxis(CoordFormat format) {
+  switch (format) {
+    case CoordFormat::WgsDms:
+    case CoordFormat::Nzgd49:
+      return 3;
+    case CoordFormat::WgsDm:
+      return 2;
+    case CoordFormat::WgsDeg:
+      return 1;
+    default:
+      return 0;
+  }
+}
+
+bool IsUtm(CoordFormat format) {
+  return format == CoordFormat::UtmWgs84 || format == CoordFormat::UtmInternational;
+}
+
+// The grids whose first number is the east-counting X.
+bool IsXyGrid(CoordFormat format) {
+  return format == CoordFormat::Netherlands || format == CoordFormat::Switzerland || format == CoordFormat::Nzmg;
+}
+
 // Fills the dialog's fields from the tokens of one inverse line.
-std::optional<EditFields> FieldsFromTokens(int format, const TokenList& t, std::string& why) {
+std::optional<EditFields> FieldsFromTokens(CoordFormat format, const TokenList& t, std::string& why) {
   EditFields f;
-  const int perAxis = (format == 0 || format == 17) ? 3 : (format == 1 ? 2 : 1);
-  if (format <= 2 || format == 17) {
+  const int perAxis = DegreeFieldsPerAxis(format);
+  if (perAxis > 0) {
     const size_t withHemi = static_cast<size_t>(2 * (perAxis + 1)), without = static_cast<size_t>(2 * perAxis);
     if (t.size() != withHemi && t.size() != without) {
       why = "expected " + std::to_string(without) + " numbers, each axis optionally followed by its hemisphere";
@@ -323,7 +348,7 @@ std::optional<EditFields> FieldsFromTokens(int format, const TokenList& t, std::
     }
     return f;
   }
-  if (format == 3 || format == 4) {
+  if (IsUtm(format)) {
     if (t.size() != 3) {
       why = "expected \"northing easting zone\"";
       return std::nullopt;
@@ -344,13 +369,14 @@ std::optional<EditFields> FieldsFromTokens(int format, const TokenList& t, std::
 
 // Minutes and seconds of the degree formats must be at least 0 and below 60
 // (the dialog's fields take any number). Empty when they are, else why not.
-std::string AngleFieldsProblem(int format, const EditFields& f) {
-  if (format != 0 && format != 1 && format != 17) return {};
+std::string AngleFieldsProblem(CoordFormat format, const EditFields& f) {
+  const int perAxis = DegreeFieldsPerAxis(format);
+  if (perAxis < 2) return {};
   for (const EditAxis& axis : f.axes) {
-    const std::optional<double> minutes = format == 1 ? ParseDecimalField(axis.fields[1])
-                                                      : std::optional<double>(ParseIntegerField(axis.fields[1]));
+    const std::optional<double> minutes = perAxis == 2 ? ParseDecimalField(axis.fields[1])
+                                                       : std::optional<double>(ParseIntegerField(axis.fields[1]));
     if (minutes && !(*minutes >= 0.0 && *minutes < 60.0)) return "minutes must be at least 0 and below 60";
-    if (format != 1) {
+    if (perAxis == 3) {
       const std::optional<double> seconds = ParseDecimalField(axis.fields[2]);
       if (seconds && !(*seconds >= 0.0 && *seconds < 60.0)) return "seconds must be at least 0 and below 60";
     }
@@ -360,12 +386,12 @@ std::string AngleFieldsProblem(int format, const EditFields& f) {
 
 // The forward conversion of one position into its output line at p; empty
 // (and why set) when the position has no value in the format.
-char* PutForward(char* p, int format, double lat, double lon, PositionText& t, std::string& why) {
+char* PutForward(char* p, CoordFormat format, double lat, double lon, PositionText& t, std::string& why) {
   if (!LatLonInRange(lat, lon)) {
     why = "latitude must be -90..90 and longitude -180..180";
     return nullptr;
   }
-  if (format == static_cast<int>(CoordFormat::Nzmg)) {
+  if (format == CoordFormat::Nzmg) {
     int status = 0;
     if (!NzmgFromLatLon(lat, lon, &status) || status != 0) {
       why = "outside the New Zealand Map Grid";
@@ -379,15 +405,15 @@ char* PutForward(char* p, int format, double lat, double lon, PositionText& t, s
   }
   // The grids are written here, as FormatPositionNumbersInto words them;
   // the degree formats take their texts from it.
-  if (format == 3 || format == 4) {
+  if (IsUtm(format)) {
     p = Put(p, "N\t");
     p = WriteFixed(p, n->first, 2);
     p = Put(p, "\tE\t");
     p = WriteFixed(p, n->second, 2);
     *p++ = '\t';
     p = Put(p, n->zone);
-  } else if (format >= 5 && format != static_cast<int>(CoordFormat::Nzgd49)) {
-    const bool xy = format == 5 || format == 16 || format == 18;
+  } else if (IsXyGrid(format) || FindTmGrid(format) != nullptr) {
+    const bool xy = IsXyGrid(format);
     *p++ = xy ? 'X' : 'N';
     *p++ = '\t';
     p = WriteFixed(p, n->first, 1, 7);
@@ -412,7 +438,7 @@ char* PutForward(char* p, int format, double lat, double lon, PositionText& t, s
   return p;
 }
 
-char* PutInverse(char* p, int format, const TokenList& tokens, std::string& why) {
+char* PutInverse(char* p, CoordFormat format, const TokenList& tokens, std::string& why) {
   const std::optional<EditFields> fields = FieldsFromTokens(format, tokens, why);
   if (!fields) return nullptr;
   const std::optional<LatLon> pos = ReadEditFields(format, *fields);
@@ -425,7 +451,7 @@ char* PutInverse(char* p, int format, const TokenList& tokens, std::string& why)
   // UTM zones 1 and 60 and the New Zealand grids reach the 180th meridian:
   // a longitude a little beyond it is the same place on the other side.
   double lon = pos->longitude;
-  const bool reaches180 = format == 3 || format == 4 || format == 17 || format == 18;
+  const bool reaches180 = IsUtm(format) || format == CoordFormat::Nzgd49 || format == CoordFormat::Nzmg;
   if (reaches180 && std::fabs(lon) > 180.0 && std::fabs(lon) < 186.0) lon += lon > 0 ? -360.0 : 360.0;
   if (!LatLonInRange(pos->latitude, lon)) {
     why = "the position is beyond latitude -90..90 or longitude -180..180 (outside the grid)";
@@ -443,7 +469,7 @@ int WriteError(int error) {
   return kExitIoError;
 }
 
-int Run(int format, bool inverse) {
+int Run(CoordFormat format, bool inverse) {
   LineReader reader;
   Output out;
   std::string_view line;
@@ -507,17 +533,20 @@ int FinishStdout() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  int format = 0;
+  CoordFormat format = CoordFormat::WgsDms;
   bool inverse = false, list = false;
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
     if (arg == "--format" && i + 1 < argc) {
       const std::string_view value = argv[++i];
-      const auto r = std::from_chars(value.data(), value.data() + value.size(), format);
-      if (r.ec != std::errc() || r.ptr != value.data() + value.size() || format < 0 || format >= kCoordFormatCount) {
+      int index = -1;
+      const auto r = std::from_chars(value.data(), value.data() + value.size(), index);
+      const std::optional<CoordFormat> chosen = CoordFormatFromIndex(index);
+      if (r.ec != std::errc() || r.ptr != value.data() + value.size() || !chosen) {
         std::fprintf(stderr, "tarvo-coord: format must be 0..18, not \"%s\"\n", argv[i]);
         return 2;
       }
+      format = *chosen;
     } else if (arg == "--inverse") {
       inverse = true;
     } else if (arg == "--list") {
@@ -531,8 +560,10 @@ int main(int argc, char** argv) {
     }
   }
   if (list) {
-    for (int f = 0; f < kCoordFormatCount; ++f)
-      std::printf("%d\t%.*s\n", f, static_cast<int>(CoordFormatName(f).size()), CoordFormatName(f).data());
+    for (const CoordFormat f : kAllCoordFormats) {
+      const std::string_view name = CoordFormatName(f);
+      std::printf("%d\t%.*s\n", static_cast<int>(f), static_cast<int>(name.size()), name.data());
+    }
     return FinishStdout();
   }
   return Run(format, inverse);

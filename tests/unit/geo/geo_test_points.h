@@ -5,12 +5,13 @@
 #include <cmath>
 #include <vector>
 
-#include "core/gps/records.h"
+#include "core/geo/coord_format.h"
+#include "core/geo/coordinates.h"
 
 namespace tarvo::testing {
 
 struct GridArea {
-  int format;
+  CoordFormat format;
   const char* name;
   double minLat, maxLat, minLon, maxLon;  // WGS-84 degrees
   double maxOffsetKm = 0;  // > 0: only points this close to the central meridian
@@ -22,23 +23,23 @@ struct GridArea {
 // sliver of Norrbotten east of about 22.5 E (checked on its own).
 inline const std::vector<GridArea>& GridAreas() {
   static const std::vector<GridArea> areas{
-      {3, "UTM (WGS84) zone 32", -79.5, 71.5, 6.2, 11.8},
-      {4, "UTM (International) zone 33", -60.0, 70.0, 12.2, 17.8},
-      {5, "Netherlands RD", 51.25, 53.5, 3.4, 7.2},
-      {5, "Netherlands RD, Limburg", 50.75, 51.25, 5.6, 6.2},
-      {6, "Britain", 49.9, 58.6, -7.5, 1.7},
-      {7, "Finland zone 1", 59.8, 69.0, 19.5, 22.5},
-      {8, "Finland zone 2", 59.8, 69.5, 22.5, 25.5},
-      {9, "Finland zone 3", 60.0, 70.0, 25.5, 28.5},
-      {10, "Finland zone 4", 60.5, 68.0, 28.5, 31.5},
-      {11, "Ireland", 51.4, 55.4, -10.5, -5.5},
-      {12, "Italy zone 1", 36.6, 47.1, 6.6, 12.0},
-      {13, "Italy zone 2", 36.5, 47.0, 12.0, 18.5},
-      {14, "Sweden (RT90)", 55.3, 69.0, 11.0, 24.17, 330.0},
-      {15, "Sweden (SWEREF93)", 55.3, 69.0, 11.0, 24.17, 330.0},
-      {16, "Switzerland", 45.8, 47.8, 5.9, 10.5},
-      {17, "New Zealand 1949", -47.3, -34.4, 166.5, 178.5},
-      {18, "New Zealand Map Grid", -47.3, -34.4, 166.5, 178.5},
+      {CoordFormat::UtmWgs84, "UTM (WGS84) zone 32", -79.5, 71.5, 6.2, 11.8},
+      {CoordFormat::UtmInternational, "UTM (International) zone 33", -60.0, 70.0, 12.2, 17.8},
+      {CoordFormat::Netherlands, "Netherlands RD", 51.25, 53.5, 3.4, 7.2},
+      {CoordFormat::Netherlands, "Netherlands RD, Limburg", 50.75, 51.25, 5.6, 6.2},
+      {CoordFormat::Britain, "Britain", 49.9, 58.6, -7.5, 1.7},
+      {CoordFormat::Finland1, "Finland zone 1", 59.8, 69.0, 19.5, 22.5},
+      {CoordFormat::Finland2, "Finland zone 2", 59.8, 69.5, 22.5, 25.5},
+      {CoordFormat::Finland3, "Finland zone 3", 60.0, 70.0, 25.5, 28.5},
+      {CoordFormat::Finland4, "Finland zone 4", 60.5, 68.0, 28.5, 31.5},
+      {CoordFormat::Ireland, "Ireland", 51.4, 55.4, -10.5, -5.5},
+      {CoordFormat::Italy1, "Italy zone 1", 36.6, 47.1, 6.6, 12.0},
+      {CoordFormat::Italy2, "Italy zone 2", 36.5, 47.0, 12.0, 18.5},
+      {CoordFormat::SwedenRt90, "Sweden (RT90)", 55.3, 69.0, 11.0, 24.17, 330.0},
+      {CoordFormat::SwedenSweref93, "Sweden (SWEREF93)", 55.3, 69.0, 11.0, 24.17, 330.0},
+      {CoordFormat::Switzerland, "Switzerland", 45.8, 47.8, 5.9, 10.5},
+      {CoordFormat::Nzgd49, "New Zealand 1949", -47.3, -34.4, 166.5, 178.5},
+      {CoordFormat::Nzmg, "New Zealand Map Grid", -47.3, -34.4, 166.5, 178.5},
   };
   return areas;
 }

@@ -38,21 +38,23 @@ struct Numbers {
 
 struct Operation {
   std::string kind = "format";
-  int arg = 0;
+  int arg = 0;  // as stored in the file: a format number or an ellipsoid row
+  CoordFormat format = CoordFormat::WgsDms;    // format, tm-projection
+  EllipsoidId ellipsoid = EllipsoidId::Wgs84;  // utm
 
   std::optional<Numbers> Forward(double lat, double lon) const {
     if (kind == "format") {
-      const auto n = PositionNumbers(arg, lat, lon);
+      const auto n = PositionNumbers(format, lat, lon);
       if (!n) return std::nullopt;
       return Numbers{n->first, n->second, n->zone};
     }
     if (kind == "utm") {
-      const auto g = UtmFromLatLon(static_cast<EllipsoidId>(arg), lat, lon);
+      const auto g = UtmFromLatLon(ellipsoid, lat, lon);
       if (!g) return std::nullopt;
       return Numbers{g->northing, g->easting, g->zone};
     }
     if (kind == "tm-projection") {
-      const auto g = TmProject(*FindTmGrid(arg), lat * kDegToRad, lon * kDegToRad);
+      const auto g = TmProject(*FindTmGrid(format), lat * kDegToRad, lon * kDegToRad);
       if (!g) return std::nullopt;
       return Numbers{g->northing, g->easting, ""};
     }
@@ -62,9 +64,9 @@ struct Operation {
   }
 
   std::optional<LatLon> Inverse(const Numbers& n) const {
-    if (kind == "format") return PositionFromNumbers(arg, n.a, n.b, n.zone);
-    if (kind == "utm") return LatLonFromUtm(static_cast<EllipsoidId>(arg), n.a, n.b, n.zone);
-    std::optional<GeoAngles> r = kind == "tm-projection" ? TmUnproject(*FindTmGrid(arg), n.a, n.b)
+    if (kind == "format") return PositionFromNumbers(format, n.a, n.b, n.zone);
+    if (kind == "utm") return LatLonFromUtm(ellipsoid, n.a, n.b, n.zone);
+    std::optional<GeoAngles> r = kind == "tm-projection" ? TmUnproject(*FindTmGrid(format), n.a, n.b)
                                                          : NzmgUnproject(n.b, n.a);
     if (!r) return std::nullopt;
     return LatLon{r->lat * kRadToDeg, r->lon * kRadToDeg};
@@ -121,11 +123,17 @@ TEST_P(GeoCases, FileHolds) {
       ASSERT_TRUE(op.kind == "format" || op.kind == "utm" || op.kind == "tm-projection" ||
                   op.kind == "nzmg-projection")
           << where;
+      if (op.kind == "format" || op.kind == "tm-projection") {
+        const std::optional<CoordFormat> format = CoordFormatFromIndex(op.arg);
+        ASSERT_TRUE(format) << where;
+        op.format = *format;
+      }
       if (op.kind == "tm-projection") {
-        ASSERT_NE(FindTmGrid(op.arg), nullptr) << where;
+        ASSERT_NE(FindTmGrid(op.format), nullptr) << where;
       }
       if (op.kind == "utm") {
-        ASSERT_NE(FindEllipsoid(static_cast<EllipsoidId>(op.arg)), nullptr) << where;
+        op.ellipsoid = static_cast<EllipsoidId>(op.arg);
+        ASSERT_NE(FindEllipsoid(op.ellipsoid), nullptr) << where;
       }
       inverse = false;
     } else if (word == "direction") {

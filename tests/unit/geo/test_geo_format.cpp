@@ -18,24 +18,34 @@
 namespace tarvo {
 namespace {
 
-PositionText Two(int format, double lat, double lon) {
+PositionText Two(CoordFormat format, double lat, double lon) {
   return FormatPosition(format, lat, lon, PositionLayout::TwoField);
 }
 
 TEST(GeoFormatNames, StringTableAndMenuTexts) {
-  EXPECT_EQ(CoordFormatName(0), "WGS84 D\xC2\xB0MM'SS\"");
-  EXPECT_EQ(CoordFormatName(1), "WGS84 D\xC2\xB0MM.MMM'");
-  EXPECT_EQ(CoordFormatName(2), "WGS84 D.DDDDD\xC2\xB0");
-  EXPECT_EQ(CoordFormatName(3), "UTM (WGS84)");
-  EXPECT_EQ(CoordFormatName(15), "Grid: Sweden (SWEREF93)");
-  EXPECT_EQ(CoordFormatName(18), "Grid: New Zealand Map Grid");
-  EXPECT_EQ(CoordFormatMenuText(0), "D\xC2\xB0MM'SS\" (WGS84)");
-  EXPECT_EQ(CoordFormatMenuText(2), "D.DDDDD\xC2\xB0 (WGS84)");
-  EXPECT_EQ(CoordFormatMenuText(17), CoordFormatName(17));
-  EXPECT_EQ(CoordFormatName(19), "");
-  EXPECT_EQ(CoordFormatName(-1), "");
-  EXPECT_EQ(CoordFormatMenuText(19), "");
-  for (int f = 0; f < kCoordFormatCount; ++f) EXPECT_FALSE(CoordFormatName(f).empty()) << f;
+  EXPECT_EQ(CoordFormatName(CoordFormat::WgsDms), "WGS84 D\xC2\xB0MM'SS\"");
+  EXPECT_EQ(CoordFormatName(CoordFormat::WgsDm), "WGS84 D\xC2\xB0MM.MMM'");
+  EXPECT_EQ(CoordFormatName(CoordFormat::WgsDeg), "WGS84 D.DDDDD\xC2\xB0");
+  EXPECT_EQ(CoordFormatName(CoordFormat::UtmWgs84), "UTM (WGS84)");
+  EXPECT_EQ(CoordFormatName(CoordFormat::SwedenSweref93), "Grid: Sweden (SWEREF93)");
+  EXPECT_EQ(CoordFormatName(CoordFormat::Nzmg), "Grid: New Zealand Map Grid");
+  EXPECT_EQ(CoordFormatMenuText(CoordFormat::WgsDms), "D\xC2\xB0MM'SS\" (WGS84)");
+  EXPECT_EQ(CoordFormatMenuText(CoordFormat::WgsDeg), "D.DDDDD\xC2\xB0 (WGS84)");
+  EXPECT_EQ(CoordFormatMenuText(CoordFormat::Nzgd49), CoordFormatName(CoordFormat::Nzgd49));
+  EXPECT_EQ(CoordFormatName(static_cast<CoordFormat>(19)), "");
+  EXPECT_EQ(CoordFormatName(static_cast<CoordFormat>(255)), "");
+  EXPECT_EQ(CoordFormatMenuText(static_cast<CoordFormat>(19)), "");
+  for (CoordFormat f : kAllCoordFormats) EXPECT_FALSE(CoordFormatName(f).empty()) << static_cast<int>(f);
+  // Stored numbers and menu positions 0..18 are the formats in menu order.
+  for (int i = 0; i < kCoordFormatCount; ++i) {
+    ASSERT_TRUE(CoordFormatFromIndex(i)) << i;
+    EXPECT_EQ(static_cast<int>(*CoordFormatFromIndex(i)), i);
+    EXPECT_EQ(kAllCoordFormats[static_cast<size_t>(i)], *CoordFormatFromIndex(i));
+  }
+  EXPECT_EQ(CoordFormatFromIndex(5), CoordFormat::Netherlands);
+  EXPECT_EQ(CoordFormatFromIndex(18), CoordFormat::Nzmg);
+  EXPECT_FALSE(CoordFormatFromIndex(19));
+  EXPECT_FALSE(CoordFormatFromIndex(-1));
 }
 
 TEST(GeoSplit, HemispheresAndParts) {
@@ -59,39 +69,39 @@ TEST(GeoSplit, HemispheresAndParts) {
 }
 
 TEST(GeoFormatText, LatitudeLongitudeFormats) {
-  PositionText t = Two(0, -33.5, 0);
+  PositionText t = Two(CoordFormat::WgsDms, -33.5, 0);
   EXPECT_EQ(t.label1, "S");
   EXPECT_EQ(t.value1, "33\xC2\xB0" "30'0.0\"");
   EXPECT_EQ(t.label2, "E");
   EXPECT_EQ(t.value2, "0\xC2\xB0 0'0.0\"");
   EXPECT_EQ(t.zone, "");
   EXPECT_EQ(t.line1, "");
-  EXPECT_EQ(Two(0, 52.0875, 5).value1, "52\xC2\xB0 5'15.0\"");  // %2d pads with a blank
-  EXPECT_EQ(Two(0, 0, 0).label1, "N");
-  EXPECT_EQ(Two(1, 52.0875, -5.25).value1, "52\xC2\xB0" "5.250'");
-  EXPECT_EQ(Two(1, 52.0875, -5.25).label2, "W");
-  EXPECT_EQ(Two(2, 5.25, 120.5).value1, "5.25000\xC2\xB0");
-  EXPECT_EQ(Two(2, 5.25, 120.5).value2, "120.50000\xC2\xB0");
-  EXPECT_EQ(Two(2, -0.000001, 0).value1, "0.00000\xC2\xB0");
-  EXPECT_EQ(Two(2, -0.000001, 0).label1, "S");
+  EXPECT_EQ(Two(CoordFormat::WgsDms, 52.0875, 5).value1, "52\xC2\xB0 5'15.0\"");  // %2d pads with a blank
+  EXPECT_EQ(Two(CoordFormat::WgsDms, 0, 0).label1, "N");
+  EXPECT_EQ(Two(CoordFormat::WgsDm, 52.0875, -5.25).value1, "52\xC2\xB0" "5.250'");
+  EXPECT_EQ(Two(CoordFormat::WgsDm, 52.0875, -5.25).label2, "W");
+  EXPECT_EQ(Two(CoordFormat::WgsDeg, 5.25, 120.5).value1, "5.25000\xC2\xB0");
+  EXPECT_EQ(Two(CoordFormat::WgsDeg, 5.25, 120.5).value2, "120.50000\xC2\xB0");
+  EXPECT_EQ(Two(CoordFormat::WgsDeg, -0.000001, 0).value1, "0.00000\xC2\xB0");
+  EXPECT_EQ(Two(CoordFormat::WgsDeg, -0.000001, 0).label1, "S");
 }
 
 TEST(GeoFormatText, SecondsAndMinutesCarryInsteadOfShowingSixty) {
   // 52 5' 59.96" rounds to 60.0 in %2.1f: show the next minute.
   const double lat = 52 + 5 / 60.0 + 59.96 / 3600;
-  EXPECT_EQ(Two(0, lat, 0).value1, "52\xC2\xB0 6'0.0\"");
-  EXPECT_EQ(FormatPosition(0, lat, 0, PositionLayout::OneLine).line1, "N 52\xC2\xB0 6'0.0\"");
+  EXPECT_EQ(Two(CoordFormat::WgsDms, lat, 0).value1, "52\xC2\xB0 6'0.0\"");
+  EXPECT_EQ(FormatPosition(CoordFormat::WgsDms, lat, 0, PositionLayout::OneLine).line1, "N 52\xC2\xB0 6'0.0\"");
   // 59' 59.97" carries through the minutes into the degrees.
-  EXPECT_EQ(Two(0, 0, -(7 + 59 / 60.0 + 59.97 / 3600)).value2, "8\xC2\xB0 0'0.0\"");
-  EXPECT_EQ(Two(0, 0, -(7 + 59 / 60.0 + 59.97 / 3600)).label2, "W");
+  EXPECT_EQ(Two(CoordFormat::WgsDms, 0, -(7 + 59 / 60.0 + 59.97 / 3600)).value2, "8\xC2\xB0 0'0.0\"");
+  EXPECT_EQ(Two(CoordFormat::WgsDms, 0, -(7 + 59 / 60.0 + 59.97 / 3600)).label2, "W");
   // Just below the carry it stays.
-  EXPECT_EQ(Two(0, 52 + 5 / 60.0 + 59.94 / 3600, 0).value1, "52\xC2\xB0 5'59.9\"");
+  EXPECT_EQ(Two(CoordFormat::WgsDms, 52 + 5 / 60.0 + 59.94 / 3600, 0).value1, "52\xC2\xB0 5'59.9\"");
   // Decimal minutes rounding to 60.000 show the next degree.
-  EXPECT_EQ(Two(1, 52 + 59.9996 / 60, 0).value1, "53\xC2\xB0" "0.000'");
-  EXPECT_EQ(Two(1, 52 + 59.9994 / 60, 0).value1, "52\xC2\xB0" "59.999'");
+  EXPECT_EQ(Two(CoordFormat::WgsDm, 52 + 59.9996 / 60, 0).value1, "53\xC2\xB0" "0.000'");
+  EXPECT_EQ(Two(CoordFormat::WgsDm, 52 + 59.9994 / 60, 0).value1, "52\xC2\xB0" "59.999'");
   // The same on the New Zealand 1949 datum.
   for (double lat49 = -41.0; lat49 > -41.01; lat49 -= 0.0000137) {
-    const PositionText nz = Two(17, lat49, 174.0);
+    const PositionText nz = Two(CoordFormat::Nzgd49, lat49, 174.0);
     EXPECT_EQ(nz.value1.find("60.0"), std::string::npos) << nz.value1;
   }
 }
@@ -101,7 +111,7 @@ TEST(GeoFormatText, NoSeparateSixtyOrNegativeZeroAnywhere) {
   std::uniform_real_distribution<double> lat(-90, 90), lon(-180, 180);
   for (int i = 0; i < 20000; ++i) {
     const double a = lat(rng), b = lon(rng);
-    for (int f : {0, 1, 17}) {
+    for (CoordFormat f : {CoordFormat::WgsDms, CoordFormat::WgsDm, CoordFormat::Nzgd49}) {
       const PositionText t = Two(f, a, b);
       for (const std::string* v : {&t.value1, &t.value2}) {
         EXPECT_EQ(v->find("'60."), std::string::npos) << *v;
@@ -112,46 +122,46 @@ TEST(GeoFormatText, NoSeparateSixtyOrNegativeZeroAnywhere) {
   }
   // Values that come out exactly on a minute often leave -1e-13 of seconds.
   for (int m = 0; m < 60; ++m) {
-    const PositionText t = Two(0, 47 + m / 60.0, 0);
+    const PositionText t = Two(CoordFormat::WgsDms, 47 + m / 60.0, 0);
     EXPECT_EQ(t.value1.find('-'), std::string::npos) << t.value1;
   }
 }
 
 TEST(GeoFormatText, GridFormatsLabelsWidthsAndZones) {
-  const PositionText utm = Two(3, 0, 3);
+  const PositionText utm = Two(CoordFormat::UtmWgs84, 0, 3);
   EXPECT_EQ(utm.label1, "N");
   EXPECT_EQ(utm.value1, "0.00");
   EXPECT_EQ(utm.value2, "500000.00");
   EXPECT_EQ(utm.zone, "31N");
-  const PositionText utmLine = FormatPosition(4, 0, 3, PositionLayout::OneLine);
+  const PositionText utmLine = FormatPosition(CoordFormat::UtmInternational, 0, 3, PositionLayout::OneLine);
   EXPECT_EQ(utmLine.line2.substr(0, 2), "E ");
   EXPECT_EQ(utmLine.zone, "31N");
   EXPECT_EQ(utmLine.label1, "");
 
-  const PositionText swiss = Two(16, 46.95108, 7.43864);
+  const PositionText swiss = Two(CoordFormat::Switzerland, 46.95108, 7.43864);
   EXPECT_EQ(swiss.label1, "X");
   EXPECT_EQ(swiss.value1, "600000.7");
   EXPECT_EQ(swiss.value2, "199999.4");
-  EXPECT_EQ(FormatPosition(16, 46.95108, 7.43864, PositionLayout::OneLine).line2, "Y 199999.4");
-  EXPECT_EQ(Two(6, 51.5, -0.1).label1, "N");
-  EXPECT_EQ(Two(5, 52.37, 4.89).label1, "X");
+  EXPECT_EQ(FormatPosition(CoordFormat::Switzerland, 46.95108, 7.43864, PositionLayout::OneLine).line2, "Y 199999.4");
+  EXPECT_EQ(Two(CoordFormat::Britain, 51.5, -0.1).label1, "N");
+  EXPECT_EQ(Two(CoordFormat::Netherlands, 52.37, 4.89).label1, "X");
   // A position in Europe has no New Zealand Map Grid value: 0 and 0, padded to 7.
-  const PositionText nzmg = Two(18, 52, 5);
+  const PositionText nzmg = Two(CoordFormat::Nzmg, 52, 5);
   EXPECT_EQ(nzmg.value1, "    0.0");
   EXPECT_EQ(nzmg.value2, "    0.0");
-  EXPECT_EQ(FormatPosition(18, 52, 5, PositionLayout::OneLine).line1, "X     0.0");
+  EXPECT_EQ(FormatPosition(CoordFormat::Nzmg, 52, 5, PositionLayout::OneLine).line1, "X     0.0");
   // UTM International differs from UTM WGS-84 in numbers, not in the zone.
-  EXPECT_NE(Two(3, 48.2, 16.4).value1, Two(4, 48.2, 16.4).value1);
-  EXPECT_EQ(Two(3, 48.2, 16.4).zone, Two(4, 48.2, 16.4).zone);
+  EXPECT_NE(Two(CoordFormat::UtmWgs84, 48.2, 16.4).value1, Two(CoordFormat::UtmInternational, 48.2, 16.4).value1);
+  EXPECT_EQ(Two(CoordFormat::UtmWgs84, 48.2, 16.4).zone, Two(CoordFormat::UtmInternational, 48.2, 16.4).zone);
 }
 
 TEST(GeoFormatText, NoTextsForPositionsWithoutValue) {
-  const PositionText t = Two(3, std::nan(""), 5);
+  const PositionText t = Two(CoordFormat::UtmWgs84, std::nan(""), 5);
   EXPECT_TRUE(t.label1.empty() && t.value1.empty() && t.zone.empty());
-  EXPECT_TRUE(Two(19, 50, 5).value1.empty());
-  EXPECT_TRUE(Two(-1, 50, 5).value1.empty());
-  EXPECT_FALSE(PositionNumbers(0, std::numeric_limits<double>::infinity(), 0));
-  EXPECT_FALSE(PositionFromNumbers(19, 1, 2));
+  EXPECT_TRUE(Two(static_cast<CoordFormat>(19), 50, 5).value1.empty());
+  EXPECT_TRUE(Two(static_cast<CoordFormat>(255), 50, 5).value1.empty());
+  EXPECT_FALSE(PositionNumbers(CoordFormat::WgsDms, std::numeric_limits<double>::infinity(), 0));
+  EXPECT_FALSE(PositionFromNumbers(static_cast<CoordFormat>(19), 1, 2));
 }
 
 TEST(GeoNumberText, SameDigitsAsSnprintfInTheCLocale) {
@@ -231,8 +241,8 @@ TEST(GeoNumberText, ImmuneToACommaLocale) {
   }
   ASSERT_NE(comma, nullptr) << "no locale with a decimal comma could be made";
   ASSERT_STREQ(std::localeconv()->decimal_point, ",");
-  EXPECT_EQ(Two(16, 46.95108, 7.43864).value1, "600000.7");
-  EXPECT_EQ(Two(2, 5.25, 0).value1, "5.25000\xC2\xB0");
+  EXPECT_EQ(Two(CoordFormat::Switzerland, 46.95108, 7.43864).value1, "600000.7");
+  EXPECT_EQ(Two(CoordFormat::WgsDeg, 5.25, 0).value1, "5.25000\xC2\xB0");
   EXPECT_EQ(ParseDecimalField("52.5"), 52.5);
   std::setlocale(LC_NUMERIC, saved.c_str());
   if (!madeDir.empty()) std::filesystem::remove_all(madeDir);

@@ -112,19 +112,30 @@ TEST(GeoUtm, UnusableEllipsoidsAndNonFiniteInput) {
   EXPECT_FALSE(LatLonFromUtm(EllipsoidId::Wgs84, kInf, 5e5, "32U"));
 }
 
-TEST(GeoTmGrid, RowsAndTheirFormatIndexes) {
-  for (int f = 6; f <= 15; ++f) {
-    ASSERT_NE(FindTmGrid(f), nullptr);
-    EXPECT_EQ(FindTmGrid(f)->formatIndex, f);
+TEST(GeoTmGrid, RowsAndTheirFormats) {
+  // Britain to Sweden (SWEREF93), formats 6..15, each have their own row.
+  int rows = 0;
+  for (CoordFormat f : kAllCoordFormats) {
+    const int index = static_cast<int>(f);
+    if (index < 6 || index > 15) {
+      EXPECT_EQ(FindTmGrid(f), nullptr) << index;
+      continue;
+    }
+    ASSERT_NE(FindTmGrid(f), nullptr) << index;
+    EXPECT_EQ(FindTmGrid(f)->format, f);
+    ++rows;
   }
-  EXPECT_EQ(FindTmGrid(5), nullptr);
-  EXPECT_EQ(FindTmGrid(16), nullptr);
-  EXPECT_FALSE(TmGridFromLatLon(3, 50, 5));
-  EXPECT_FALSE(LatLonFromTmGrid(16, 0, 0));
+  EXPECT_EQ(rows, 10);
+  EXPECT_EQ(FindTmGrid(CoordFormat::Britain)->lambda0Deg, -2.0);
+  EXPECT_EQ(FindTmGrid(CoordFormat::SwedenSweref93)->e0, 1500064.08);
+  EXPECT_EQ(FindTmGrid(CoordFormat::Netherlands), nullptr);
+  EXPECT_EQ(FindTmGrid(CoordFormat::Switzerland), nullptr);
+  EXPECT_FALSE(TmGridFromLatLon(CoordFormat::UtmWgs84, 50, 5));
+  EXPECT_FALSE(LatLonFromTmGrid(CoordFormat::Switzerland, 0, 0));
   // Only Britain shifts datum: the same point on Ireland's row comes out
   // the same whether or not a shift was asked of the caller.
-  const auto direct = TmProject(*FindTmGrid(11), 53.3 * kDegToRad, -6.3 * kDegToRad);
-  const auto viaFormat = TmGridFromLatLon(11, 53.3, -6.3);
+  const auto direct = TmProject(*FindTmGrid(CoordFormat::Ireland), 53.3 * kDegToRad, -6.3 * kDegToRad);
+  const auto viaFormat = TmGridFromLatLon(CoordFormat::Ireland, 53.3, -6.3);
   ASSERT_TRUE(direct && viaFormat);
   EXPECT_EQ(direct->northing, viaFormat->northing);
   EXPECT_EQ(direct->easting, viaFormat->easting);
@@ -135,18 +146,18 @@ TEST(GeoTmGrid, OrdnanceSurveyWorkedExampleOnAiry) {
   // OSGB36 (Airy) is E 651409.903, N 313177.270.
   const double phi = (52 + 39 / 60.0 + 27.2531 / 3600) * kDegToRad;
   const double lambda = (1 + 43 / 60.0 + 4.5177 / 3600) * kDegToRad;
-  const auto g = TmProject(*FindTmGrid(6), phi, lambda);
+  const auto g = TmProject(*FindTmGrid(CoordFormat::Britain), phi, lambda);
   ASSERT_TRUE(g);
   EXPECT_NEAR(g->easting, 651409.903, 0.001);
   EXPECT_NEAR(g->northing, 313177.270, 0.001);
-  const auto back = TmUnproject(*FindTmGrid(6), 313177.270, 651409.903);
+  const auto back = TmUnproject(*FindTmGrid(CoordFormat::Britain), 313177.270, 651409.903);
   ASSERT_TRUE(back);
   EXPECT_NEAR(back->lat, phi, 1e-9);
   EXPECT_NEAR(back->lon, lambda, 1e-9);
 }
 
 TEST(GeoTmGrid, InverseLoopEndsOnTheFirstPassUnderOneMillimetreOrGivesNothing) {
-  const TmGrid& g = *FindTmGrid(9);
+  const TmGrid& g = *FindTmGrid(CoordFormat::Finland3);
   // A northing whose first guess already lies within 1 mm: the latitude
   // then comes straight from the first guess.
   const double phi0 = 0.0;
@@ -156,7 +167,7 @@ TEST(GeoTmGrid, InverseLoopEndsOnTheFirstPassUnderOneMillimetreOrGivesNothing) {
   // Runaway input cannot settle to a millimetre: no position rather than a hang.
   EXPECT_FALSE(TmUnproject(g, 1e300, 0));
   EXPECT_FALSE(TmUnproject(g, kNan, 0));
-  EXPECT_FALSE(LatLonFromTmGrid(6, -1e200, 1e200));
+  EXPECT_FALSE(LatLonFromTmGrid(CoordFormat::Britain, -1e200, 1e200));
 }
 
 TEST(GeoRd, OriginAndTheDatumCorrection) {
@@ -250,7 +261,8 @@ TEST(GeoNz, Nzgd49ResultsHaveFiveDecimals) {
 // the country (Groningen coast, Zeeland, south Limburg).
 TEST(GeoRoundTrip, EveryGridWithinItsLimit) {
   for (const testing::GridArea& area : testing::GridAreas()) {
-    const double limit = area.format >= 17 ? 1.5 : (area.format == 5 ? 0.15 : 0.1);
+    const bool newZealand = area.format == CoordFormat::Nzgd49 || area.format == CoordFormat::Nzmg;
+    const double limit = newZealand ? 1.5 : (area.format == CoordFormat::Netherlands ? 0.15 : 0.1);
     double worst = 0;
     for (const LatLon& p : testing::LatticeOver(area, 21)) {
       const auto numbers = PositionNumbers(area.format, p.latitude, p.longitude);

@@ -59,7 +59,7 @@ std::string Num(double v) {
   return text;
 }
 
-const GridArea& AreaOf(int format) {
+const GridArea& AreaOf(CoordFormat format) {
   for (const GridArea& a : GridAreas())
     if (a.format == format) return a;
   return GridAreas().front();
@@ -105,10 +105,11 @@ TEST(GeoAgainstProj, UtmOnWgs84AndInternational) {
   struct Case {
     EllipsoidId ellipsoid;
     const char* ellps;
-    int format;
+    CoordFormat format;
   };
-  for (const Case c : {Case{EllipsoidId::Wgs84, "+a=6378137 +es=0.00669438", 3},
-                       Case{EllipsoidId::International1924, "+a=6378388 +es=0.00672267", 4}}) {
+  for (const Case c : {Case{EllipsoidId::Wgs84, "+a=6378137 +es=0.00669438", CoordFormat::UtmWgs84},
+                       Case{EllipsoidId::International1924, "+a=6378388 +es=0.00672267",
+                            CoordFormat::UtmInternational}}) {
     const GridArea& area = AreaOf(c.format);
     const int zone = UtmZoneNumber(0.0, (area.minLon + area.maxLon) / 2);
     const Proj proj("+proj=utm +zone=" + std::to_string(zone) + " " + c.ellps);
@@ -144,7 +145,7 @@ TEST(GeoAgainstProj, EveryTransverseMercatorRowWithItsScaledAxes) {
                             " +lon_0=" + Num(g.lambda0Deg) + " +x_0=" + Num(g.e0) + " +y_0=" + Num(g.n0);
     const Proj proj(def);
     ASSERT_TRUE(proj.ok()) << def;
-    const GridArea& area = AreaOf(g.formatIndex);
+    const GridArea& area = AreaOf(g.format);
     const Worst w = Compare(
         proj, area, [&](double phi, double lambda) { return TmProject(g, phi, lambda); },
         [&](double northing, double easting) { return TmUnproject(g, northing, easting); });
@@ -156,12 +157,12 @@ TEST(GeoAgainstProj, EveryTransverseMercatorRowWithItsScaledAxes) {
 // central meridian, where the six-term inverse series falls behind an exact
 // projection by a few centimetres; the forward series stays within 1 cm.
 TEST(GeoAgainstProj, SwedenFarNorthEastWithinFiveCentimetres) {
-  for (int format : {14, 15}) {
+  for (CoordFormat format : {CoordFormat::SwedenRt90, CoordFormat::SwedenSweref93}) {
     const TmGrid& g = *FindTmGrid(format);
     const Proj proj("+proj=tmerc +k=1 +a=" + Num(g.aF0) + " +b=" + Num(g.bF0) + " +lat_0=0 +lon_0=" +
                     Num(g.lambda0Deg) + " +x_0=" + Num(g.e0) + " +y_0=" + Num(g.n0));
     ASSERT_TRUE(proj.ok());
-    GridArea corner{format, format == 14 ? "RT90 Norrbotten east" : "SWEREF93 Norrbotten east", 65.5, 68.5,
+    GridArea corner{format, format == CoordFormat::SwedenRt90 ? "RT90 Norrbotten east" : "SWEREF93 Norrbotten east", 65.5, 68.5,
                     23.0, 24.17};
     double worstInverse = 0;
     for (const LatLon& p : LatticeOver(corner, 7)) {
@@ -184,14 +185,14 @@ TEST(GeoAgainstProj, SwissObliqueProjectionOnBessel) {
   const Proj proj("+proj=somerc +lat_0=46.952405555555556 +lon_0=7.439583333333333 +k_0=1 +x_0=600000 "
                   "+y_0=200000 +a=6377397.155 +es=" + Num(kSwissE2));
   ASSERT_TRUE(proj.ok());
-  const Worst w = Compare(proj, AreaOf(16), SwissProject, SwissUnproject);
+  const Worst w = Compare(proj, AreaOf(CoordFormat::Switzerland), SwissProject, SwissUnproject);
   w.Report("Switzerland");
 }
 
 TEST(GeoAgainstProj, NewZealandMapGridOnInternational) {
   const Proj proj("+proj=nzmg +lat_0=-41 +lon_0=173 +x_0=2510000 +y_0=6023150 +ellps=intl");
   ASSERT_TRUE(proj.ok());
-  const Worst w = Compare(proj, AreaOf(18), NzmgProject, NzmgUnproject);
+  const Worst w = Compare(proj, AreaOf(CoordFormat::Nzmg), NzmgProject, NzmgUnproject);
   w.Report("New Zealand Map Grid");
 }
 
@@ -214,7 +215,8 @@ TEST(GeoAgainstProj, MolodenskyShiftMatchesStandardMolodensky) {
     PJ_CONTEXT* ctx = proj_context_create();
     PJ* pj = proj_create(ctx, def.c_str());
     ASSERT_NE(pj, nullptr) << def;
-    const GridArea& area = m.targetEllipsoid == EllipsoidId::Airy1830 ? AreaOf(6) : AreaOf(17);
+    const GridArea& area =
+        m.targetEllipsoid == EllipsoidId::Airy1830 ? AreaOf(CoordFormat::Britain) : AreaOf(CoordFormat::Nzgd49);
     double worst = 0;
     for (const LatLon& p : LatticeOver(area, 9)) {
       const PJ_COORD ref =
