@@ -45,23 +45,24 @@ cmp -s "$work/check-gif.pam" "$work/check-bmp.pam" || { echo "generated GIF and 
 echo "making a ${jpeg_side} x ${jpeg_side} JPEG map ..."
 "$maker" jpeg "$work/map.jpg" "$jpeg_side"
 echo "JPEG file: $(($(stat -c %s "$work/map.jpg") / 1048576)) MiB"
-read -r t_ours m_ours < <("$measurer" 3 "$tool" "$work/map.jpg")
-read -r t_djpeg m_djpeg < <("$measurer" 3 djpeg -outfile /dev/null "$work/map.jpg")
+read -r t_ours c_ours m_ours < <("$measurer" 3 "$tool" "$work/map.jpg")
+read -r t_djpeg c_djpeg m_djpeg < <("$measurer" 3 djpeg -outfile /dev/null "$work/map.jpg")
 pixels_kib=$((jpeg_side * jpeg_side * 3 / 1024))
-printf 'jpeg %dx%d  tarvo-image %6.3f s %8d KiB | djpeg %6.3f s %8d KiB | time ratio djpeg/tarvo %s | peak / decoded pixels %s\n' \
-  "$jpeg_side" "$jpeg_side" "$t_ours" "$m_ours" "$t_djpeg" "$m_djpeg" "$(ratio "$t_djpeg" "$t_ours")" \
-  "$(ratio "$m_ours" "$pixels_kib")"
+printf 'jpeg  %dx%d  tarvo-image %6.3f s wall %6.3f s cpu %8d KiB | djpeg %6.3f s wall %6.3f s cpu %8d KiB\n' \
+  "$jpeg_side" "$jpeg_side" "$t_ours" "$c_ours" "$m_ours" "$t_djpeg" "$c_djpeg" "$m_djpeg"
+printf '      speed ratio djpeg/tarvo: wall %s, cpu %s | peak memory / decoded pixels %s\n' \
+  "$(ratio "$t_djpeg" "$t_ours")" "$(ratio "$c_djpeg" "$c_ours")" "$(ratio "$m_ours" "$pixels_kib")"
 
 for kind in gif bmp8 bmp24; do
   ending=${kind%8}; ending=${ending%24}
   file="$work/map-$kind.$ending"
   "$maker" "$kind" "$file" "$side"
-  read -r t_ours m_ours < <("$measurer" 3 "$tool" "$file")
-  read -r t_im m_im < <("$measurer" 3 "$convert" "$file" null:)
+  read -r t_ours c_ours _ < <("$measurer" 3 "$tool" "$file")
+  read -r t_im c_im _ < <("$measurer" 3 "$convert" "$file" null:)
   mpix=$(awk -v s="$side" 'BEGIN { printf "%.1f", s * s / 1e6 }')
-  printf '%-5s %dx%d  tarvo-image %6.3f s (%s Mpx/s) | convert %6.3f s (%s Mpx/s) | speed ratio tarvo/convert %s\n' \
-    "$kind" "$side" "$side" "$t_ours" "$(ratio "$mpix" "$t_ours")" "$t_im" "$(ratio "$mpix" "$t_im")" \
-    "$(ratio "$t_im" "$t_ours")"
+  printf '%-5s %dx%d  tarvo-image %6.3f s wall %6.3f s cpu (%s Mpx/s) | convert %6.3f s wall %6.3f s cpu (%s Mpx/s)\n' \
+    "$kind" "$side" "$side" "$t_ours" "$c_ours" "$(ratio "$mpix" "$c_ours")" "$t_im" "$c_im" "$(ratio "$mpix" "$c_im")"
+  printf '      speed ratio tarvo/convert: wall %s, cpu %s\n' "$(ratio "$t_im" "$t_ours")" "$(ratio "$c_im" "$c_ours")"
   rm -f "$file"
 done
 

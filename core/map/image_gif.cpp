@@ -77,7 +77,9 @@ class PixelSink {
   PixelSink(DecodedPicture& canvas, int left, int top, int width, int height, bool interlaced, const Palette& palette,
             int paletteSize, int transparent)
       : canvas_(canvas), left_(left), top_(top), width_(width), height_(height), interlaced_(interlaced),
-        palette_(palette), paletteSize_(paletteSize), transparent_(transparent) {}
+        palette_(palette), paletteSize_(paletteSize), transparent_(transparent) {
+    if (top_ >= canvas_.height) row_ = height_;  // wholly below the canvas
+  }
 
   bool Full() const { return row_ >= height_; }
 
@@ -94,15 +96,20 @@ class PixelSink {
     column_ = 0;
     if (!interlaced_) {
       ++row_;
+      // Rows below the canvas are never shown: the image is done.
+      if (top_ + row_ >= canvas_.height) row_ = height_;
       return;
     }
     static constexpr int kStart[4] = {0, 4, 2, 1};
     static constexpr int kStep[4] = {8, 8, 4, 2};
     row_ += kStep[pass_];
-    while (row_ >= height_ && pass_ < 3) {
+    // The rest of a pass below the canvas is skipped, so a huge image on a
+    // small canvas costs no more than the part that shows.
+    while ((row_ >= height_ || top_ + row_ >= canvas_.height) && pass_ < 3) {
       ++pass_;
       row_ = kStart[pass_];
     }
+    if (top_ + row_ >= canvas_.height) row_ = height_;
   }
 
  private:
@@ -308,6 +315,12 @@ bool DecodeGif(std::span<const std::uint8_t> data, DecodedPicture& out, ImageLoa
     if (minimumCodeSize < 1 || minimumCodeSize > kMaxMinimumCodeSize) {
       error.reason = ImageError::Corrupt;
       error.detail = "LZW minimum code size " + std::to_string(minimumCodeSize);
+      return false;
+    }
+    if (static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) > options.maxPixels) {
+      error.reason = ImageError::TooLarge;
+      error.detail = "image of " + std::to_string(width) + " x " + std::to_string(height) +
+                     " pixels is more than the limit of " + std::to_string(options.maxPixels);
       return false;
     }
     const bool useLocal = (flags & 0x80) != 0;

@@ -1,6 +1,7 @@
 #include "core/map/map_image.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -27,6 +28,22 @@ std::string_view ImageErrorName(ImageError error) {
   return "unknown error";
 }
 
+namespace {
+
+// Pixel buffers from this size on get mapped pages of their own.
+constexpr std::size_t kMappedPixelBytes = std::size_t{8} << 20;
+
+}  // namespace
+
+void PixelMemoryRelease::operator()(std::uint8_t* memory) const {
+  if (memory == nullptr) return;
+  if (mappedBytes != 0) {
+    ::munmap(memory, mappedBytes);
+  } else {
+    delete[] memory;
+  }
+}
+
 bool DecodedPicture::Allocate(int w, int h, PixelLayout l, bool zeroed, std::uint64_t maxPixels,
                               ImageLoadError& error) {
   if (w <= 0 || h <= 0) return image::Fail(error, ImageError::TooLarge, "width or height is 0 or less");
@@ -40,9 +57,17 @@ bool DecodedPicture::Allocate(int w, int h, PixelLayout l, bool zeroed, std::uin
   const std::size_t bytesPerPixel = l == PixelLayout::Rgb888 ? 3 : 4;
   const std::size_t rowBytes = static_cast<std::size_t>(w) * bytesPerPixel;
   const std::size_t total = rowBytes * static_cast<std::size_t>(h);
-  std::uint8_t* memory = zeroed ? new (std::nothrow) std::uint8_t[total]() : new (std::nothrow) std::uint8_t[total];
-  if (memory == nullptr) return image::Fail(error, ImageError::OutOfMemory, "no memory for the pixels");
-  pixels.reset(memory);
+  if (total >= kMappedPixelBytes) {
+    // Fresh anonymous pages read as zero, so `zeroed` costs nothing here.
+    void* mapped = ::mmap(nullptr, total, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (mapped == MAP_FAILED) return image::Fail(error, ImageError::OutOfMemory, "no memory for the pixels");
+    pixels = std::unique_ptr<std::uint8_t[], PixelMemoryRelease>(static_cast<std::uint8_t*>(mapped),
+                                                                PixelMemoryRelease{total});
+  } else {
+    std::uint8_t* memory = zeroed ? new (std::nothrow) std::uint8_t[total]() : new (std::nothrow) std::uint8_t[total];
+    if (memory == nullptr) return image::Fail(error, ImageError::OutOfMemory, "no memory for the pixels");
+    pixels = std::unique_ptr<std::uint8_t[], PixelMemoryRelease>(memory, PixelMemoryRelease{0});
+  }
   width = w;
   height = h;
   layout = l;

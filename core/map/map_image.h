@@ -52,13 +52,22 @@ struct ImageLoadError {
 
 enum class PixelLayout { Rgb888, Argb32 };
 
+// Frees pixel memory the way DecodedPicture::Allocate got it: large buffers
+// are anonymous mappings of their own (zero without a clearing pass, and
+// returned to the system at once when the picture goes), small ones come
+// from new[].
+struct PixelMemoryRelease {
+  std::size_t mappedBytes = 0;
+  void operator()(std::uint8_t* memory) const;
+};
+
 // A decoded picture as the decoders produce it.
 struct DecodedPicture {
   int width = 0;
   int height = 0;
   PixelLayout layout = PixelLayout::Rgb888;
   std::size_t stride = 0;  // bytes from one row to the next
-  std::unique_ptr<std::uint8_t[]> pixels;
+  std::unique_ptr<std::uint8_t[], PixelMemoryRelease> pixels;
   // The data ended (or went bad) inside the pixels: what was read is shown,
   // the rest of the picture is transparent (own decoders) or grey (libjpeg).
   bool partial = false;

@@ -80,6 +80,12 @@ TEST(MapImage, SizesAboveTheLimitAreRefusedBeforeAllocating) {
   EXPECT_FALSE(image.LoadFromMemory(big.data(), big.size(), ImageKind::Bmp));
   EXPECT_EQ(image.LastError().reason, ImageError::TooLarge);
 
+  // A GIF image far larger than its screen.
+  const std::vector<std::uint8_t> gif = {'G', 'I', 'F', '8', '9', 'a', 2, 0, 1, 0, 0x80, 0, 0, 0xFF, 0, 0, 0, 0, 0xFF,
+                                         0x2C, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0, 2, 2, 0x44, 0x0A, 0, 0x3B};
+  EXPECT_FALSE(image.LoadFromMemory(gif.data(), gif.size(), ImageKind::Gif));
+  EXPECT_EQ(image.LastError().reason, ImageError::TooLarge);
+
   // A lower limit of the caller's applies the same way; the picture is
   // decoded within it.
   const std::vector<std::uint8_t> small = MakeBmp(100, 100, Coordinates);
