@@ -252,6 +252,12 @@ bool Store::Search(double latitude, double longitude, int64_t offset, int count,
   Statement fields(c.get(), "SELECT url, title FROM links WHERE id = ?1");
   if (!box || !all || !fields) return false;
 
+  // Ids count up from 1, so no offset at or past the highest id can find a
+  // link: answer that without reading every link.
+  Statement highest(c.get(), "SELECT max(id) FROM links");
+  if (!highest || highest.Step() != SQLITE_ROW) return false;
+  if (offset >= sqlite3_column_int64(highest.get(), 0)) return true;
+
   const auto needed = static_cast<size_t>(offset) + static_cast<size_t>(count);
   std::vector<Candidate> candidates;
   // Widen a circle around the position until it holds enough links: every

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -101,7 +102,12 @@ void AppendNavigation(std::string& out, int offset, double latitude, double long
 
 void AppendResult(std::string& out, const ResultLine& r, double latitude, double longitude,
                   const ResultsPageStyle& style) {
-  const bool isLink = ClassifyLink(r.url) == LinkKind::Web;
+  // A url with blanks or control characters is shown, never linked: the
+  // escaped text would no longer be the address that was checked.
+  const bool isLink = ClassifyLink(r.url) == LinkKind::Web &&
+                      std::find_if(r.url.begin(), r.url.end(), [](char c) {
+                        return static_cast<unsigned char>(c) <= 0x20 || c == 0x7F;
+                      }) == r.url.end();
   out += "<p><b>";
   if (isLink) {
     out += "<a href=\"";

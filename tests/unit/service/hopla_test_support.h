@@ -66,7 +66,13 @@ inline int AddUser(const std::filesystem::path& db, const std::string& name, con
 // choosing; stopped (SIGTERM) at the end.
 class ServerProcess {
  public:
-  explicit ServerProcess(const std::filesystem::path& db) {
+  // extra: further arguments, e.g. {"--tls-cert", cert, "--tls-key", key}.
+  explicit ServerProcess(const std::filesystem::path& db, const std::vector<std::string>& extra = {}) {
+    std::vector<std::string> args = {kServerProgram, "--db", db.string(), "--listen", "127.0.0.1:0"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
     int out[2];
     if (::pipe(out) != 0) return;
     pid_ = ::fork();
@@ -74,8 +80,7 @@ class ServerProcess {
       ::dup2(out[1], STDOUT_FILENO);
       ::close(out[0]);
       ::close(out[1]);
-      ::execl(kServerProgram.c_str(), kServerProgram.c_str(), "--db", db.c_str(), "--listen", "127.0.0.1:0",
-              static_cast<char*>(nullptr));
+      ::execv(argv[0], argv.data());
       ::_exit(127);
     }
     ::close(out[1]);
@@ -84,7 +89,7 @@ class ServerProcess {
     while (::read(out[0], &c, 1) == 1 && c != '\n') line += c;
     ::close(out[0]);
     const size_t colon = line.rfind(':');
-    if (line.rfind("listening on http://", 0) == 0 && colon != std::string::npos) {
+    if (line.rfind("listening on http", 0) == 0 && colon != std::string::npos) {
       port_ = std::atoi(line.c_str() + colon + 1);
     }
   }

@@ -195,6 +195,32 @@ TEST_F(HoplaServerTest, SearchFindsTheNearestAcrossTheAntimeridianAndNearThePole
   EXPECT_NEAR(r[0].distance, 2 * 0.1 * 60 * 1852, 1.0);
 }
 
+// With a certificate and key the server speaks https; Tarvo's client
+// refuses a certificate it cannot verify.
+TEST_F(HoplaServerTest, TlsServesHttpsAndTheClientRefusesAnUnverifiedCertificate) {
+  const std::string cert = (folder_.path() / "cert.pem").string(), key = (folder_.path() / "key.pem").string();
+  const std::string command = "openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj /CN=127.0.0.1 -keyout '" + key +
+                              "' -out '" + cert + "' >/dev/null 2>&1";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  ServerProcess tls(db_, {"--tls-cert", cert, "--tls-key", key});
+  ASSERT_GT(tls.port(), 0);
+  httplib::SSLClient https("127.0.0.1", tls.port());
+  https.enable_server_certificate_verification(false);
+  const auto reply = https.Get(("/hopla/search?" + Account() + "&lat=1.0&lon=2.0&offset=0").c_str());
+  ASSERT_TRUE(reply);
+  EXPECT_EQ(reply->body, "OK\n");
+
+  RecordingObserver observer;
+  LocationServiceClient client(observer, (folder_.path() / "hopla.html").string());
+  ASSERT_TRUE(client.StartWorker());
+  const std::string base = "https://127.0.0.1:" + std::to_string(tls.port()) + "/hopla/";
+  ASSERT_TRUE(client.SubmitSearch({base, "alice", kPassword}, 0, 1.0, 2.0, {}));
+  const std::optional<RecordingObserver::Report> r = observer.Wait();
+  ASSERT_TRUE(r);
+  EXPECT_EQ(r->message, ServiceMessage::SearchUnreachable);
+  EXPECT_NE(r->detail.find("certificate"), std::string::npos) << r->detail;
+}
+
 // Many clients uploading, registering and searching at once for a while:
 // every link a client was told "OK" for is there, whole, after a kill -9.
 TEST_F(HoplaServerTest, ManyClientsAtOnceLoseAndCorruptNothingEvenAfterAKill) {

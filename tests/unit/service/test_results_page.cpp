@@ -135,6 +135,8 @@ TEST(HoplaResultsPage, HostileServiceTextsStayText) {
       {"javascript:alert(1)", std::string("click <b>me</b>"), "1", "2"},
       {"JaVaScRiPt:alert(2)", std::nullopt, "1", "2\"><img src=x onerror=alert(3)>"},
       {"http://y.example/", std::string("\"&label=evil&lat=0"), "1", "2"},
+      {"java\rscript:alert(4)", std::string("cr"), "1", "2"},
+      {"htt\rp://z.example/", std::string("cr2"), "1", "2"},
   };
   const std::string html = ResultsPageHtml(0, 1.0, 2.0, lines, Style());
   EXPECT_EQ(html.find("<script"), std::string::npos);
@@ -144,6 +146,8 @@ TEST(HoplaResultsPage, HostileServiceTextsStayText) {
   EXPECT_EQ(html.find("href=\"JaVaScRiPt"), std::string::npos);
   EXPECT_NE(html.find("&lt;script&gt;alert(&#39;t&#39;)&lt;/script&gt; &amp; &quot;q&quot;"), std::string::npos);
   EXPECT_NE(html.find("<p><b>click &lt;b&gt;me&lt;/b&gt;</b><br>"), std::string::npos);
+  EXPECT_NE(html.find("<p><b>cr</b><br>"), std::string::npos);
+  EXPECT_NE(html.find("<p><b>cr2</b><br>"), std::string::npos);
   // A title cannot forge keys of a gps: link; it comes back whole.
   const size_t at = html.find("gps:smap?lat=1.0000&lon=2.0000&label=%22%26label%3Devil%26lat%3D0\"");
   ASSERT_NE(at, std::string::npos) << html;
