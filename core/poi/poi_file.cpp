@@ -114,6 +114,10 @@ PoiFileResult WritePoiFile(const std::string& path, const std::vector<PoiRecord>
   struct stat old {};
   const bool exists = ::stat(target.c_str(), &old) == 0;
   if (exists && !S_ISREG(old.st_mode)) return fail(S_ISDIR(old.st_mode) ? EISDIR : EINVAL);
+  // A file made read-only stays as it is: the rename would replace it all the same.
+  if (exists && ((old.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::access(target.c_str(), W_OK) != 0)) {
+    return fail(EACCES);
+  }
 
   // A name no other save uses: this process's id and a counter.
   static std::atomic<unsigned> counter{0};

@@ -42,7 +42,8 @@ PoiReadResult ReadPoiFile(const std::string& path, PoiFileFormat format, int* er
 
 // Writes `records` to `path` in `format` whole or not at all: a temporary
 // file in the same folder, synced and renamed over the old file (which
-// keeps its permissions; a link is followed to its file).
+// keeps its permissions; a link is followed to its file). A read-only file
+// is not replaced.
 PoiFileResult WritePoiFile(const std::string& path, const std::vector<PoiRecord>& records,
                            PoiFileFormat format);
 

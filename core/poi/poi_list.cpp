@@ -57,6 +57,12 @@ size_t Utf8Length(std::string_view text, size_t i) {
   return n;
 }
 
+// The two-byte form of a C1 control character, U+0080..U+009F.
+bool IsC1Control(std::string_view text, size_t i) {
+  return static_cast<unsigned char>(text[i]) == 0xC2 && i + 1 < text.size() &&
+         static_cast<unsigned char>(text[i + 1]) < 0xA0 && static_cast<unsigned char>(text[i + 1]) >= 0x80;
+}
+
 }  // namespace
 
 std::string CleanPoiText(std::string_view text, size_t maxBytes) {
@@ -69,7 +75,7 @@ std::string CleanPoiText(std::string_view text, size_t maxBytes) {
       continue;
     }
     const size_t n = c < 0x80 ? 0 : Utf8Length(text, i);
-    if (n == 0) break;
+    if (n == 0 || IsC1Control(text, i)) break;
     i += n;
   }
   if (i == text.size() && text.size() <= maxBytes) return std::string(text);
@@ -84,6 +90,11 @@ std::string CleanPoiText(std::string_view text, size_t maxBytes) {
     if (n == 1) {
       converted[0] = (c < 0x20 || c == 0x7F) ? ' ' : static_cast<char>(c);
       piece = std::string_view(converted, 1);
+    } else if (IsC1Control(text, i)) {
+      // U+0080..U+009F: what a file declared ISO-8859-1 holds where its
+      // writer meant Windows-1252 (the euro sign, curly quotes, dashes).
+      const char16_t u = kCp1252High[static_cast<unsigned char>(text[i + 1]) - 0x80];
+      piece = u != 0 ? Utf8(u, converted) : std::string_view(" ");
     } else if (n > 1) {
       piece = text.substr(i, n);
     } else {

@@ -58,9 +58,10 @@ struct PoiSort {
 };
 
 // Makes `text` fit for a record: invalid UTF-8 bytes are taken as
-// Windows-1252 (the code page of older files) and converted, control
-// characters become blanks, and the result is cut to `maxBytes` without
-// splitting a character.
+// Windows-1252 (the code page of older files) and converted, and so are the
+// C1 controls U+0080..U+009F (Windows-1252 bytes read as ISO-8859-1); other
+// control characters become blanks; the result is cut to `maxBytes`
+// without splitting a character.
 std::string CleanPoiText(std::string_view text, size_t maxBytes);
 
 // Direction sector of a bearing for the arrow column and its sort: bearing /

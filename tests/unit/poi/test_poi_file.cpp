@@ -118,6 +118,13 @@ TEST_F(PoiFile, AFailedSaveKeepsTheOldFileAndTheModifiedFlag) {
   EXPECT_EQ(Slurp(path), "\"A\",1,2,\"\"\n");
   EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);  // no temp left
 
+  // A file made read-only is not replaced.
+  ::chmod(path.c_str(), 0444);
+  EXPECT_EQ(SavePoiFile(list).errorNumber, EACCES);
+  EXPECT_EQ(Slurp(path), "\"A\",1,2,\"\"\n");
+  EXPECT_TRUE(list.modified());
+  ::chmod(path.c_str(), 0640);
+
   // Saved through a link: the file it names is replaced, with its permissions.
   const std::string link = Path("link.csv");
   fs::create_symlink("keep.csv", link);

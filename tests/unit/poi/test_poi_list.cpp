@@ -59,8 +59,10 @@ TEST(PoiList, HideOutsideTheMapAndShowAllAgain) {
   EXPECT_FALSE(list.modified());
   const auto shownWhileHidden = list.DisplayOrder({}, {});
   EXPECT_EQ(shownWhileHidden, (std::vector<size_t>{0, 3}));
+  // A record added while others are hidden still gets a number of its own.
+  EXPECT_EQ(list.at(list.Add(1, 1, "added", "")).number, 5);
   EXPECT_EQ(list.ShowAll(), (std::vector<size_t>{1, 2}));
-  EXPECT_EQ(list.DisplayOrder({}, {}).size(), 4u);
+  EXPECT_EQ(list.DisplayOrder({}, {}).size(), 5u);
 }
 
 TEST(PoiList, DisplayOrderSortsByEachColumnBothWays) {

@@ -97,6 +97,13 @@ TEST(PoiXml, GpxFromOtherProgramsLoads) {
       "lon=\"2.000000\">\n\t<name>AB</name>\n\t<desc>A \xB0 B</desc>\n</wpt>\n</gpx>\n");
   ASSERT_EQ(old.records.size(), 1u);
   EXPECT_EQ(old.records[0].name, "A \xC2\xB0 B");
+
+  // Declared ISO-8859-1 but written in Windows-1252: the euro sign and the
+  // curly quotes come out as meant, not as C1 control characters.
+  const auto cp = ReadGpx("<?xml version='1.0' encoding='ISO-8859-1'?><gpx><wpt lat='1' lon='1'>"
+                          "<desc>\x80 \x93q\x94</desc></wpt></gpx>");
+  ASSERT_EQ(cp.records.size(), 1u);
+  EXPECT_EQ(cp.records[0].name, "\xE2\x82\xAC \xE2\x80\x9Cq\xE2\x80\x9D");
 }
 
 TEST(PoiXml, LocFromOtherProgramsLoads) {
