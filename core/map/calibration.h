@@ -59,7 +59,8 @@ enum class CalibrationState {
   NoRefPoints,   // no leading slot set: "Need 2 or more ref points"
   OneRefPoint,   // only slot 1 counts: "Need 1 or more ref points"
   SharedValue,   // exactly two points that share an x, y, latitude or longitude
-                 // (the two-point scales would divide by zero): see SharedAxis()
+                 // (the two-point scales would divide by zero), see SharedAxisOfPair():
+                 // "Ref points 1 and 2 need different x, y, latitude and longitude"
   Calibrated,    // two distinct points, or three
 };
 
