@@ -64,6 +64,12 @@ double Magnitude(double value) {
   return value < 0 ? -value : value;
 }
 
+// The value of a conversion whose only failure is a non-finite result.
+GeoResult<LatLon> Finite(const std::optional<LatLon>& p) {
+  if (!p) return GeoFailure::NotFinite;
+  return *p;
+}
+
 // True when v printed with the given decimals reads 60 or more.
 bool RoundsToSixty(double v, int decimals) { return RoundedAsPrinted(v, decimals) >= 60.0; }
 
@@ -152,21 +158,21 @@ std::string DmText(const DegMinHemi& split, int minutesDecimals) {
   return out;
 }
 
-std::optional<FormatNumbers> PositionNumbers(CoordFormat format, double lat, double lon) {
+GeoResult<FormatNumbers> PositionNumbers(CoordFormat format, double lat, double lon) {
   FormatNumbers out;
   switch (format) {
     case CoordFormat::WgsDms:
     case CoordFormat::WgsDm:
     case CoordFormat::WgsDeg:
-      if (!std::isfinite(lat) || !std::isfinite(lon)) return std::nullopt;
+      if (!std::isfinite(lat) || !std::isfinite(lon)) return GeoFailure::NotFinite;
       out.first = lat;
       out.second = lon;
       return out;
     case CoordFormat::UtmWgs84:
     case CoordFormat::UtmInternational: {
-      std::optional<GridCoord> g =
+      GeoResult<GridCoord> g =
           UtmFromLatLon(format == CoordFormat::UtmWgs84 ? EllipsoidId::Wgs84 : EllipsoidId::International1924, lat, lon);
-      if (!g) return std::nullopt;
+      if (!g) return g.error();
       out.first = g->northing;
       out.second = g->easting;
       out.zone = std::move(g->zone);
@@ -174,28 +180,28 @@ std::optional<FormatNumbers> PositionNumbers(CoordFormat format, double lat, dou
     }
     case CoordFormat::Netherlands: {
       const std::optional<GridCoord> g = RdFromLatLon(lat, lon);
-      if (!g) return std::nullopt;
+      if (!g) return GeoFailure::NotFinite;
       out.first = g->easting;
       out.second = g->northing;
       return out;
     }
     case CoordFormat::Switzerland: {
       const std::optional<GridCoord> g = SwissFromLatLon(lat, lon);
-      if (!g) return std::nullopt;
+      if (!g) return GeoFailure::NotFinite;
       out.first = g->easting;
       out.second = g->northing;
       return out;
     }
     case CoordFormat::Nzgd49: {
       const std::optional<LatLon> nz = Nzgd49FromLatLon(lat, lon);
-      if (!nz) return std::nullopt;
+      if (!nz) return GeoFailure::NotFinite;
       out.first = nz->latitude;
       out.second = nz->longitude;
       return out;
     }
     case CoordFormat::Nzmg: {
       const std::optional<GridCoord> g = NzmgFromLatLon(lat, lon);
-      if (!g) return std::nullopt;
+      if (!g) return GeoFailure::NotFinite;
       out.first = g->easting;
       out.second = g->northing;
       return out;
@@ -210,34 +216,33 @@ std::optional<FormatNumbers> PositionNumbers(CoordFormat format, double lat, dou
     case CoordFormat::Italy2:
     case CoordFormat::SwedenRt90:
     case CoordFormat::SwedenSweref93: {
-      const std::optional<GridCoord> g = TmGridFromLatLon(format, lat, lon);
-      if (!g) return std::nullopt;
+      const GeoResult<GridCoord> g = TmGridFromLatLon(format, lat, lon);
+      if (!g) return g.error();
       out.first = g->northing;
       out.second = g->easting;
       return out;
     }
   }
-  return std::nullopt;  // a value that is no format
+  return GeoFailure::UnknownFormat;  // a value that is no format
 }
 
-std::optional<LatLon> PositionFromNumbers(CoordFormat format, double first, double second,
-                                          std::string_view zone) {
+GeoResult<LatLon> PositionFromNumbers(CoordFormat format, double first, double second, std::string_view zone) {
   switch (format) {
     case CoordFormat::WgsDms:
     case CoordFormat::WgsDm:
     case CoordFormat::WgsDeg:
-      if (!std::isfinite(first) || !std::isfinite(second)) return std::nullopt;
+      if (!std::isfinite(first) || !std::isfinite(second)) return GeoFailure::NotFinite;
       return LatLon{first, second};
     case CoordFormat::UtmWgs84:
       return LatLonFromUtm(EllipsoidId::Wgs84, first, second, zone);
     case CoordFormat::UtmInternational:
       return LatLonFromUtm(EllipsoidId::International1924, first, second, zone);
     case CoordFormat::Netherlands:
-      return LatLonFromRd(first, second);
+      return Finite(LatLonFromRd(first, second));
     case CoordFormat::Switzerland:
-      return LatLonFromSwiss(second, first);
+      return Finite(LatLonFromSwiss(second, first));
     case CoordFormat::Nzgd49:
-      return LatLonFromNzgd49(first, second);
+      return Finite(LatLonFromNzgd49(first, second));
     case CoordFormat::Nzmg:
       return LatLonFromNzmg(second, first);
     case CoordFormat::Britain:
@@ -252,11 +257,11 @@ std::optional<LatLon> PositionFromNumbers(CoordFormat format, double first, doub
     case CoordFormat::SwedenSweref93:
       return LatLonFromTmGrid(format, first, second);
   }
-  return std::nullopt;  // a value that is no format
+  return GeoFailure::UnknownFormat;  // a value that is no format
 }
 
 PositionText FormatPosition(CoordFormat format, double lat, double lon, PositionLayout layout) {
-  const std::optional<FormatNumbers> n = PositionNumbers(format, lat, lon);
+  const GeoResult<FormatNumbers> n = PositionNumbers(format, lat, lon);
   if (!n) return {};
   return FormatPositionNumbers(format, *n, layout);
 }

@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "core/geo/coordinates.h"
+#include "core/geo/geo_result.h"
 
 namespace tarvo {
 
@@ -118,15 +119,15 @@ struct FormatNumbers {
 // The numbers of a WGS-84 position (degrees, any finite value) in a format,
 // unrounded beyond what the grid itself rounds (Swiss 0.1 m, NZ map grid
 // whole metres, NZGD49 5 decimals). A New Zealand Map Grid position outside
-// New Zealand gives 0 and 0. Empty for a value that is no format or when the
-// conversion has no finite result.
-std::optional<FormatNumbers> PositionNumbers(CoordFormat format, double lat, double lon);
+// New Zealand gives 0 and 0. Fails with UnknownFormat for a value that is no
+// format, NotFinite when the conversion has no finite result.
+GeoResult<FormatNumbers> PositionNumbers(CoordFormat format, double lat, double lon);
 
 // The inverse: the numbers of a format in field order (and the UTM zone text)
-// -> WGS-84 degrees. Empty for a value that is no format or when the inverse
-// has no result (New Zealand Map Grid outside its range, non-finite result).
-std::optional<LatLon> PositionFromNumbers(CoordFormat format, double first, double second,
-                                          std::string_view zone = {});
+// -> WGS-84 degrees. Fails with UnknownFormat for a value that is no format,
+// OutsideGrid for New Zealand Map Grid numbers outside its range or grid
+// numbers at no place on the globe, NotFinite for a non-finite result.
+GeoResult<LatLon> PositionFromNumbers(CoordFormat format, double first, double second, std::string_view zone = {});
 
 enum class PositionLayout { TwoField, OneLine };
 

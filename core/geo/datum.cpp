@@ -94,13 +94,12 @@ MolodenskyResult MolodenskyShift(double a, double da, double f, double df, doubl
   return r;
 }
 
-std::optional<GeoAngles> ShiftDegrees(const MolodenskyParams& params, double lat, double lon,
-                                      bool radiansFlag) {
+GeoResult<GeoAngles> ShiftDegrees(const MolodenskyParams& params, double lat, double lon, bool radiansFlag) {
   const Ellipsoid* from = FindEllipsoid(params.sourceEllipsoid);
   const Ellipsoid* to = FindEllipsoid(params.targetEllipsoid);
   if (from == nullptr || to == nullptr || from->inverseFlattening == 0 || to->inverseFlattening == 0)
-    return std::nullopt;
-  if (!Finite(lat, lon)) return std::nullopt;
+    return GeoFailure::UnusableEllipsoid;
+  if (!Finite(lat, lon)) return GeoFailure::NotFinite;
 
   const bool intoAiry = params.targetEllipsoid == EllipsoidId::Airy1830;
   const bool outOfAiry = params.sourceEllipsoid == EllipsoidId::Airy1830;
@@ -117,7 +116,7 @@ std::optional<GeoAngles> ShiftDegrees(const MolodenskyParams& params, double lat
   const double lonRad = inputRadians ? lon : lon * kDegToRad;
   const MolodenskyResult m =
       MolodenskyShift(a, da, f, df, params.dx, params.dy, params.dz, latRad, lonRad, 0.0);
-  if (!Finite(m.lat, m.lon)) return std::nullopt;
+  if (!Finite(m.lat, m.lon)) return GeoFailure::NotFinite;
 
   GeoAngles out;
   if (outputRadians) {
@@ -126,7 +125,7 @@ std::optional<GeoAngles> ShiftDegrees(const MolodenskyParams& params, double lat
     out = {m.lat * kRadToDeg, m.lon * kRadToDeg};
     if (rounded) out = {RoundToDecimals(out.lat, 5), RoundToDecimals(out.lon, 5)};
   }
-  if (!Finite(out.lat, out.lon)) return std::nullopt;
+  if (!Finite(out.lat, out.lon)) return GeoFailure::NotFinite;
   return out;
 }
 

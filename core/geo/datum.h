@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "core/geo/ellipsoid.h"
+#include "core/geo/geo_result.h"
 
 namespace tarvo {
 
@@ -61,10 +62,9 @@ MolodenskyResult MolodenskyShift(double a, double da, double f, double df, doubl
 //  - New Zealand (either way): takes degrees; returns degrees rounded to 5
 //    decimals, or, for the forward shift with radiansFlag set (inside the
 //    New Zealand Map Grid), unrounded radians.
-// Empty when an ellipsoid id is not a usable row (no axes or no flattening)
-// or the result is not finite (poles, non-finite input).
-std::optional<GeoAngles> ShiftDegrees(const MolodenskyParams& params, double lat, double lon,
-                                      bool radiansFlag);
+// Fails with UnusableEllipsoid when an ellipsoid has no row or no
+// flattening, NotFinite when the input or the result is not finite (poles).
+GeoResult<GeoAngles> ShiftDegrees(const MolodenskyParams& params, double lat, double lon, bool radiansFlag);
 
 // Seven-parameter transformation WGS-84 -> CH1903 with an assumed ellipsoidal
 // height of 600 m. Takes degrees (WGS-84), returns radians on Bessel 1841.

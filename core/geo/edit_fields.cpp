@@ -97,7 +97,7 @@ std::optional<double> ReadAngle(const EditAxis& axis, int fieldCount, const char
 EditFields FillEditFields(CoordFormat format, double lat, double lon) {
   EditFields f;
   if (CoordFormatName(format).empty()) return f;  // a value that is no format
-  const std::optional<FormatNumbers> n = PositionNumbers(format, lat, lon);
+  const GeoResult<FormatNumbers> n = PositionNumbers(format, lat, lon);
   EditAxis& a0 = f.axes[0];
   EditAxis& a1 = f.axes[1];
   switch (format) {
@@ -155,8 +155,8 @@ EditFields FillEditFields(CoordFormat format, double lat, double lon) {
   return f;
 }
 
-std::optional<LatLon> ReadEditFields(CoordFormat format, const EditFields& f) {
-  if (CoordFormatName(format).empty()) return std::nullopt;  // a value that is no format
+GeoResult<LatLon> ReadEditFields(CoordFormat format, const EditFields& f) {
+  if (CoordFormatName(format).empty()) return GeoFailure::UnknownFormat;
   const EditAxis& a0 = f.axes[0];
   const EditAxis& a1 = f.axes[1];
   switch (format) {
@@ -167,7 +167,7 @@ std::optional<LatLon> ReadEditFields(CoordFormat format, const EditFields& f) {
       const int count = format == CoordFormat::WgsDm ? 2 : (format == CoordFormat::WgsDeg ? 1 : 3);
       const std::optional<double> lat = ReadAngle(a0, count, "S");
       const std::optional<double> lon = ReadAngle(a1, count, "W");
-      if (!lat || !lon) return std::nullopt;
+      if (!lat || !lon) return GeoFailure::BadNumber;
       return PositionFromNumbers(format, *lat, *lon);
     }
     case CoordFormat::UtmWgs84:
@@ -175,13 +175,14 @@ std::optional<LatLon> ReadEditFields(CoordFormat format, const EditFields& f) {
       const std::optional<double> northing = ParseDecimalField(a0.fields[0]);
       const std::optional<double> easting = ParseDecimalField(a1.fields[0]);
       const std::optional<std::string> zone = CanonicalUtmZone(a0.fields[1]);
-      if (!northing || !easting || !zone) return std::nullopt;
+      if (!northing || !easting) return GeoFailure::BadNumber;
+      if (!zone) return GeoFailure::BadZone;
       return PositionFromNumbers(format, *northing, *easting, *zone);
     }
     default: {  // the X/Y and the Transverse Mercator grids
       const std::optional<double> first = ParseDecimalField(a0.fields[0]);
       const std::optional<double> second = ParseDecimalField(a1.fields[0]);
-      if (!first || !second) return std::nullopt;
+      if (!first || !second) return GeoFailure::BadNumber;
       return PositionFromNumbers(format, *first, *second);
     }
   }

@@ -10,6 +10,7 @@
 
 #include "core/geo/coord_format.h"
 #include "core/geo/coordinates.h"
+#include "core/geo/geo_result.h"
 
 namespace tarvo {
 
@@ -46,10 +47,11 @@ EditFields FillEditFields(CoordFormat format, double lat, double lon);
 // hemisphere reading exactly "S" (latitude) or "W" (longitude) negates a
 // value that is not already negative, any other text leaves the sign as
 // typed; Nzgd49 is then moved from NZGD49 to WGS-84. UTM: the zone must
-// be a zone number 1..60 with a band letter C..X. Empty when the input gives
-// no position: unreadable text, a bad zone, a New Zealand Map Grid value
-// outside its range, a non-finite result. Out-of-range latitudes are
+// be a zone number 1..60 with a band letter C..X. Fails with BadNumber for
+// unreadable text, BadZone for a bad zone, OutsideGrid for a New Zealand Map
+// Grid value outside its range, NotFinite for a non-finite result,
+// UnknownFormat for a value that is no format. Out-of-range latitudes are
 // returned as typed; the caller decides.
-std::optional<LatLon> ReadEditFields(CoordFormat format, const EditFields& fields);
+GeoResult<LatLon> ReadEditFields(CoordFormat format, const EditFields& fields);
 
 }  // namespace tarvo

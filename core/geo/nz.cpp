@@ -35,13 +35,13 @@ int LatLonStatus(double phi, double lambda) {
 }  // namespace
 
 std::optional<LatLon> Nzgd49FromLatLon(double lat, double lon) {
-  const std::optional<GeoAngles> r = ShiftDegrees(kWgs84ToNzgd49, lat, lon, false);
+  const GeoResult<GeoAngles> r = ShiftDegrees(kWgs84ToNzgd49, lat, lon, false);
   if (!r) return std::nullopt;
   return LatLon{r->lat, r->lon};
 }
 
 std::optional<LatLon> LatLonFromNzgd49(double lat49, double lon49) {
-  const std::optional<GeoAngles> r = ShiftDegrees(kNzgd49ToWgs84, lat49, lon49, false);
+  const GeoResult<GeoAngles> r = ShiftDegrees(kNzgd49ToWgs84, lat49, lon49, false);
   if (!r) return std::nullopt;
   return LatLon{r->lat, r->lon};
 }
@@ -86,7 +86,7 @@ std::optional<GeoAngles> NzmgUnproject(double northing, double easting) {
 
 std::optional<GridCoord> NzmgFromLatLon(double lat, double lon, int* status) {
   if (status != nullptr) *status = 0;
-  const std::optional<GeoAngles> nz = ShiftDegrees(kWgs84ToNzgd49, lat, lon, true);
+  const GeoResult<GeoAngles> nz = ShiftDegrees(kWgs84ToNzgd49, lat, lon, true);
   if (!nz) return std::nullopt;
   int code = LatLonStatus(nz->lat, nz->lon);
   GridCoord out;
@@ -103,18 +103,21 @@ std::optional<GridCoord> NzmgFromLatLon(double lat, double lon, int* status) {
   return out;
 }
 
-std::optional<LatLon> LatLonFromNzmg(double northing, double easting, int* status) {
+GeoResult<LatLon> LatLonFromNzmg(double northing, double easting, int* status) {
   int code = 0;
   if (!(easting >= kNzmgMinEasting && easting <= kNzmgMaxEasting)) code += kNzmgEastingOut;
   if (!(northing >= kNzmgMinNorthing && northing <= kNzmgMaxNorthing)) code += kNzmgNorthingOut;
   if (status != nullptr) *status = code;
-  if (code != 0) return std::nullopt;
+  if (code != 0)
+    return std::isfinite(easting) && std::isfinite(northing) ? GeoFailure::OutsideGrid : GeoFailure::NotFinite;
   std::optional<GeoAngles> nz = NzmgUnproject(northing, easting);
-  if (!nz) return std::nullopt;
+  if (!nz) return GeoFailure::NotFinite;
   if (nz->lon > kPi && nz->lon - kPi < 1e-6) nz->lon = kPi;
   code += LatLonStatus(nz->lat, nz->lon);
   if (status != nullptr) *status = code;
-  return LatLonFromNzgd49(nz->lat * kRadToDeg, nz->lon * kRadToDeg);
+  const std::optional<LatLon> wgs = LatLonFromNzgd49(nz->lat * kRadToDeg, nz->lon * kRadToDeg);
+  if (!wgs) return GeoFailure::NotFinite;
+  return *wgs;
 }
 
 }  // namespace tarvo

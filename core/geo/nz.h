@@ -5,9 +5,9 @@
 
 #include <optional>
 
-#include "core/geo/datum.h"
-#include "core/geo/utm.h"
 #include "core/geo/coordinates.h"
+#include "core/geo/datum.h"
+#include "core/geo/geo_result.h"
 
 namespace tarvo {
 
@@ -51,8 +51,9 @@ std::optional<GeoAngles> NzmgUnproject(double northing, double easting);
 std::optional<GridCoord> NzmgFromLatLon(double lat, double lon, int* status = nullptr);
 
 // New Zealand Map Grid metres -> WGS-84 degrees, rounded to 5 decimals.
-// Empty (status 4 and/or 8) when the easting is outside 1810000..3170000 or
-// the northing outside 5160000..6900000, or the input is not finite.
-std::optional<LatLon> LatLonFromNzmg(double northing, double easting, int* status = nullptr);
+// Fails with OutsideGrid (status 4 and/or 8) when the easting is outside
+// 1810000..3170000 or the northing outside 5160000..6900000, NotFinite
+// (status bits set as well) for a non-finite input or result.
+GeoResult<LatLon> LatLonFromNzmg(double northing, double easting, int* status = nullptr);
 
 }  // namespace tarvo

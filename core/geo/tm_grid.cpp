@@ -65,7 +65,8 @@ std::optional<GridCoord> TmProject(const TmGrid& g, double phi, double lambda) {
   return out;
 }
 
-std::optional<GeoAngles> TmUnproject(const TmGrid& g, double northing, double easting) {
+GeoResult<GeoAngles> TmUnproject(const TmGrid& g, double northing, double easting) {
+  if (!std::isfinite(northing) || !std::isfinite(easting)) return GeoFailure::NotFinite;
   const double a = g.aF0, b = g.bF0;
   const double n = (a - b) / (a + b);
   const double e2 = (a * a - b * b) / (a * a);
@@ -84,7 +85,7 @@ std::optional<GeoAngles> TmUnproject(const TmGrid& g, double northing, double ea
     m = MeridianArc(b, n, phi, phi0);
   }
   // A footpoint more than half a turn from the equator is nowhere on the globe.
-  if (!settled || !(std::fabs(phi) <= kPi)) return std::nullopt;
+  if (!settled || !(std::fabs(phi) <= kPi)) return GeoFailure::OutsideGrid;
 
   const double s = std::sin(phi), t = std::tan(phi), sec = 1.0 / std::cos(phi);
   const double w = 1.0 - e2 * s * s;
@@ -108,31 +109,33 @@ std::optional<GeoAngles> TmUnproject(const TmGrid& g, double northing, double ea
   GeoAngles out;
   out.lat = phi - vii * de2 + viii * de4 - ix * de6;
   out.lon = lambda0 + x * de - xi * de3 + xii * de5 - xiia * de7;
-  if (!std::isfinite(out.lat) || !std::isfinite(out.lon)) return std::nullopt;
+  if (!std::isfinite(out.lat) || !std::isfinite(out.lon)) return GeoFailure::NotFinite;
   return out;
 }
 
-std::optional<GridCoord> TmGridFromLatLon(CoordFormat format, double lat, double lon) {
+GeoResult<GridCoord> TmGridFromLatLon(CoordFormat format, double lat, double lon) {
   const TmGrid* g = FindTmGrid(format);
-  if (g == nullptr) return std::nullopt;
+  if (g == nullptr) return GeoFailure::UnknownFormat;
   double phi = lat * kDegToRad, lambda = lon * kDegToRad;
   if (g->airyShift) {
-    const std::optional<GeoAngles> airy = ShiftDegrees(kWgs84ToAiry, lat, lon, true);
-    if (!airy) return std::nullopt;
+    const GeoResult<GeoAngles> airy = ShiftDegrees(kWgs84ToAiry, lat, lon, true);
+    if (!airy) return airy.error();
     phi = airy->lat;
     lambda = airy->lon;
   }
-  return TmProject(*g, phi, lambda);
+  std::optional<GridCoord> grid = TmProject(*g, phi, lambda);
+  if (!grid) return GeoFailure::NotFinite;
+  return std::move(*grid);
 }
 
-std::optional<LatLon> LatLonFromTmGrid(CoordFormat format, double northing, double easting) {
+GeoResult<LatLon> LatLonFromTmGrid(CoordFormat format, double northing, double easting) {
   const TmGrid* g = FindTmGrid(format);
-  if (g == nullptr) return std::nullopt;
-  const std::optional<GeoAngles> grid = TmUnproject(*g, northing, easting);
-  if (!grid) return std::nullopt;
+  if (g == nullptr) return GeoFailure::UnknownFormat;
+  const GeoResult<GeoAngles> grid = TmUnproject(*g, northing, easting);
+  if (!grid) return grid.error();
   if (g->airyShift) {
-    const std::optional<GeoAngles> wgs = ShiftDegrees(kAiryToWgs84, grid->lat, grid->lon, true);
-    if (!wgs) return std::nullopt;
+    const GeoResult<GeoAngles> wgs = ShiftDegrees(kAiryToWgs84, grid->lat, grid->lon, true);
+    if (!wgs) return wgs.error();
     return LatLon{wgs->lat, wgs->lon};
   }
   return LatLon{grid->lat * kRadToDeg, grid->lon * kRadToDeg};

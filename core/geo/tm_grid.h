@@ -10,6 +10,7 @@
 #include "core/geo/coord_format.h"
 #include "core/geo/coordinates.h"
 #include "core/geo/datum.h"
+#include "core/geo/geo_result.h"
 
 namespace tarvo {
 
@@ -52,19 +53,19 @@ std::optional<GridCoord> TmProject(const TmGrid& grid, double phi, double lambda
 
 // Inverse projection step: metres -> radians on the grid's ellipsoid. The
 // meridian-arc loop stops after the first pass whose northing residual is
-// below 1 mm; empty when it has not settled within 100 passes, the footpoint
-// latitude lies beyond +-180 degrees (no place on the globe) or the result is
-// not finite.
-std::optional<GeoAngles> TmUnproject(const TmGrid& grid, double northing, double easting);
+// below 1 mm. Fails with OutsideGrid when it has not settled within 100
+// passes or the footpoint latitude lies beyond +-180 degrees (no place on the
+// globe), NotFinite when the input or the result is not finite.
+GeoResult<GeoAngles> TmUnproject(const TmGrid& grid, double northing, double easting);
 
 // WGS-84 degrees -> grid metres in a Transverse Mercator grid format (Britain
-// through the Molodensky shift to Airy). Empty for another format or a
-// non-finite result.
-std::optional<GridCoord> TmGridFromLatLon(CoordFormat format, double lat, double lon);
+// through the Molodensky shift to Airy). Fails with UnknownFormat for another
+// format, NotFinite for a non-finite input or result.
+GeoResult<GridCoord> TmGridFromLatLon(CoordFormat format, double lat, double lon);
 
 // Grid metres -> WGS-84 degrees in a Transverse Mercator grid format (Britain
-// back through the Airy -> WGS-84 shift). Empty for another format or when
-// TmUnproject or the shift gives no result.
-std::optional<LatLon> LatLonFromTmGrid(CoordFormat format, double northing, double easting);
+// back through the Airy -> WGS-84 shift). Fails with UnknownFormat for another
+// format, else with the reason of TmUnproject or the shift.
+GeoResult<LatLon> LatLonFromTmGrid(CoordFormat format, double northing, double easting);
 
 }  // namespace tarvo

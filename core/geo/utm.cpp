@@ -56,9 +56,10 @@ char UtmBandLetter(double lat) {
   return 'Z';
 }
 
-std::optional<GridCoord> UtmFromLatLon(EllipsoidId ellipsoid, double lat, double lon) {
+GeoResult<GridCoord> UtmFromLatLon(EllipsoidId ellipsoid, double lat, double lon) {
   const Ellipsoid* ell = FindEllipsoid(ellipsoid);
-  if (ell == nullptr || !std::isfinite(lat) || !std::isfinite(lon)) return std::nullopt;
+  if (ell == nullptr) return GeoFailure::UnusableEllipsoid;
+  if (!std::isfinite(lat) || !std::isfinite(lon)) return GeoFailure::NotFinite;
   const double a = ell->semiMajorAxis;
   const double e2 = ell->eccentricitySquared;
   const double e4 = e2 * e2, e6 = e4 * e2;
@@ -92,15 +93,16 @@ std::optional<GridCoord> UtmFromLatLon(EllipsoidId ellipsoid, double lat, double
                                       (a2 / 2.0 + (5.0 - t + 9.0 * c + 4.0 * c * c) * a4 / 24.0 +
                                        (61.0 - 58.0 * t + t * t + 600.0 * c - 330.0 * ep2) * a6 / 720.0));
   if (lat < 0.0) out.northing += kUtmFalseNorthingSouth;
-  if (!std::isfinite(out.easting) || !std::isfinite(out.northing)) return std::nullopt;
+  if (!std::isfinite(out.easting) || !std::isfinite(out.northing)) return GeoFailure::NotFinite;
   out.zone = ZoneText(zone, UtmBandLetter(lat));
   return out;
 }
 
-std::optional<LatLon> LatLonFromUtm(EllipsoidId ellipsoid, double northing, double easting,
-                                    std::string_view zoneText) {
+GeoResult<LatLon> LatLonFromUtm(EllipsoidId ellipsoid, double northing, double easting,
+                                std::string_view zoneText) {
   const Ellipsoid* ell = FindEllipsoid(ellipsoid);
-  if (ell == nullptr || !std::isfinite(northing) || !std::isfinite(easting)) return std::nullopt;
+  if (ell == nullptr) return GeoFailure::UnusableEllipsoid;
+  if (!std::isfinite(northing) || !std::isfinite(easting)) return GeoFailure::NotFinite;
   const double a = ell->semiMajorAxis;
   const double e2 = ell->eccentricitySquared;
   const double e4 = e2 * e2, e6 = e4 * e2;
@@ -164,7 +166,7 @@ std::optional<LatLon> LatLonFromUtm(EllipsoidId ellipsoid, double northing, doub
                                d5 / 120.0) /
                           c1) *
                              kRadToDeg;
-  if (!std::isfinite(out.latitude) || !std::isfinite(out.longitude)) return std::nullopt;
+  if (!std::isfinite(out.latitude) || !std::isfinite(out.longitude)) return GeoFailure::NotFinite;
   return out;
 }
 

@@ -8,6 +8,7 @@
 
 #include "core/geo/coordinates.h"
 #include "core/geo/ellipsoid.h"
+#include "core/geo/geo_result.h"
 
 namespace tarvo {
 
@@ -29,16 +30,15 @@ char UtmBandLetter(double lat);
 // Forward UTM (USGS series, k0 = 0.9996) of a WGS-84 latitude/longitude in
 // degrees, projected on the given ellipsoid (WGS-84 or International 1924
 // for the two UTM formats) with no datum shift. Metres; northing has 10000000
-// added south of the equator. Empty for an unusable ellipsoid id or a
-// non-finite result.
-std::optional<GridCoord> UtmFromLatLon(EllipsoidId ellipsoid, double lat, double lon);
+// added south of the equator. Fails with UnusableEllipsoid for a value with
+// no table row, NotFinite for a non-finite input or result.
+GeoResult<GridCoord> UtmFromLatLon(EllipsoidId ellipsoid, double lat, double lon);
 
 // Inverse UTM: northing and easting in metres and the zone text (leading
 // decimal number, then the band letter; a letter sorting before 'N' means the
 // southern hemisphere; no leading number gives zone 0). Returns degrees.
-// Empty for an unusable ellipsoid id or a non-finite result.
-std::optional<LatLon> LatLonFromUtm(EllipsoidId ellipsoid, double northing, double easting,
-                                    std::string_view zone);
+// Fails as UtmFromLatLon does.
+GeoResult<LatLon> LatLonFromUtm(EllipsoidId ellipsoid, double northing, double easting, std::string_view zone);
 
 // Zone text check for typed input: "<1..60><band letter C..X but not I or O>",
 // blanks around it allowed, lower-case letters accepted. Returns the text in

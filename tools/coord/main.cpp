@@ -398,7 +398,7 @@ char* PutForward(char* p, CoordFormat format, double lat, double lon, PositionTe
       return nullptr;
     }
   }
-  const std::optional<FormatNumbers> n = PositionNumbers(format, lat, lon);
+  const GeoResult<FormatNumbers> n = PositionNumbers(format, lat, lon);
   if (!n) {
     why = "no value in this format";
     return nullptr;
@@ -438,12 +438,28 @@ char* PutForward(char* p, CoordFormat format, double lat, double lon, PositionTe
   return p;
 }
 
+// The message of an inverse line that gave no position. Every reason keeps
+// the one wording the tool has always printed, which names them all, so that
+// scripts reading the messages go on matching; a new reason must be placed here.
+const char* NoPositionText(GeoFailure reason) {
+  switch (reason) {
+    case GeoFailure::BadNumber:
+    case GeoFailure::BadZone:
+    case GeoFailure::OutsideGrid:
+    case GeoFailure::NotFinite:
+    case GeoFailure::UnknownFormat:
+    case GeoFailure::UnusableEllipsoid:
+      break;
+  }
+  return "no position (unreadable number, bad zone or outside the grid)";
+}
+
 char* PutInverse(char* p, CoordFormat format, const TokenList& tokens, std::string& why) {
   const std::optional<EditFields> fields = FieldsFromTokens(format, tokens, why);
   if (!fields) return nullptr;
-  const std::optional<LatLon> pos = ReadEditFields(format, *fields);
+  const GeoResult<LatLon> pos = ReadEditFields(format, *fields);
   if (!pos) {
-    why = "no position (unreadable number, bad zone or outside the grid)";
+    why = NoPositionText(pos.error());
     return nullptr;
   }
   why = AngleFieldsProblem(format, *fields);

@@ -90,6 +90,9 @@ TEST(GeoMolodensky, DegenerateInputGivesNoResult) {
   EXPECT_FALSE(ShiftDegrees({EllipsoidId::Wgs60, EllipsoidId::Wgs84, 0, 0, 0}, 50, 5, false));
   EXPECT_FALSE(ShiftDegrees({static_cast<EllipsoidId>(0), EllipsoidId::Wgs84, 0, 0, 0}, 50, 5, false));
   EXPECT_FALSE(ShiftDegrees({EllipsoidId::Wgs84, static_cast<EllipsoidId>(99), 0, 0, 0}, 50, 5, false));
+  EXPECT_EQ(ShiftDegrees({EllipsoidId::Wgs84, EllipsoidId::Grs1967, 0, 0, 0}, 50, 5, false).error(),
+            GeoFailure::UnusableEllipsoid);
+  EXPECT_EQ(ShiftDegrees(kWgs84ToNzgd49, std::nan(""), 5, false).error(), GeoFailure::NotFinite);
   EXPECT_FALSE(ShiftDegrees(kWgs84ToAiry, std::nan(""), 5, false));
   EXPECT_FALSE(ShiftDegrees(kWgs84ToAiry, 50, std::numeric_limits<double>::infinity(), false));
   // Rounding a huge result to 5 decimals must not overflow into infinity.

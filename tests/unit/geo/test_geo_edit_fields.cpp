@@ -139,6 +139,28 @@ TEST(GeoEditFields, InputThatGivesNoPosition) {
   EXPECT_FALSE(ReadEditFields(static_cast<CoordFormat>(19), nzmg));
 }
 
+TEST(GeoEditFields, ReasonsForNoPosition) {
+  EXPECT_EQ(ReadEditFields(CoordFormat::WgsDms, Typed("47.5", "0", "0", "N", "8", "0", "0", "E")).error(),
+            GeoFailure::BadNumber);
+  EXPECT_EQ(ReadEditFields(CoordFormat::Nzgd49, Typed("41", "0", "0", "S", "174", "1e1", "0", "E")).error(),
+            GeoFailure::BadNumber);
+  EditFields utm = FillEditFields(CoordFormat::UtmInternational, 48.2, 16.4);
+  utm.axes[0].fields[1] = "61U";
+  EXPECT_EQ(ReadEditFields(CoordFormat::UtmInternational, utm).error(), GeoFailure::BadZone);
+  utm.axes[1].fields[0] = "5,5";  // an unreadable number is told before the zone
+  EXPECT_EQ(ReadEditFields(CoordFormat::UtmInternational, utm).error(), GeoFailure::BadNumber);
+  EditFields grid;
+  grid.axes[0].fields[0] = "2510000";
+  grid.axes[1].fields[0] = "9000000";
+  EXPECT_EQ(ReadEditFields(CoordFormat::Nzmg, grid).error(), GeoFailure::OutsideGrid);
+  grid.axes[1].fields[0] = "x";
+  EXPECT_EQ(ReadEditFields(CoordFormat::Switzerland, grid).error(), GeoFailure::BadNumber);
+  grid.axes[0].fields[0] = "-" + std::string(200, '9');
+  grid.axes[1].fields[0] = std::string(200, '9');
+  EXPECT_EQ(ReadEditFields(CoordFormat::Britain, grid).error(), GeoFailure::OutsideGrid);
+  EXPECT_EQ(ReadEditFields(static_cast<CoordFormat>(19), grid).error(), GeoFailure::UnknownFormat);
+}
+
 TEST(GeoEditFields, GridFieldOrder) {
   // RD reads X then Y; Swiss and the map grid take the north value from the
   // second axis and the east value from the first.

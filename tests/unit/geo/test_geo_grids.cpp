@@ -254,6 +254,32 @@ TEST(GeoNz, Nzgd49ResultsHaveFiveDecimals) {
   EXPECT_NEAR(back->latitude, -36.8485, 1.1e-5);
 }
 
+// A conversion without a result says why, so that the window and the tool
+// can word it.
+TEST(GeoFailures, EachConversionSaysWhyItHasNoResult) {
+  EXPECT_EQ(PositionNumbers(static_cast<CoordFormat>(19), 50, 5).error(), GeoFailure::UnknownFormat);
+  EXPECT_EQ(PositionFromNumbers(static_cast<CoordFormat>(19), 1, 2).error(), GeoFailure::UnknownFormat);
+  EXPECT_EQ(TmGridFromLatLon(CoordFormat::UtmWgs84, 50, 5).error(), GeoFailure::UnknownFormat);
+  EXPECT_EQ(LatLonFromTmGrid(CoordFormat::Nzmg, 0, 0).error(), GeoFailure::UnknownFormat);
+  EXPECT_EQ(PositionNumbers(CoordFormat::WgsDeg, kNan, 5).error(), GeoFailure::NotFinite);
+  EXPECT_EQ(PositionNumbers(CoordFormat::UtmWgs84, 50, kInf).error(), GeoFailure::NotFinite);
+  EXPECT_EQ(PositionNumbers(CoordFormat::Britain, kNan, 0).error(), GeoFailure::NotFinite);
+  EXPECT_EQ(PositionFromNumbers(CoordFormat::Ireland, kNan, 2e5).error(), GeoFailure::NotFinite);
+  EXPECT_EQ(PositionFromNumbers(CoordFormat::Nzmg, kNan, 6e6).error(), GeoFailure::NotFinite);
+  // Grid numbers no place on the globe has, and the map grid's range.
+  EXPECT_EQ(LatLonFromTmGrid(CoordFormat::Britain, -1e200, 1e200).error(), GeoFailure::OutsideGrid);
+  EXPECT_EQ(TmUnproject(*FindTmGrid(CoordFormat::Finland3), 1e12, 3.5e6).error(), GeoFailure::OutsideGrid);
+  EXPECT_EQ(PositionFromNumbers(CoordFormat::Nzmg, 2510000, 9000000).error(), GeoFailure::OutsideGrid);
+  EXPECT_EQ(LatLonFromNzmg(6000000, 1809999).error(), GeoFailure::OutsideGrid);
+  EXPECT_EQ(UtmFromLatLon(static_cast<EllipsoidId>(0), 50, 5).error(), GeoFailure::UnusableEllipsoid);
+  EXPECT_EQ(LatLonFromUtm(static_cast<EllipsoidId>(24), 5e6, 5e5, "32U").error(), GeoFailure::UnusableEllipsoid);
+  // A result carries no reason of its own; it reads as the value.
+  const GeoResult<LatLon> ok = PositionFromNumbers(CoordFormat::WgsDeg, 52.5, 5);
+  ASSERT_TRUE(ok);
+  EXPECT_EQ(ok->latitude, 52.5);
+  EXPECT_EQ(std::optional<LatLon>(ok)->longitude, 5);
+}
+
 // Forward then inverse at a lattice of points over each grid's area: 0.1 m,
 // except New Zealand (its own rounding to 5 decimals and whole metres) and
 // RD, whose forward polynomial multiplies the 0.60639 term by dL where the

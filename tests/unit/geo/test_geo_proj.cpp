@@ -130,7 +130,7 @@ TEST(GeoAgainstProj, UtmOnWgs84AndInternational) {
           p, half,
           [&](double phi, double lambda) { return UtmFromLatLon(c.ellipsoid, phi * kRadToDeg, lambda * kRadToDeg); },
           [&](double northing, double easting) -> std::optional<GeoAngles> {
-            const std::optional<LatLon> r = LatLonFromUtm(c.ellipsoid, northing, easting, zoneText);
+            const GeoResult<LatLon> r = LatLonFromUtm(c.ellipsoid, northing, easting, zoneText);
             if (!r) return std::nullopt;
             return GeoAngles{r->latitude * kDegToRad, r->longitude * kDegToRad};
           });
@@ -170,7 +170,7 @@ TEST(GeoAgainstProj, SwedenFarNorthEastWithinFiveCentimetres) {
       const std::optional<GridCoord> f = TmProject(g, p.latitude * kDegToRad, p.longitude * kDegToRad);
       ASSERT_TRUE(f.has_value());
       EXPECT_LT(std::hypot(f->easting - ref.x, f->northing - ref.y), kAgreement);
-      const std::optional<GeoAngles> back = TmUnproject(g, ref.y, ref.x);
+      const GeoResult<GeoAngles> back = TmUnproject(g, ref.y, ref.x);
       ASSERT_TRUE(back.has_value());
       const PJ_XY again = proj.Forward(back->lat, back->lon);
       const double d = std::hypot(again.x - ref.x, again.y - ref.y);
@@ -221,7 +221,7 @@ TEST(GeoAgainstProj, MolodenskyShiftMatchesStandardMolodensky) {
     for (const LatLon& p : LatticeOver(area, 9)) {
       const PJ_COORD ref =
           proj_trans(pj, PJ_FWD, proj_coord(p.longitude * kDegToRad, p.latitude * kDegToRad, 0, 0));
-      const std::optional<GeoAngles> ours = ShiftDegrees(m, p.latitude, p.longitude, true);
+      const GeoResult<GeoAngles> ours = ShiftDegrees(m, p.latitude, p.longitude, true);
       ASSERT_TRUE(ours.has_value());
       const double metres = std::hypot((ours->lat - ref.lpz.phi) * 6.4e6,
                                        (ours->lon - ref.lpz.lam) * 6.4e6 * std::cos(ref.lpz.phi));
