@@ -273,9 +273,11 @@ int SaveCalibrationFile(const fs::path& mapPath, const CalibrationData& data) {
   std::string tempName;
   int fd = -1;
   for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    tempName = (dir / ("." + target.filename().string() + ".tmp-" + std::to_string(::getpid()) + "-" +
-                       std::to_string(serial++)))
-                   .string();
+    // Appended, not "." + name + ...: GCC 12 warns (-Wrestrict, falsely) on that at -O3.
+    std::string name = ".";
+    name.append(target.filename().string()).append(".tmp-").append(std::to_string(::getpid()));
+    name.append("-").append(std::to_string(serial++));
+    tempName = (dir / name).string();
     fd = ::open(tempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0 && errno != EEXIST) return errno;
   }
