@@ -116,15 +116,18 @@ struct FormatNumbers {
   std::string zone;
 };
 
-// The numbers of a WGS-84 position (degrees, any finite value) in a format,
+// The numbers of a WGS-84 position (degrees: latitude -90..90, longitude
+// -180..180; any finite value converts) in a format, through the format's
+// grid (utm.h, tm_grid.h, rd.h, swiss.h, nz.h),
 // unrounded beyond what the grid itself rounds (Swiss 0.1 m, NZ map grid
 // whole metres, NZGD49 5 decimals). A New Zealand Map Grid position outside
 // New Zealand gives 0 and 0. Fails with UnknownFormat for a value that is no
 // format, NotFinite when the conversion has no finite result.
 GeoResult<FormatNumbers> PositionNumbers(CoordFormat format, double lat, double lon);
 
-// The inverse: the numbers of a format in field order (and the UTM zone text)
-// -> WGS-84 degrees. Fails with UnknownFormat for a value that is no format,
+// The inverse: the numbers of a format in field order (degrees or metres as
+// PositionNumbers gives them, and the UTM zone text) -> WGS-84 degrees,
+// through the inverse of the format's grid. Fails with UnknownFormat for a value that is no format,
 // OutsideGrid for New Zealand Map Grid numbers outside its range or grid
 // numbers at no place on the globe, NotFinite for a non-finite result.
 GeoResult<LatLon> PositionFromNumbers(CoordFormat format, double first, double second, std::string_view zone = {});

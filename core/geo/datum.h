@@ -53,8 +53,9 @@ struct MolodenskyResult {
 MolodenskyResult MolodenskyShift(double a, double da, double f, double df, double dx, double dy,
                                  double dz, double lat, double lon, double h);
 
-// Molodensky shift of one position with height 0 between two table rows.
-// Units depend on the parameter set and the flag, as the four callers need:
+// Molodensky shift (MolodenskyShift) of one position with height 0 between
+// the two ellipsoids of a parameter set; latitude -90..90 exclusive of the
+// poles, longitude -180..180, any finite value accepted. Units depend on the parameter set and the flag, as the four callers need:
 //  - into Airy (British forward): takes degrees; returns radians when
 //    radiansFlag is set, degrees otherwise;
 //  - out of Airy (British inverse): takes radians when radiansFlag is set,

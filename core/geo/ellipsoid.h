@@ -82,8 +82,9 @@ inline constexpr std::array<Ellipsoid, kEllipsoidCount> kEllipsoids{{
     {23, "WGS-84", 6378137.0, 0.00669438, 298.257223563},
 }};
 
-// The table row of an ellipsoid, or nullptr for a value that names no row
-// (the placeholder row 0 has no axes and is never usable).
+// The kEllipsoids row of an ellipsoid (axes in metres), or nullptr for a
+// value that names no row 1..23 (the placeholder row 0 has no axes and is
+// never usable).
 const Ellipsoid* FindEllipsoid(EllipsoidId id);
 
 // Rounds halves up: floor(x) when floor(x) + 0.5 > x, else ceil(x).

@@ -50,7 +50,8 @@ std::optional<GeoAngles> NzmgUnproject(double northing, double easting);
 // only for non-finite input.
 std::optional<GridCoord> NzmgFromLatLon(double lat, double lon, int* status = nullptr);
 
-// New Zealand Map Grid metres -> WGS-84 degrees, rounded to 5 decimals.
+// New Zealand Map Grid metres -> WGS-84 degrees, rounded to 5 decimals:
+// NzmgUnproject, then the Molodensky shift back from NZGD49.
 // Fails with OutsideGrid (status 4 and/or 8) when the easting is outside
 // 1810000..3170000 or the northing outside 5160000..6900000, NotFinite
 // (status bits set as well) for a non-finite input or result.

@@ -1,7 +1,8 @@
 // The ten national Transverse Mercator grids (coordinate formats Britain to
-// SwedenSweref93):
-// Ordnance Survey series on semi-axes that already carry the central scale
-// factor. Only Britain changes datum (WGS-84 -> Airy by Molodensky).
+// SwedenSweref93): the Ordnance Survey series (terms I to XIIA of "A guide to
+// coordinate systems in Great Britain") on semi-axes that already carry the
+// central scale factor. Only Britain changes datum (WGS-84 -> Airy by
+// Molodensky).
 #pragma once
 
 #include <array>
@@ -46,25 +47,28 @@ const TmGrid* FindTmGrid(CoordFormat format);
 inline constexpr double kTmResidualLimit = 0.001;  // metres, inverse meridian-arc loop
 inline constexpr int kTmMaxPasses = 100;
 
-// Projection step alone: latitude/longitude in radians on the grid's own
-// ellipsoid -> northing, easting in metres (no datum step). Empty when the
-// result is not finite.
+// Projection step alone (OS series, terms I to VI): latitude/longitude in
+// radians on the grid's own ellipsoid, meant within a few degrees of the
+// central meridian -> northing, easting in metres (no datum step). Empty when
+// the result is not finite.
 std::optional<GridCoord> TmProject(const TmGrid& grid, double phi, double lambda);
 
-// Inverse projection step: metres -> radians on the grid's ellipsoid. The
-// meridian-arc loop stops after the first pass whose northing residual is
+// Inverse projection step (OS series, terms VII to XIIA): metres, any finite
+// values -> radians on the grid's ellipsoid. The meridian-arc loop stops after the first pass whose northing residual is
 // below 1 mm. Fails with OutsideGrid when it has not settled within 100
 // passes or the footpoint latitude lies beyond +-180 degrees (no place on the
 // globe), NotFinite when the input or the result is not finite.
 GeoResult<GeoAngles> TmUnproject(const TmGrid& grid, double northing, double easting);
 
-// WGS-84 degrees -> grid metres in a Transverse Mercator grid format (Britain
-// through the Molodensky shift to Airy). Fails with UnknownFormat for another
+// WGS-84 degrees (latitude -90..90, longitude -180..180; the grid is meant
+// for its country) -> grid metres in a Transverse Mercator grid format
+// (Britain through the Molodensky shift to Airy), by TmProject. Fails with UnknownFormat for another
 // format, NotFinite for a non-finite input or result.
 GeoResult<GridCoord> TmGridFromLatLon(CoordFormat format, double lat, double lon);
 
-// Grid metres -> WGS-84 degrees in a Transverse Mercator grid format (Britain
-// back through the Airy -> WGS-84 shift). Fails with UnknownFormat for another
+// Grid metres (any finite values) -> WGS-84 degrees in a Transverse Mercator
+// grid format (Britain back through the Airy -> WGS-84 shift), by
+// TmUnproject. Fails with UnknownFormat for another
 // format, else with the reason of TmUnproject or the shift.
 GeoResult<LatLon> LatLonFromTmGrid(CoordFormat format, double northing, double easting);
 

@@ -27,14 +27,16 @@ int UtmZoneNumber(double lat, double lon);
 // inclusive, C starts at -80 inclusive), 'Z' above 84, below -80 or NaN.
 char UtmBandLetter(double lat);
 
-// Forward UTM (USGS series, k0 = 0.9996) of a WGS-84 latitude/longitude in
-// degrees, projected on the given ellipsoid (WGS-84 or International 1924
+// Forward UTM (USGS series of Snyder's "Map Projections: A Working Manual",
+// k0 = 0.9996) of a WGS-84 latitude/longitude in degrees (latitude -80..84
+// is the UTM range; any finite value converts), projected on the given ellipsoid (WGS-84 or International 1924
 // for the two UTM formats) with no datum shift. Metres; northing has 10000000
 // added south of the equator. Fails with UnusableEllipsoid for a value with
 // no table row, NotFinite for a non-finite input or result.
 GeoResult<GridCoord> UtmFromLatLon(EllipsoidId ellipsoid, double lat, double lon);
 
-// Inverse UTM: northing and easting in metres and the zone text (leading
+// Inverse UTM (the same USGS series with the footpoint latitude series):
+// northing 0..10000000 and easting in metres and the zone text (leading
 // decimal number, then the band letter; a letter sorting before 'N' means the
 // southern hemisphere; no leading number gives zone 0). Returns degrees.
 // Fails as UtmFromLatLon does.
