@@ -6,6 +6,9 @@
 #include <httplib.h>
 #include <sodium.h>
 
+#include <netinet/in.h>
+#include <sys/socket.h>
+
 #include <csignal>
 #include <cstdio>
 #include <iostream>
@@ -27,6 +30,25 @@ int Usage() {
                "usage: tarvo-hopla-server --db FILE [--listen HOST:PORT] [--tls-cert FILE --tls-key FILE]\n"
                "       tarvo-hopla-server --db FILE --add-user NAME   (password: first line of standard input)\n");
   return 2;
+}
+
+// cpp-httplib as Debian builds it listens with a backlog of 5: a burst of
+// new connections then overflows the queue and waits for the client's SYN
+// retry, a whole second. Linux takes a second listen() on the same socket as
+// a new backlog, so find the listening socket of our port and widen it.
+void WidenListenBacklog(int port) {
+  for (int fd = 3; fd < 1024; ++fd) {
+    int listening = 0;
+    socklen_t length = sizeof listening;
+    if (::getsockopt(fd, SOL_SOCKET, SO_ACCEPTCONN, &listening, &length) != 0 || !listening) continue;
+    sockaddr_storage address{};
+    socklen_t addressLength = sizeof address;
+    if (::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &addressLength) != 0) continue;
+    int boundPort = -1;
+    if (address.ss_family == AF_INET) boundPort = ntohs(reinterpret_cast<sockaddr_in*>(&address)->sin_port);
+    if (address.ss_family == AF_INET6) boundPort = ntohs(reinterpret_cast<sockaddr_in6*>(&address)->sin6_port);
+    if (boundPort == port) ::listen(fd, SOMAXCONN);
+  }
 }
 
 int AddUser(tarvo::hopla::Store& store, const std::string& name) {
@@ -168,6 +190,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "tarvo-hopla-server: cannot listen on %s\n", listen.c_str());
     return 1;
   }
+  WidenListenBacklog(bound);
   std::printf("listening on %s://%s:%d/hopla/\n", cert.empty() ? "http" : "https", host.c_str(), bound);
   std::fflush(stdout);
 

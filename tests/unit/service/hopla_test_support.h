@@ -122,7 +122,7 @@ struct HttpReply {
 // GET path ("/hopla/search?...") from 127.0.0.1:port.
 inline HttpReply Get(int port, const std::string& path) {
   httplib::Client client("127.0.0.1", port);
-  client.set_connection_timeout(5, 0);
+  client.set_connection_timeout(15, 0);
   client.set_read_timeout(30, 0);
   const httplib::Result result = client.Get(path.c_str());
   if (!result) return {};
