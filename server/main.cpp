@@ -9,6 +9,8 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 
+#include <atomic>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <iostream>
@@ -194,13 +196,20 @@ int main(int argc, char** argv) {
   std::printf("listening on %s://%s:%d/hopla/\n", cert.empty() ? "http" : "https", host.c_str(), bound);
   std::fflush(stdout);
 
+  // stop() does nothing until listen_after_bind has begun, so a signal that
+  // comes right after the line above is repeated until the server has ended.
+  std::atomic<bool> ended{false};
   std::thread stopper([&] {
     int signal = 0;
     sigwait(&stopSignals, &signal);
-    server->stop();
+    while (!ended) {
+      server->stop();
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
   });
   const bool ok = server->listen_after_bind();
-  if (!ok) pthread_kill(stopper.native_handle(), SIGTERM);  // wake the waiting thread
+  ended = true;
+  pthread_kill(stopper.native_handle(), SIGTERM);  // wakes the thread if no signal came
   stopper.join();
   return ok ? 0 : 1;
 }

@@ -19,6 +19,7 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/service/location_service_client.h"
@@ -99,12 +100,22 @@ class ServerProcess {
 
   int port() const { return port_; }
   std::string baseUrl() const { return "http://127.0.0.1:" + std::to_string(port_) + "/hopla/"; }
-  // Ends the server with the signal and waits for it; its wait status.
+  // Ends the server with the signal and waits for it; its wait status. A
+  // server still there after 10 s is killed, and -1 returned.
   int Stop(int signal) {
     if (pid_ <= 0) return -1;
     ::kill(pid_, signal);
     int status = 0;
-    ::waitpid(pid_, &status, 0);
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (::waitpid(pid_, &status, WNOHANG) == 0) {
+      if (std::chrono::steady_clock::now() > end) {
+        ::kill(pid_, SIGKILL);
+        ::waitpid(pid_, &status, 0);
+        status = -1;
+        break;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
     pid_ = -1;
     return status;
   }

@@ -83,6 +83,9 @@ TEST_F(HoplaServerTest, WrongEmptyOrUnknownAccountsAreDeniedAndAUserAddedWhileRu
   EXPECT_EQ(FirstLine(Get("/hopla/search?" + Account("bob", "new") + "&lat=1.0&lon=2.0&offset=0").body), "OK");
   // The password is nowhere in the database in clear.
   EXPECT_EQ(ReadFile(db_).find("s3cret"), std::string::npos);
+  // SIGTERM ends the server cleanly.
+  const int status = server_.Stop(SIGTERM);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }
 
 TEST_F(HoplaServerTest, AFewFailedLoginsNeverLockOutAndMoreOnlyDelay) {
