@@ -90,7 +90,7 @@ void Serve(httplib::Server& server, tarvo::hopla::HoplaService& service) {
     const size_t q = req.target.find('?');
     return q == std::string::npos ? std::string() : req.target.substr(q + 1);
   };
-  server.Get("/hopla/(upload|search|link)", [&](const httplib::Request& req, httplib::Response& res) {
+  server.Get("/hopla/(upload|search|link)$", [&](const httplib::Request& req, httplib::Response& res) {
     text(res, service.Handle(req.matches[1].str(), rawQuery(req), req.remote_addr));
   });
   // The index page's form sends blanks as "+" (HTML form encoding).
@@ -99,7 +99,8 @@ void Serve(httplib::Server& server, tarvo::hopla::HoplaService& service) {
     for (char c : rawQuery(req)) query += c == '+' ? std::string("%20") : std::string(1, c);
     text(res, service.Handle("link", query, req.remote_addr));
   });
-  server.Get("/hopla/?", [](const httplib::Request&, httplib::Response& res) {
+  server.Get("/hopla", [](const httplib::Request&, httplib::Response& res) { res.set_redirect("/hopla/"); });
+  server.Get("/hopla/", [](const httplib::Request&, httplib::Response& res) {
     res.set_content(tarvo::hopla::HoplaService::IndexPage(), "text/html; charset=utf-8");
   });
   server.set_error_handler([](const httplib::Request&, httplib::Response& res) {

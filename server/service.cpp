@@ -176,7 +176,7 @@ std::string HoplaService::IndexPage() {
 <body>
 <h1>Hopla</h1>
 <p>Register a web link at a position. Tarvo users searching near it will find it.</p>
-<form action="link" method="get">
+<form action="linkform" method="get">
 <p><label>User <input name="user" required maxlength="64"></label>
 <label>Password <input name="password" type="password" required></label></p>
 <p><label>Latitude <input name="lat" required pattern="[+-]?[0-9]+(\.[0-9]+)?"></label>

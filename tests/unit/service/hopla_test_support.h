@@ -130,9 +130,10 @@ struct HttpReply {
   std::string body;
 };
 
-// GET path ("/hopla/search?...") from 127.0.0.1:port.
+// GET path ("/hopla/search?...") from 127.0.0.1:port, sent as it is.
 inline HttpReply Get(int port, const std::string& path) {
   httplib::Client client("127.0.0.1", port);
+  client.set_url_encode(false);
   client.set_connection_timeout(15, 0);
   client.set_read_timeout(30, 0);
   const httplib::Result result = client.Get(path.c_str());

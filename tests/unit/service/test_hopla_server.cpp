@@ -138,6 +138,18 @@ TEST_F(HoplaServerTest, BadValuesAreRefusedWithoutOkAndTheServerGoesOn) {
   EXPECT_EQ(all.body, "OK\n");
 }
 
+TEST_F(HoplaServerTest, TheBasePageFormRegistersLinksWithBlanksInTheirTitles) {
+  const HttpReply page = Get("/hopla/");
+  EXPECT_EQ(page.status, 200);
+  EXPECT_NE(page.body.find("<form action=\"linkform\""), std::string::npos);
+  ASSERT_EQ(FirstLine(Get("/hopla/linkform?" + Account() +
+                          "&lat=1.5&lon=2.5&url=http%3A%2F%2Fa.example%2F&title=Town+Hall%2B1").body),
+            "OK");
+  const std::vector<Line> r = ResultLines(Get("/hopla/search?" + Account() + "&lat=1.5&lon=2.5&offset=0").body);
+  ASSERT_EQ(r.size(), 1u);
+  EXPECT_EQ(r[0].title, "Town Hall+1");
+}
+
 // 25 links on a small spiral around the search point: every page holds the
 // next ten by distance, with the distances and bearings of the geodesy
 // library's great-circle routines.
