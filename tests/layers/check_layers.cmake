@@ -2,8 +2,10 @@
 # - no core file includes Qt, gui/ or tools/;
 # - a file of core/<feature> includes only core/<feature> and the features
 #   that feature's library links (RULES: one "feature: dep dep" line each,
-#   written by core/CMakeLists.txt), and core/version.h.
-#   cmake -DCORE=<core folder> -DRULES=<core-layers.txt> -P check_layers.cmake
+#   written by core/CMakeLists.txt), and core/version.h;
+# - with GUI set, no page (a file of gui/ outside gui/window) includes the
+#   main window's header: pages get what they need through PageHost.
+#   cmake -DCORE=<core folder> -DRULES=<core-layers.txt> [-DGUI=<gui folder>] -P check_layers.cmake
 cmake_minimum_required(VERSION 3.25)
 get_filename_component(CORE "${CORE}" ABSOLUTE)
 file(STRINGS "${RULES}" lines)
@@ -42,6 +44,20 @@ foreach(file IN LISTS files)
     endif()
   endforeach()
 endforeach()
+
+if(DEFINED GUI)
+  get_filename_component(GUI "${GUI}" ABSOLUTE)
+  file(GLOB_RECURSE gui_files RELATIVE "${GUI}" "${GUI}/*.h" "${GUI}/*.cpp")
+  foreach(file IN LISTS gui_files)
+    if(file MATCHES "^window/")
+      continue()
+    endif()
+    file(STRINGS "${GUI}/${file}" includes REGEX "^[ \t]*#[ \t]*include[ \t]*\"gui/window/main_window.h\"")
+    if(includes)
+      list(APPEND faults "gui/${file}: a page includes gui/window/main_window.h (use PageHost)")
+    endif()
+  endforeach()
+endif()
 
 if(faults)
   list(JOIN faults "\n" text)
