@@ -128,9 +128,9 @@ int main(int argc, char** argv) {
     std::perror("openpty");
     return 1;
   }
-  mainWindow.connection().portName = ttyname(slave);
-  mainWindow.connection().emulation = false;
-  mainWindow.connection().useRmc = true;
+  mainWindow.settings().connection().portName = ttyname(slave);
+  mainWindow.settings().connection().emulation = false;
+  mainWindow.settings().connection().useRmc = true;
   controller.ToggleConnection();
   if (!controller.IsConnected()) {
     std::fprintf(stderr, "cannot connect to the pseudo-terminal\n");

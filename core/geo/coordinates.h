@@ -10,6 +10,8 @@ namespace tarvo {
 struct LatLon {
   double latitude = 0.0;
   double longitude = 0.0;
+
+  friend bool operator==(const LatLon&, const LatLon&) = default;
 };
 
 // A grid position in metres, and the grid's zone text where it has zones

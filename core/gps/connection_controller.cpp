@@ -12,8 +12,8 @@
 
 namespace tarvo {
 
-std::vector<std::string_view> DeviceStartupStrings(int gpsType) {
-  switch (static_cast<GpsType>(gpsType)) {
+std::vector<std::string_view> DeviceStartupStrings(GpsType gpsType) {
+  switch (gpsType) {
     case GpsType::DeLorme:
       return {"$PRWIILOG,RMC,A,T,1,0\r\n", "$PRWIILOG,GGA,A,T,1,0\r\n", "$PRWIILOG,GSA,A,T,1,0\r\n",
               "$PRWIILOG,GSV,A,T,1,0\r\n", "$PRWIILOG,ZCH,V,,,\r\n", "$PRWIINIT,V,,,,,,,0,0,M,0,T,,\r\n"};
@@ -62,24 +62,6 @@ bool IsRealPosition(double latitude, double longitude) {
 
 }  // namespace
 
-std::string PortFailureReason(int error) {
-  switch (error) {
-    case 0:
-      return "no reason given";
-    case EACCES:
-    case EPERM:
-      return std::string(std::strerror(error)) + " \u2014 add yourself to the dialout group";
-    case EBUSY:
-      return std::string(std::strerror(error)) + " \u2014 another program holds the port";
-    case ENOENT:
-    case ENODEV:
-    case ENXIO:
-      return std::string(std::strerror(error)) + " \u2014 is the receiver plugged in?";
-    default:
-      return std::strerror(error);
-  }
-}
-
 int64_t ControllerHost::MonotonicMs() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
       .count();
@@ -111,7 +93,7 @@ void ConnectionController::SetPortFinder(std::function<std::string()> finder) {
 }
 
 bool ConnectionController::HasFix() const {
-  return settings_.useRmc ? state_.rmcFix.valid != 0 : state_.gpsFix.fixQuality != 0;
+  return settings_.useRmc ? state_.rmcFix.valid : state_.gpsFix.fixQuality != 0;
 }
 
 ConnectionController::Led ConnectionController::StatusLed() const {
@@ -138,14 +120,11 @@ void ConnectionController::Connect() {
   state_.Clear();
   state_.gpsFix.latitude = state_.rmcFix.latitude = lastKnown_.latitude;
   state_.gpsFix.longitude = state_.rmcFix.longitude = lastKnown_.longitude;
-  if (!settings_.useRmc) state_.rmcFix.rawMode = 1;
+  state_.smoothing.rmcUnsmoothed = !settings_.useRmc;
   host_.SetConnected(true);
   for (FixListener* l : listeners_) l->OnConnectionChanged(true);
-  Notify(&FixListener::OnGgaChanged);
-  Notify(&FixListener::OnRmcChanged);
-  Notify(&FixListener::OnSatellitesChanged);
-  Notify(&FixListener::OnPrecisionChanged);
-  if (settings_.useRmc) Notify(&FixListener::OnPositionChanged);
+  fix_.sentence.clear();
+  Publish(kFixAll, SentenceKind::None, {});
 
   if (settings_.emulation) {
     if (askForReplayFile_) {
@@ -158,8 +137,7 @@ void ConnectionController::Connect() {
     }
     auto replay = std::make_unique<ReplayFile>();
     if (!replay->Open(replayPath_)) {
-      const int error = errno;
-      Fail(messages::kCannotOpenReplay, replayPath_ + ": " + std::strerror(error));
+      Fail(ConnectionFailure::ReplayUnreadable, replayPath_, errno);
       return;
     }
     replay_ = std::move(replay);
@@ -175,7 +153,7 @@ void ConnectionController::Connect() {
       period = 1000 / std::clamp(settings_.emulationSpeed, 1, 4);
     }
     if (!host_.StartTimer(ConnectionTimer::Replay, period)) {
-      Fail(messages::kCannotCreateTimer);
+      Fail(ConnectionFailure::TimerUnavailable);
       return;
     }
     timer_ = ConnectionTimer::Replay;
@@ -185,29 +163,28 @@ void ConnectionController::Connect() {
   std::string path = settings_.portName;
   if (path.empty() && portFinder_) path = portFinder_();
   if (path.empty()) {
-    Fail(messages::kCannotOpenPort, "No serial port was found \u2014 is the receiver plugged in?");
+    Fail(ConnectionFailure::NoPortFound);
     return;
   }
-  const bool writeAccess = settings_.gpsType == static_cast<int>(GpsType::DeLorme) ||
-                           settings_.gpsType == static_cast<int>(GpsType::Garmin);
+  const bool writeAccess = settings_.gpsType == GpsType::DeLorme || settings_.gpsType == GpsType::Garmin;
   std::unique_ptr<LineSource> source;
   const SerialOpener::Failure failure =
       opener_->OpenPort(path, writeAccess, settings_, DeviceStartupStrings(settings_.gpsType), source);
-  const std::string detail = path + ": " + PortFailureReason(opener_->lastError());
   switch (failure) {
     case SerialOpener::Failure::Open:
-      Fail(messages::kCannotOpenPort, detail);
+      Fail(ConnectionFailure::PortUnopenable, path, opener_->lastError());
       return;
     case SerialOpener::Failure::Configure:
-      Fail(messages::kCannotSetPort, detail);
+      Fail(ConnectionFailure::PortSettingsRefused, path, opener_->lastError());
       return;
     case SerialOpener::Failure::Timeouts:
-      Fail(messages::kCannotSetTimeouts, detail);
+      Fail(ConnectionFailure::PortTimeoutsRefused, path, opener_->lastError());
       return;
     case SerialOpener::Failure::None:
       break;
   }
   source_ = std::move(source);
+  sourcePath_ = path;
 
   // Lines reach OnSentence on the main thread, one at a time; the reader waits
   // for each. A loss report is posted too, tagged with this connection.
@@ -216,31 +193,33 @@ void ConnectionController::Connect() {
       [this](std::string_view line) { OnSentence(line); });
   const uint64_t generation = generation_;
   auto onLost = handoff_->AsLostCallback(
-      [this, generation, path](const std::string& reason) { ConnectionLost(generation, path + ": " + reason); });
+      [this, generation](const std::string& reason) { ConnectionLost(generation, reason); });
   if (!source_->Start(handoff_->AsCallback(), onLost)) {
-    Fail(messages::kCannotStartReader);
+    Fail(ConnectionFailure::ReaderNotStarted, path);
     return;
   }
   // At least one second, so an "Update" of 0 cannot make the timer spin.
   if (!host_.StartTimer(ConnectionTimer::Upload, std::max(settings_.update, 1) * 1000)) {
-    Fail(messages::kCannotCreateTimer);
+    Fail(ConnectionFailure::TimerUnavailable);
     return;
   }
   timer_ = ConnectionTimer::Upload;
 }
 
-void ConnectionController::Fail(std::string_view message, const std::string& detail) {
-  // The message keeps its own first line; what went wrong follows on a second.
-  if (detail.empty()) {
-    host_.ShowError(message);
-  } else {
-    host_.ShowError(std::string(message) + "\n" + detail);
-  }
+void ConnectionController::Fail(ConnectionFailure failure, std::string where, int error) {
+  host_.ShowError({failure, std::move(where), error, {}});
   Disconnect();
 }
 
 void ConnectionController::SetLastKnownPosition(LatLon position) {
-  if (IsRealPosition(position.latitude, position.longitude)) lastKnown_ = position;
+  if (!IsRealPosition(position.latitude, position.longitude)) return;
+  lastKnown_ = position;
+  // Until a connection brings a position of its own, this is the one shown.
+  if (!connected_) {
+    state_.gpsFix.latitude = state_.rmcFix.latitude = position.latitude;
+    state_.gpsFix.longitude = state_.rmcFix.longitude = position.longitude;
+    fix_.position = position;
+  }
 }
 
 void ConnectionController::KeepLastKnownPosition(bool sentenceHasFix) {
@@ -259,7 +238,6 @@ void ConnectionController::KeepLastKnownPosition(bool sentenceHasFix) {
 void ConnectionController::Disconnect() {
   connected_ = false;
   host_.SetConnected(false);
-  host_.RedrawStatusLed();
   if (timer_ != ConnectionTimer::None) {
     host_.StopTimer(timer_);
     timer_ = ConnectionTimer::None;
@@ -283,7 +261,7 @@ void ConnectionController::CloseSource() {
 void ConnectionController::ConnectionLost(uint64_t generation, const std::string& reason) {
   if (closing_ || !connected_ || generation != generation_ || !source_) return;
   Disconnect();
-  host_.ShowError(std::string(messages::kConnectionLost) + (reason.empty() ? "" : "\n" + reason));
+  host_.ShowError({ConnectionFailure::ConnectionLost, sourcePath_, 0, reason});
 }
 
 void ConnectionController::Shutdown() {
@@ -309,7 +287,7 @@ void ConnectionController::OnTimer(ConnectionTimer timer) {
     return;
   }
   if (timer != ConnectionTimer::Upload) return;
-  if (!connected_ || !settings_.upload || state_.gpsFix.fixQuality == 0) return;
+  if (!connected_ || !settings_.upload || fix_.quality == 0) return;
   const int64_t now = host_.NowUtc();
   if (lastUploadTime_ != 0 && settings_.update >= now - lastUploadTime_) return;
   if (host_.UploadPosition()) lastUploadTime_ = now;
@@ -359,56 +337,74 @@ void ConnectionController::OnSentence(std::string_view line) {
 
   GpsFix& gga = state_.gpsFix;
   RmcFix& rmc = state_.rmcFix;
+  FixChanges changes = result.changes;
   switch (result.kind) {
     case SentenceKind::Gga: {
       KeepLastKnownPosition(gga.fixQuality != 0);
-      Notify(&FixListener::OnGgaChanged);
-      host_.TrackPosition({line, true, gga.fixQuality, gga.fixTime, gga.latitude, gga.longitude, gga.altitude});
-      if (!settings_.useRmc) {
-        host_.RedrawStatusLed();
-        host_.PositionBroadcast();
-      }
+      // While RMC is the position source, GGA brings only its altitude and
+      // satellite count.
+      if (settings_.useRmc) changes &= ~(kFixPosition | kFixTime);
       ++ggaCount_;
       // A receiver that sends far more GGA than RMC gets GGA as its position
       // source. Skipped in the one call in which the counter wraps to 0.
       if (ggaCount_ != 0 && rmcCount_ > 0 && (ggaCount_ > 10 || rmcCount_ > 10) &&
           ggaCount_ / rmcCount_ > 11) {
         settings_.useRmc = false;
-        rmc.rawMode = 1;
+        state_.smoothing.rmcUnsmoothed = true;
       }
       break;
     }
     case SentenceKind::Rmc:
-      Notify(&FixListener::OnRmcChanged);
       if (settings_.useRmc) {
         gga.latitude = rmc.latitude;
         gga.longitude = rmc.longitude;
-        gga.fixQuality = rmc.valid;
+        gga.fixQuality = rmc.valid ? 1 : 0;
         gga.fixTime = rmc.fixTime;
-        KeepLastKnownPosition(rmc.valid != 0);
-        Notify(&FixListener::OnPositionChanged);
-        host_.RedrawStatusLed();
-        host_.TrackPosition({line, false, rmc.valid, rmc.fixTime, rmc.latitude, rmc.longitude, 0.0});
-        host_.PositionBroadcast();
+        KeepLastKnownPosition(rmc.valid);
+      } else {
+        changes &= ~(kFixPosition | kFixTime | kFixQuality);
       }
       ++rmcCount_;
       break;
     case SentenceKind::Gsv:
-      if (GsvCycleComplete(state_.satelliteView)) {
-        Notify(&FixListener::OnSatellitesChanged);
-        ClearGsvCycle(state_.satelliteView);
-      }
+      if (changes & kFixSky) ClearGsvCycle(state_.satelliteView);
       break;
     case SentenceKind::Gsa:
-      Notify(&FixListener::OnPrecisionChanged);
-      break;
     case SentenceKind::Pgrmz:
-      Notify(&FixListener::OnAltitudeChanged);
-      break;
     case SentenceKind::Pgrme:
     case SentenceKind::None:
       break;
   }
+  if (changes != 0) Publish(changes, result.kind, line);
+}
+
+void ConnectionController::Publish(FixChanges changes, SentenceKind kind, std::string_view line) {
+  const GpsFix& gga = state_.gpsFix;
+  const RmcFix& rmc = state_.rmcFix;
+  const DopInfo& dop = state_.dopInfo;
+  fix_.valid = HasFix();
+  fix_.position = {gga.latitude, gga.longitude};
+  fix_.time = gga.fixTime;
+  fix_.speedKnots = rmc.speedKnots;
+  fix_.course = rmc.course;
+  fix_.altitude = gga.altitude;
+  fix_.geoidSeparation = gga.geoidSeparation;
+  fix_.quality = gga.fixQuality;
+  fix_.satellitesUsed = gga.satellitesUsed;
+  fix_.mode = dop.fixMode;
+  fix_.hdop = dop.hdop;
+  fix_.vdop = dop.vdop;
+  fix_.pdop = dop.pdop;
+  fix_.positionHdop = gga.hdop;
+  fix_.horizontalError = gga.horizontalError;
+  fix_.verticalError = gga.verticalError;
+  fix_.sphericalError = gga.sphericalError;
+  if (changes & kFixPosition) {
+    fix_.source = kind;
+    fix_.sentence.assign(line);
+  }
+  if (changes & kFixSky) fix_.sky = state_.satelliteView;
+  for (FixListener* l : listeners_) l->OnFix(fix_, changes);
 }
 
 }  // namespace tarvo

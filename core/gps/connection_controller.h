@@ -1,10 +1,10 @@
 // The connection controller: connects to the receiver (a serial device) or to
 // a recorded NMEA file, takes every line on the main thread, has it logged and
-// parsed, and tells the pages what changed.
+// parsed, and publishes the one Fix value with a mask of what changed.
 //
 // It knows no window system. The program binds its interfaces: the host (the
-// sheet: captions, message boxes, the file dialog, thread hand-over), the
-// timers and the clock, and the listeners (pages).
+// window: captions, error reports, the file dialog, thread hand-over), the
+// timers and the clock, and the fix listeners (pages, recorder, uploader).
 #pragma once
 
 #include <cstdint>
@@ -16,6 +16,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/gps/fix.h"
 #include "core/gps/line_source.h"
 #include "core/gps/nmea.h"
 #include "core/gps/records.h"
@@ -33,22 +34,27 @@ enum class ConnectionTimer : uint8_t { None, Upload, Replay };
 // Receiver types ("GPSType").
 enum class GpsType : int { SerialNmea = 0, DeLorme = 1, Garmin = 2, Bluetooth = 3 };
 
-// The failure messages shown to the user, each followed by a full disconnect.
-namespace messages {
-inline constexpr std::string_view kCannotOpenReplay = "Error: Unable to open emulation file!";
-inline constexpr std::string_view kCannotCreateTimer = "Error: Unable to create timer!";
-inline constexpr std::string_view kCannotOpenPort = "Error: Cannot open port!";
-inline constexpr std::string_view kCannotSetPort = "Error: Cannot set port settings!";
-inline constexpr std::string_view kCannotSetTimeouts = "Error: Cannot set port timeouts!";
-inline constexpr std::string_view kCannotStartReader = "Error: Cannot launch reader thread!";
-inline constexpr std::string_view kConnectionLost = "Error: GPS connection lost!";
-}  // namespace messages
+// Why a connection failed or ended; each is followed by a full disconnect.
+enum class ConnectionFailure : uint8_t {
+  ReplayUnreadable,   // the replay file cannot be opened
+  TimerUnavailable,   // the host could not start the connection's timer
+  NoPortFound,        // no device path set and none found
+  PortUnopenable,     // the device cannot be opened
+  PortSettingsRefused,  // the device refused the line settings
+  PortTimeoutsRefused,  // the device refused the read timeouts
+  ReaderNotStarted,   // the reader thread could not be started
+  ConnectionLost,     // the device went away while connected
+};
 
-// The filter of the replay file dialog: description and pattern pairs.
-inline constexpr std::string_view kReplayFileFilter = "NMEA Files (*.nmea)|*.nmea|All Files (*.*)|*.*||";
+struct ConnectionError {
+  ConnectionFailure failure = ConnectionFailure::ConnectionLost;
+  std::string where;   // the device or file path; empty when none
+  int error = 0;       // errno of the failure; 0 when unknown
+  std::string detail;  // ConnectionLost: what the reader saw, in its words
+};
 
 // The device start-up strings written for each receiver type.
-std::vector<std::string_view> DeviceStartupStrings(int gpsType);
+std::vector<std::string_view> DeviceStartupStrings(GpsType gpsType);
 
 // What the controller reads of the settings at each use. The owner keeps it
 // current (the hardware page changes it while connected); line settings take
@@ -59,7 +65,7 @@ struct ConnectionSettings {
   int parity = 0;
   int databits = 8;
   int stopbits = 0;
-  int gpsType = 3;
+  GpsType gpsType = GpsType::Bluetooth;
   bool emulation = false;
   int emulationSpeed = 1;  // lines per second, 1..4
   // 0: replay at emulationSpeed lines per second; 1, 2, 4, 8: pace the file by
@@ -69,31 +75,8 @@ struct ConnectionSettings {
   int update = 15;         // upload period, seconds
   bool upload = false;
   FilterSettings filter;
-};
 
-// The track recorder's view of one position sentence.
-struct TrackInput {
-  std::string_view line;
-  bool isGga = false;
-  int32_t fixQuality = 0;  // or RMC valid
-  int64_t fixTime = 0;
-  double latitude = 0.0;
-  double longitude = 0.0;
-  double altitude = 0.0;  // 0 for RMC
-};
-
-// What pages are told after each sentence. Every listener hears every event
-// and refreshes what it shows (or nothing while it is hidden).
-class FixListener {
- public:
-  virtual ~FixListener() = default;
-  virtual void OnGgaChanged() {}
-  virtual void OnRmcChanged() {}           // course and speed
-  virtual void OnPositionChanged() {}      // RMC is the position source and moved it
-  virtual void OnSatellitesChanged() {}    // a GSV cycle completed
-  virtual void OnPrecisionChanged() {}     // GSA
-  virtual void OnAltitudeChanged() {}      // PGRMZ
-  virtual void OnConnectionChanged(bool /*connected*/) {}
+  friend bool operator==(const ConnectionSettings&, const ConnectionSettings&) = default;
 };
 
 // Services of the program around the controller.
@@ -102,18 +85,12 @@ class ControllerHost {
   virtual ~ControllerHost() = default;
   // Caption of the connect button: "&Start" while disconnected, "&Stop" while connected.
   virtual void SetConnected(bool connected) = 0;
-  // A modal message box with the error icon.
-  virtual void ShowError(std::string_view message) = 0;
+  // Tells the user why the connection failed or ended.
+  virtual void ShowError(const ConnectionError& error) = 0;
   // The replay file dialog, starting at `path`; empty when cancelled.
   virtual std::optional<std::string> AskReplayFile(const std::string& path) = 0;
-  // Redraws the status indicator of the active page.
-  virtual void RedrawStatusLed() {}
-  // The active map or POI page follows the new position.
-  virtual void PositionBroadcast() {}
   // Every line, before parsing, for the NMEA log.
   virtual void LogLine(std::string_view /*line*/) {}
-  // Every position sentence, for the track recorder.
-  virtual void TrackPosition(const TrackInput& /*input*/) {}
   // The location service uploads the current position; true when it did.
   virtual bool UploadPosition() { return false; }
   // Milliseconds of a monotonic clock (any origin); paces real-time replays.
@@ -142,10 +119,6 @@ class SerialOpener {
   virtual int lastError() const { return 0; }
 };
 
-// The second line of a port failure message: what went wrong, in words, with
-// a hint where the user can do something about it.
-std::string PortFailureReason(int error);
-
 std::unique_ptr<SerialOpener> MakeSerialOpener();
 
 class ConnectionController {
@@ -155,6 +128,8 @@ class ConnectionController {
   ConnectionController(const ConnectionController&) = delete;
   ConnectionController& operator=(const ConnectionController&) = delete;
 
+  // Listeners hear every published fix and connection change, in the order
+  // they were added.
   void AddListener(FixListener* listener);
   void RemoveListener(FixListener* listener);
   void SetSerialOpener(std::unique_ptr<SerialOpener> opener);
@@ -190,6 +165,9 @@ class ConnectionController {
   // the replay file and the timer are closed.
   void Shutdown();
 
+  // The fix as last published.
+  const Fix& fix() const { return fix_; }
+  // The records behind it (tests and tools look inside).
   ReceiverState& state() { return state_; }
   const ReceiverState& state() const { return state_; }
   uint32_t ggaCount() const { return ggaCount_; }
@@ -197,7 +175,8 @@ class ConnectionController {
   int64_t lastUploadTime() const { return lastUploadTime_; }
   void SetLastUploadTime(int64_t t) { lastUploadTime_ = t; }
   // The last position that came with a fix (or the stored start position):
-  // what the program saves at exit and shows until a new fix arrives.
+  // what the program saves at exit and shows until a new fix arrives. Set
+  // while disconnected, it is also the position of the records and the fix.
   LatLon lastKnownPosition() const { return lastKnown_; }
   void SetLastKnownPosition(LatLon position);
   // The current fix flag: RMC valid while RMC is the position source, else the GGA quality.
@@ -211,14 +190,12 @@ class ConnectionController {
  private:
   void Connect();
   void Disconnect();
-  void Fail(std::string_view message, const std::string& detail = {});
+  void Fail(ConnectionFailure failure, std::string where = {}, int error = 0);
+  // Rebuilds fix_ from the records and tells the listeners.
+  void Publish(FixChanges changes, SentenceKind kind, std::string_view line);
   void KeepLastKnownPosition(bool sentenceHasFix);
   void ConnectionLost(uint64_t generation, const std::string& reason);
   void CloseSource();
-  template <class F>
-  void Notify(F f) {
-    for (FixListener* l : listeners_) (l->*f)();
-  }
 
   ControllerHost& host_;
   ConnectionSettings& settings_;
@@ -227,11 +204,13 @@ class ConnectionController {
   std::vector<FixListener*> listeners_;
 
   ReceiverState state_;
+  Fix fix_;
   bool connected_ = false;
   bool closing_ = false;
   ConnectionTimer timer_ = ConnectionTimer::None;
   uint64_t generation_ = 0;  // counts connections, so a late loss report of an old one is ignored
   std::unique_ptr<LineSource> source_;
+  std::string sourcePath_;  // device of source_
   std::unique_ptr<ReplayFile> replay_;
   std::unique_ptr<ReplayPacer> pacer_;  // real-time replays only
   std::optional<int64_t> nextDueMs_;    // when the next line of a real-time replay is due

@@ -29,25 +29,25 @@ std::string CourseText(double course) {
   return buf;
 }
 
-std::string AltitudeText(const GpsFix& fix, int altitudeOffset, DistanceUnit unit) {
-  const int offset = (fix.latitude == 0.0 && fix.longitude == 0.0) ? 0 : altitudeOffset;
+std::string AltitudeText(const Fix& fix, int altitudeOffset, DistanceUnit unit) {
+  const int offset = (fix.position.latitude == 0.0 && fix.position.longitude == 0.0) ? 0 : altitudeOffset;
   return FormatAltitude(fix.altitude - offset, unit);
 }
 
-std::string DopLineText(const DopInfo& dop, const GpsFix& fix, double accuracyGps, DistanceUnit unit) {
-  const AccuracyText accuracy = FormatAccuracy(dop.hdop * accuracyGps, unit);
+std::string DopLineText(const Fix& fix, double accuracyGps, DistanceUnit unit) {
+  const AccuracyText accuracy = FormatAccuracy(fix.hdop * accuracyGps, unit);
   const std::string estimate = accuracy.number + " " + accuracy.unit;
   char buf[160];
-  std::snprintf(buf, sizeof buf, "hdop: %.1f (%s), vdop: %.1f, pdop: %.1f", dop.hdop, estimate.c_str(), dop.vdop,
-                dop.pdop);
+  std::snprintf(buf, sizeof buf, "hdop: %.1f (%s), vdop: %.1f, pdop: %.1f", fix.hdop, estimate.c_str(), fix.vdop,
+                fix.pdop);
   std::string line(buf);
   if (fix.horizontalError > 0) line += FormatError(fix.horizontalError, unit);
   return line;
 }
 
-std::string FixModeText(const DopInfo& dop) {
-  if (dop.fixMode == 2) return "2D";
-  if (dop.fixMode == 3) return "3D";
+std::string FixModeText(const Fix& fix) {
+  if (fix.mode == 2) return "2D";
+  if (fix.mode == 3) return "3D";
   return {};
 }
 

@@ -1,12 +1,11 @@
-// The texts of the status page, from the receiver records and the display
-// settings. Plain functions, so every rule is tested without a window.
+// The texts of the status page, from the fix and the display settings. Plain functions, so every rule is tested without a window.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <string>
 
-#include "core/gps/records.h"
+#include "core/gps/fix.h"
 
 namespace tarvo {
 
@@ -22,14 +21,14 @@ std::string CourseText(double course);
 
 // The altitude less the offset; the offset counts only when the position is
 // not exactly 0/0.
-std::string AltitudeText(const GpsFix& fix, int altitudeOffset, DistanceUnit unit);
+std::string AltitudeText(const Fix& fix, int altitudeOffset, DistanceUnit unit);
 
 // "hdop: %.1f (%s), vdop: %.1f, pdop: %.1f" with the accuracy estimate
 // (hdop × metres per HDOP unit) and, when the receiver reports one, ", Err: ...".
-std::string DopLineText(const DopInfo& dop, const GpsFix& fix, double accuracyGps, DistanceUnit unit);
+std::string DopLineText(const Fix& fix, double accuracyGps, DistanceUnit unit);
 
 // "2D", "3D" or empty.
-std::string FixModeText(const DopInfo& dop);
+std::string FixModeText(const Fix& fix);
 
 // One signal bar: value 0..99 (0 = empty), its colour class and PRN label.
 enum class BarColour : uint8_t { None, Red, Blue, Green };

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <numbers>
 
+#include "core/gps/fix.h"
+
 namespace tarvo {
 namespace {
 
@@ -35,10 +37,11 @@ int32_t RingIndex(int32_t index) { return index >= 0 && index < 4 ? index : 0; }
 // least two. Longitudes are averaged as offsets from the newest of
 // those slots, so that positions either side of the 180 degree meridian
 // average to a point on it, not to the far side of the earth.
-void StoreAndSmooth(std::array<LatLon, 4>& ring, int32_t& index, double& latitude, double& longitude) {
-  const int32_t slot = RingIndex(index);
+void StoreAndSmooth(PositionRing& positions, double& latitude, double& longitude) {
+  std::array<LatLon, 4>& ring = positions.values;
+  const int32_t slot = RingIndex(positions.next);
   ring[slot] = {latitude, longitude};
-  index = (slot + 1) % 4;
+  positions.next = (slot + 1) % 4;
 
   int count = 0;
   double latitudeSum = 0.0;
@@ -71,15 +74,18 @@ void StoreAndSmooth(std::array<LatLon, 4>& ring, int32_t& index, double& latitud
 }
 
 // Puts `value` into the ring and counts the slot as filled (at most 4).
-void PushRing(std::array<double, 4>& ring, int32_t& index, int32_t& filled, double value) {
-  const int32_t slot = RingIndex(index);
-  ring[slot] = value;
-  index = (slot + 1) % 4;
-  filled = filled < 0 ? 1 : (filled < 4 ? filled + 1 : 4);
+void PushRing(ValueRing& ring, double value) {
+  const int32_t slot = RingIndex(ring.next);
+  ring.values[slot] = value;
+  ring.next = (slot + 1) % 4;
+  ring.filled = ring.filled < 0 ? 1 : (ring.filled < 4 ? ring.filled + 1 : 4);
 }
 
 // The arithmetic mean of the last `filled` values put into the ring.
-double MeanOfLast(const std::array<double, 4>& ring, int32_t nextIndex, int32_t filled) {
+double MeanOfLast(const ValueRing& values) {
+  const std::array<double, 4>& ring = values.values;
+  const int32_t nextIndex = values.next;
+  const int32_t filled = values.filled;
   const int32_t n = filled < 1 ? 1 : (filled > 4 ? 4 : filled);
   double sum = 0.0;  // of the shares, so that no sum of huge values overflows
   for (int back = 1; back <= n; ++back) sum += ring[(RingIndex(nextIndex) + 4 - back) % 4] / n;
@@ -89,7 +95,10 @@ double MeanOfLast(const std::array<double, 4>& ring, int32_t nextIndex, int32_t 
 // The circular mean of the last `filled` courses put into the ring, degrees in
 // [0, 360): 350 and 10 average to 0. Computed as offsets from the newest
 // course, which also stands when the courses cancel out (90 and 270).
-double CircularMeanOfLast(const std::array<double, 4>& ring, int32_t nextIndex, int32_t filled) {
+double CircularMeanOfLast(const ValueRing& values) {
+  const std::array<double, 4>& ring = values.values;
+  const int32_t nextIndex = values.next;
+  const int32_t filled = values.filled;
   const int32_t n = filled < 1 ? 1 : (filled > 4 ? 4 : filled);
   const int32_t next = RingIndex(nextIndex);
   const double newest = ring[(next + 3) % 4];
@@ -145,7 +154,7 @@ NextField FieldsOf(const SentenceFrame& frame) { return frame.hasFields ? NextFi
 // dddmm.mmmm, 5 E/W, 6 fix quality (0 no fix, 1 GPS, 2 DGPS, 4/5 RTK, ...),
 // 7 satellites used, 8 HDOP, 9 altitude above mean sea level, 10 "M",
 // 11 geoid separation, 12 "M", 13 age of differential data, 14 station id.
-SentenceStatus ReadGga(const SentenceFrame& frame, GpsFix& fix, const RmcFix& dateSource,
+SentenceStatus ReadGga(const SentenceFrame& frame, GpsFix& fix, SmoothingState& smoothing, const RmcFix& dateSource,
                        const ParseOptions& options) {
   NextField next = FieldsOf(frame);
   fix.fixTime = 0;
@@ -166,7 +175,7 @@ SentenceStatus ReadGga(const SentenceFrame& frame, GpsFix& fix, const RmcFix& da
   if (FieldPresent(latitude)) {
     fix.latitude = ReadAngle(latitude, northSouth, 'S');
     fix.longitude = ReadAngle(longitude, eastWest, 'W');
-    if (!options.raw) StoreAndSmooth(fix.positionRing, fix.positionRingIndex, fix.latitude, fix.longitude);
+    if (!options.raw) StoreAndSmooth(smoothing.ggaPositions, fix.latitude, fix.longitude);
   }
   if (const auto f = next()) fix.fixQuality = FieldInt(*f);
   if (const auto f = next()) fix.satellitesUsed = FieldInt(*f);
@@ -184,7 +193,8 @@ SentenceStatus ReadGga(const SentenceFrame& frame, GpsFix& fix, const RmcFix& da
 // 4 N/S, 5 longitude, 6 E/W, 7 speed over ground in knots, 8 course over
 // ground in degrees true, 9 date ddmmyy, 10 magnetic variation, 11 E/W,
 // 12 mode (NMEA 2.3), 13 navigational status (NMEA 4.1).
-SentenceStatus ReadRmc(const SentenceFrame& frame, RmcFix& fix, const DopInfo* dop, const ParseOptions& options) {
+SentenceStatus ReadRmc(const SentenceFrame& frame, RmcFix& fix, SmoothingState& smoothing, const DopInfo* dop,
+                       const ParseOptions& options) {
   NextField next = FieldsOf(frame);
   fix.fixTime = 0;
   fix.speedKnots = 0.0;
@@ -192,7 +202,7 @@ SentenceStatus ReadRmc(const SentenceFrame& frame, RmcFix& fix, const DopInfo* d
   int32_t secondOfDay = 0;
   const auto time = next();
   const bool hasTime = time && ReadTimeOfDay(*time, secondOfDay);
-  if (const auto status = next()) fix.valid = FieldStartsWith(status, 'A') ? 1 : 0;
+  if (const auto status = next()) fix.valid = FieldStartsWith(status, 'A');
 
   const auto latitude = next();
   const auto northSouth = next();
@@ -200,16 +210,16 @@ SentenceStatus ReadRmc(const SentenceFrame& frame, RmcFix& fix, const DopInfo* d
   const auto eastWest = next();
   if (FieldPresent(latitude)) fix.latitude = ReadAngle(latitude, northSouth, 'S');
   if (FieldPresent(longitude)) fix.longitude = ReadAngle(longitude, eastWest, 'W');
-  const bool smooth = !options.raw && fix.rawMode == 0;
+  const bool smooth = !options.raw && !smoothing.rmcUnsmoothed;
   if (smooth && FieldPresent(latitude) && FieldPresent(longitude)) {
-    StoreAndSmooth(fix.positionRing, fix.positionRingIndex, fix.latitude, fix.longitude);
+    StoreAndSmooth(smoothing.rmcPositions, fix.latitude, fix.longitude);
   }
 
   if (const auto speed = next(); FieldPresent(speed)) {
     fix.speedKnots = FieldDouble(*speed);
     if (smooth) {
-      PushRing(fix.speedRing, fix.speedRingIndex, fix.speedRingFilled, fix.speedKnots);
-      fix.speedKnots = MeanOfLast(fix.speedRing, fix.speedRingIndex, fix.speedRingFilled);
+      PushRing(smoothing.speeds, fix.speedKnots);
+      fix.speedKnots = MeanOfLast(smoothing.speeds);
     }
     if (!options.raw && fix.speedKnots < options.filter.speedMinimum) fix.speedKnots = 0.0;
   }
@@ -219,8 +229,8 @@ SentenceStatus ReadRmc(const SentenceFrame& frame, RmcFix& fix, const DopInfo* d
     if (options.raw || fix.speedKnots >= kCourseSmoothingSpeed) {
       fix.course = course;
     } else if (fix.speedKnots > 0.0) {
-      PushRing(fix.courseRing, fix.courseRingIndex, fix.courseRingFilled, course);
-      fix.course = CircularMeanOfLast(fix.courseRing, fix.courseRingIndex, fix.courseRingFilled);
+      PushRing(smoothing.courses, course);
+      fix.course = CircularMeanOfLast(smoothing.courses);
     }
     // At a standstill the last course stays.
   }
@@ -236,7 +246,7 @@ SentenceStatus ReadRmc(const SentenceFrame& frame, RmcFix& fix, const DopInfo* d
     }
   }
 
-  if (!options.raw && dop != nullptr && AccuracyRejects(dop->hdop, options.filter)) fix.valid = 0;
+  if (!options.raw && dop != nullptr && AccuracyRejects(dop->hdop, options.filter)) fix.valid = false;
   return SentenceStatus::Parsed;
 }
 
@@ -284,7 +294,7 @@ SentenceStatus ReadGsv(const SentenceFrame& frame, SatelliteView& view) {
   // message or more; the first three fill the table and make the cycle, so
   // its sky is still shown instead of never completing.
   view.messageCount = count < 0 ? 0 : count > 3 ? 3 : count;
-  view.messageSeen[message - 1] = 1;
+  view.messageSeen[message - 1] = true;
   next.Skip(1);
 
   for (int k = 0; k < 4; ++k) {
@@ -338,7 +348,12 @@ SentenceStatus ReadPgrme(const SentenceFrame& frame, GpsFix& fix) {
 // ---------------------------------------------------------------------------
 // The dispatch table.
 
-using Handler = SentenceStatus (*)(const SentenceFrame&, ReceiverState&, const ParseOptions&);
+// A parser run from the table: its status and what it changed.
+struct Read {
+  SentenceStatus status;
+  FixChanges changes;
+};
+using Handler = Read (*)(const SentenceFrame&, ReceiverState&, const ParseOptions&);
 
 enum class Talkers : uint8_t {
   Any,          // any two-letter talker that does not begin with "P"
@@ -353,23 +368,38 @@ struct SentenceType {
   Handler handler;
 };
 
+Read Reported(SentenceStatus status, FixChanges changes) {
+  return {status, status == SentenceStatus::Parsed ? changes : 0u};
+}
+
 constexpr SentenceType kSentenceTypes[] = {
     {"GGA", SentenceKind::Gga, Talkers::Any,
      [](const SentenceFrame& f, ReceiverState& s, const ParseOptions& o) {
-       return ReadGga(f, s.gpsFix, s.rmcFix, o);
+       return Reported(ReadGga(f, s.gpsFix, s.smoothing, s.rmcFix, o),
+                       kFixPosition | kFixTime | kFixAltitude | kFixQuality);
      }},
     {"RMC", SentenceKind::Rmc, Talkers::Any,
      [](const SentenceFrame& f, ReceiverState& s, const ParseOptions& o) {
-       return ReadRmc(f, s.rmcFix, &s.dopInfo, o);
+       return Reported(ReadRmc(f, s.rmcFix, s.smoothing, &s.dopInfo, o),
+                       kFixPosition | kFixTime | kFixMotion | kFixQuality);
      }},
     {"GSA", SentenceKind::Gsa, Talkers::Any,
-     [](const SentenceFrame& f, ReceiverState& s, const ParseOptions&) { return ReadGsa(f, s.dopInfo); }},
+     [](const SentenceFrame& f, ReceiverState& s, const ParseOptions&) {
+       return Reported(ReadGsa(f, s.dopInfo), kFixPrecision);
+     }},
     {"GSV", SentenceKind::Gsv, Talkers::GpsOnly,
-     [](const SentenceFrame& f, ReceiverState& s, const ParseOptions&) { return ReadGsv(f, s.satelliteView); }},
+     [](const SentenceFrame& f, ReceiverState& s, const ParseOptions&) {
+       const SentenceStatus status = ReadGsv(f, s.satelliteView);
+       return Reported(status, GsvCycleComplete(s.satelliteView) ? kFixSky : 0u);
+     }},
     {"PGRME", SentenceKind::Pgrme, Talkers::Proprietary,
-     [](const SentenceFrame& f, ReceiverState& s, const ParseOptions&) { return ReadPgrme(f, s.gpsFix); }},
+     [](const SentenceFrame& f, ReceiverState& s, const ParseOptions&) {
+       return Reported(ReadPgrme(f, s.gpsFix), kFixError);
+     }},
     {"PGRMZ", SentenceKind::Pgrmz, Talkers::Proprietary,
-     [](const SentenceFrame& f, ReceiverState& s, const ParseOptions&) { return ReadPgrmz(f, s.gpsFix); }},
+     [](const SentenceFrame& f, ReceiverState& s, const ParseOptions&) {
+       return Reported(ReadPgrmz(f, s.gpsFix), kFixAltitude);
+     }},
 };
 
 bool IsUpper(char c) { return c >= 'A' && c <= 'Z'; }
@@ -461,17 +491,21 @@ DispatchResult DispatchSentence(std::string_view sentence, ReceiverState& state,
     result.status = SentenceStatus::Ignored;
     return result;
   }
-  result.status = type->handler(frame, state, options);
+  const Read read = type->handler(frame, state, options);
+  result.status = read.status;
+  result.changes = read.changes;
   return result;
 }
 
-SentenceStatus ParseGga(std::string_view sentence, GpsFix& fix, const RmcFix& dateSource,
+SentenceStatus ParseGga(std::string_view sentence, GpsFix& fix, SmoothingState& smoothing, const RmcFix& dateSource,
                         const ParseOptions& options) {
-  return FrameAndRead(sentence, [&](const SentenceFrame& f) { return ReadGga(f, fix, dateSource, options); });
+  return FrameAndRead(sentence,
+                      [&](const SentenceFrame& f) { return ReadGga(f, fix, smoothing, dateSource, options); });
 }
 
-SentenceStatus ParseRmc(std::string_view sentence, RmcFix& fix, const DopInfo* dop, const ParseOptions& options) {
-  return FrameAndRead(sentence, [&](const SentenceFrame& f) { return ReadRmc(f, fix, dop, options); });
+SentenceStatus ParseRmc(std::string_view sentence, RmcFix& fix, SmoothingState& smoothing, const DopInfo* dop,
+                        const ParseOptions& options) {
+  return FrameAndRead(sentence, [&](const SentenceFrame& f) { return ReadRmc(f, fix, smoothing, dop, options); });
 }
 
 SentenceStatus ParseGsa(std::string_view sentence, DopInfo& dop) {
@@ -493,7 +527,7 @@ SentenceStatus ParsePgrme(std::string_view sentence, GpsFix& fix) {
 bool GsvCycleComplete(const SatelliteView& view) {
   if (view.messageCount <= 0 || view.messageCount > 3) return false;
   for (int m = 0; m < view.messageCount; ++m) {
-    if (view.messageSeen[m] == 0) return false;
+    if (!view.messageSeen[m]) return false;
   }
   return true;
 }

@@ -9,8 +9,10 @@
 // A sentence is handled as received: "$" first, no line end, at most 127
 // characters, optionally ending in the "*hh" checksum. When "*" is present the
 // checksum must be two hex digits (either case) that match, or the sentence is
-// not parsed. The parsers keep the smoothing state in the records (position
-// rings, speed and course rings, the date of the latest RMC).
+// not parsed. The records hold what the sentences said; the smoothing rings
+// live in the parser state beside them (ReceiverState::smoothing), and the
+// date of the latest RMC in its record. Each parse reports what it changed as
+// a mask of FixChange bits.
 #pragma once
 
 #include <cstddef>
@@ -22,6 +24,8 @@
 #include "core/gps/records.h"
 
 namespace tarvo {
+
+using FixChanges = uint32_t;  // FixChange bits of core/gps/fix.h
 
 enum class SentenceKind : uint8_t { None, Gga, Rmc, Gsa, Gsv, Pgrme, Pgrmz };
 
@@ -51,6 +55,9 @@ struct ParseOptions {
 struct DispatchResult {
   SentenceKind kind = SentenceKind::None;
   SentenceStatus status = SentenceStatus::Ignored;
+  // What the sentence changed (FixChange bits); 0 unless Parsed. A GSV
+  // reports the sky only with the message that completes its cycle.
+  FixChanges changes = 0;
 };
 
 // One sentence after the framing checks: its address ("GPGGA", "PGRME") and the
@@ -74,7 +81,7 @@ SentenceKind KindOfAddress(std::string_view address);
 
 // The one dispatch: checks the sentence, finds its parser and runs it on the
 // matching record of `state`. GGA takes its date from state.rmcFix; RMC uses
-// state.dopInfo for the accuracy filter. A sentence that fails the framing
+// state.dopInfo for the accuracy filter; both smooth with state.smoothing. A sentence that fails the framing
 // checks gets that status (TooLong, BadBytes, BadChecksum) whatever its type;
 // a sound one of a type not parsed here is Ignored.
 DispatchResult DispatchSentence(std::string_view sentence, ReceiverState& state, const ParseOptions& options);
@@ -82,9 +89,11 @@ DispatchResult DispatchSentence(std::string_view sentence, ReceiverState& state,
 // The parsers on their own. Each takes a whole sentence (address included) and
 // does not look at the address. A sentence with a wrong checksum or too long
 // changes nothing.
-SentenceStatus ParseGga(std::string_view sentence, GpsFix& fix, const RmcFix& dateSource, const ParseOptions& options);
+SentenceStatus ParseGga(std::string_view sentence, GpsFix& fix, SmoothingState& smoothing, const RmcFix& dateSource,
+                        const ParseOptions& options);
 // `dop` may be null (no accuracy filter then).
-SentenceStatus ParseRmc(std::string_view sentence, RmcFix& fix, const DopInfo* dop, const ParseOptions& options);
+SentenceStatus ParseRmc(std::string_view sentence, RmcFix& fix, SmoothingState& smoothing, const DopInfo* dop,
+                        const ParseOptions& options);
 SentenceStatus ParseGsa(std::string_view sentence, DopInfo& dop);
 SentenceStatus ParseGsv(std::string_view sentence, SatelliteView& view);
 SentenceStatus ParsePgrmz(std::string_view sentence, GpsFix& fix);

@@ -1,6 +1,8 @@
-// The four receiver-state records that every page reads: position, course and
-// speed, precision, and the satellites in view. All angles in degrees
-// (WGS-84, north and east positive), lengths in metres, speeds in knots.
+// The receiver records the parsers fill: position, course and speed,
+// precision, and the satellites in view, and the parsers' own smoothing
+// state. All angles in degrees (WGS-84, north and east positive), lengths in
+// metres, speeds in knots. Consumers read the one Fix value of core/gps/fix.h
+// instead.
 #pragma once
 
 #include <array>
@@ -15,8 +17,6 @@ struct GpsFix {
   int64_t fixTime = 0;  // seconds since 1970-01-01 00:00 UTC; 0 = the last sentence had no time
   double latitude = 0.0;
   double longitude = 0.0;
-  std::array<LatLon, 4> positionRing{};  // the last four positions, for smoothing
-  int32_t positionRingIndex = 0;         // slot the next position overwrites
   double altitude = 0.0;                 // metres above mean sea level
   double hdop = 0.0;
   int32_t fixQuality = 0;  // GGA quality; 0 = no fix (also set by the accuracy filter)
@@ -30,20 +30,11 @@ struct GpsFix {
 // Course and speed; filled by RMC.
 struct RmcFix {
   int64_t fixTime = 0;
-  int32_t valid = 0;    // 1 when the status is "A"; 0 also after the accuracy filter
-  int32_t rawMode = 0;  // 1 = no smoothing of RMC position and speed (GGA is the position source)
+  bool valid = false;  // the status is "A" (and the accuracy filter let it pass)
   double latitude = 0.0;
   double longitude = 0.0;
-  std::array<LatLon, 4> positionRing{};
-  int32_t positionRingIndex = 0;
   double speedKnots = 0.0;  // after smoothing and the minimum-speed threshold
-  std::array<double, 4> speedRing{};
-  int32_t speedRingIndex = 0;
-  int32_t speedRingFilled = 0;  // slots written since the connect, 0..4
-  double course = 0.0;          // degrees true, 0 <= course < 360
-  std::array<double, 4> courseRing{};
-  int32_t courseRingIndex = 0;
-  int32_t courseRingFilled = 0;  // slots written since the connect, 0..4
+  double course = 0.0;      // degrees true, 0 <= course < 360
   // Date of the latest RMC that carried one (days since 1970-01-01; -1 while
   // none has been seen) and that sentence's time of day in seconds. GGA takes
   // its date from here.
@@ -73,7 +64,7 @@ struct SatelliteSlot {
 struct SatelliteView {
   std::array<SatelliteSlot, 12> satellites{};  // slot 4*(m-1)+k: k-th satellite of message m
   int32_t messageCount = 0;                    // total of the last message, 0..3
-  std::array<uint8_t, 3> messageSeen{};        // message m of the current cycle has arrived
+  std::array<bool, 3> messageSeen{};           // message m of the current cycle has arrived
 };
 
 // The inputs of the accuracy and speed filters (settings "AccuracyEnable",
@@ -83,6 +74,34 @@ struct FilterSettings {
   double accuracyGps = 10.0;      // metres of error per unit of HDOP
   double accuracyMinimum = 50.0;  // largest acceptable estimated error, metres
   double speedMinimum = 0.0;      // knots; slower speeds read as 0
+
+  friend bool operator==(const FilterSettings&, const FilterSettings&) = default;
+};
+
+// The last four positions put into a smoothing ring; `next` is the slot the
+// next one overwrites.
+struct PositionRing {
+  std::array<LatLon, 4> values{};
+  int32_t next = 0;
+};
+
+// The last values (speeds or courses) put into a smoothing ring, and how many
+// of its slots were written since the connect (0..4).
+struct ValueRing {
+  std::array<double, 4> values{};
+  int32_t next = 0;
+  int32_t filled = 0;
+};
+
+// The parsers' state between sentences: GGA smooths its positions, RMC its
+// positions, speeds and courses.
+struct SmoothingState {
+  PositionRing ggaPositions;
+  PositionRing rmcPositions;
+  ValueRing speeds;
+  ValueRing courses;
+  // No smoothing of RMC positions and speeds: GGA is the position source.
+  bool rmcUnsmoothed = false;
 };
 
 // Everything the receiver told us, as held by the connection controller.
@@ -91,6 +110,7 @@ struct ReceiverState {
   RmcFix rmcFix;
   DopInfo dopInfo;
   SatelliteView satelliteView;
+  SmoothingState smoothing;
 
   void Clear() { *this = ReceiverState{}; }
 };

@@ -12,7 +12,8 @@ namespace {
 
 // Builders of the table rows. I: an int of any value; R: an int within
 // min..max; B: a 0/1 switch; S: an int from a set; T: a text; D: a decimal
-// text (ParseDecimal with `decimals`) within min..max; W: a whole number
+// text (read by ParseDecimal with `decimals`, written with `written`) within
+// min..max; W: a whole number
 // text within min..max; F: a file name in the user's data folder.
 constexpr KeyInfo I(std::string_view name, int32_t def) {
   return {name, SettingKind::Int, def, {}, false, 0};
@@ -32,10 +33,11 @@ constexpr KeyInfo S(std::string_view name, int32_t def, std::span<const int32_t>
 constexpr KeyInfo T(std::string_view name, std::string_view def, std::size_t capacity) {
   return {name, SettingKind::Text, 0, def, false, capacity};
 }
-constexpr KeyInfo D(std::string_view name, std::string_view def, int decimals, double min, double max) {
+constexpr KeyInfo D(std::string_view name, std::string_view def, int decimals, int written, double min, double max) {
   KeyInfo info = T(name, def, kDecimalCapacity);
   info.number = TextNumber::Decimal;
   info.decimals = decimals;
+  info.writtenDecimals = written;
   info.min = min;
   info.max = max;
   return info;
@@ -79,9 +81,9 @@ constexpr std::array<KeyInfo, kKeyCount> kKeys = {{
     W("AltitudeOffset", "0", -100000, 100000),
     B("AutoStart", 0),
     B("AccuracyEnable", 0),
-    D("AccuracyGPS", "10.0", 2, 0.0, kLargestAccuracy),
-    D("AccuracyMinimum", "50.0", 2, 0.0, kLargestAccuracy),
-    D("SpeedMinimum", "0.0", 2, 0.0, kLargestAccuracy),
+    D("AccuracyGPS", "10.0", 2, 1, 0.0, kLargestAccuracy),
+    D("AccuracyMinimum", "50.0", 2, 1, 0.0, kLargestAccuracy),
+    D("SpeedMinimum", "0.0", 2, 1, 0.0, kLargestAccuracy),
     R("FmtPos", 0, 0, 18),
     R("FmtSpeed", 0, 0, 2),
     R("FmtDist", 0, 0, 2),
@@ -90,8 +92,8 @@ constexpr std::array<KeyInfo, kKeyCount> kKeys = {{
     B("Upload", 0),
     T("Username", "", kAccountCapacity),
     T("Password", "", kPasswordCodeCapacity),
-    D("LatDefault", "0.0", 5, -90.0, 90.0),
-    D("LonDefault", "0.0", 5, -180.0, 180.0),
+    D("LatDefault", "0.0", 5, 5, -90.0, 90.0),
+    D("LonDefault", "0.0", 5, 5, -180.0, 180.0),
     B("MapCenterOn", 1),
     B("MapShowPosition", 1),
     B("MapShowSpeed", 1),

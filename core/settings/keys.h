@@ -61,9 +61,11 @@ struct KeyInfo {
   int32_t intMin = std::numeric_limits<int32_t>::min();
   int32_t intMax = std::numeric_limits<int32_t>::max();
   std::span<const int32_t> allowed = {};
-  // Text keys holding a number: how it is read and its range min..max.
+  // Text keys holding a number: how it is read, how many decimals it is
+  // written with ("%.Nf"; whole numbers as integers), and its range min..max.
   TextNumber number = TextNumber::None;
   int decimals = 0;
+  int writtenDecimals = 0;
   double min = 0.0;
   double max = 0.0;
 };

@@ -23,15 +23,15 @@ void CheckState(const tarvo::ReceiverState& s, tarvo::SentenceKind kind) {
     Check(std::isfinite(s.rmcFix.course) && s.rmcFix.course >= 0.0 && s.rmcFix.course < 360.0);
     Check(std::isfinite(s.rmcFix.latitude) && std::isfinite(s.rmcFix.longitude));
     Check(std::isfinite(s.rmcFix.speedKnots));
-    Check(s.rmcFix.valid == 0 || s.rmcFix.valid == 1);
-    Check(s.rmcFix.speedRingFilled >= 0 && s.rmcFix.speedRingFilled <= 4);
-    Check(s.rmcFix.courseRingFilled >= 0 && s.rmcFix.courseRingFilled <= 4);
-    Check(s.rmcFix.speedRingIndex >= 0 && s.rmcFix.speedRingIndex < 4);
+    Check(s.smoothing.speeds.filled >= 0 && s.smoothing.speeds.filled <= 4);
+    Check(s.smoothing.courses.filled >= 0 && s.smoothing.courses.filled <= 4);
+    Check(s.smoothing.speeds.next >= 0 && s.smoothing.speeds.next < 4);
+    Check(s.smoothing.rmcPositions.next >= 0 && s.smoothing.rmcPositions.next < 4);
   }
   if (kind == SentenceKind::Gga) {
     Check(std::isfinite(s.gpsFix.latitude) && std::isfinite(s.gpsFix.longitude));
     Check(std::isfinite(s.gpsFix.hdop) && std::isfinite(s.gpsFix.altitude));
-    Check(s.gpsFix.positionRingIndex >= 0 && s.gpsFix.positionRingIndex < 4);
+    Check(s.smoothing.ggaPositions.next >= 0 && s.smoothing.ggaPositions.next < 4);
   }
   if (kind == SentenceKind::Gsv) {
     const tarvo::SatelliteView& v = s.satelliteView;
@@ -68,7 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     options.raw = pass == 0;
     options.filter.accuracyEnable = pass != 0;
     options.filter.speedMinimum = pass == 2 ? 1.5 : 0.0;
-    state.rmcFix.rawMode = pass == 2 ? 1 : 0;
+    state.smoothing.rmcUnsmoothed = pass == 2;
     std::size_t start = 0;
     while (start <= input.size()) {
       std::size_t end = input.find_first_of("\r\n", start);
@@ -77,6 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
       const tarvo::DispatchResult r = tarvo::DispatchSentence(line, state, options);
       if (r.status == tarvo::SentenceStatus::Parsed) {
         Check(r.kind != tarvo::SentenceKind::None);
+        Check(r.changes != 0 || r.kind == tarvo::SentenceKind::Gsv);
         CheckState(state, r.kind);
         if (r.kind == tarvo::SentenceKind::Gsv && tarvo::GsvCycleComplete(state.satelliteView)) {
           tarvo::ClearGsvCycle(state.satelliteView);

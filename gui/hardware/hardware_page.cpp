@@ -16,7 +16,7 @@
 #include "core/geo/coord_format.h"
 #include "core/geo/units.h"
 #include "core/gps/serial_ports.h"
-#include "gui/window/main_window.h"
+#include "gui/window/settings_model.h"
 
 namespace tarvo {
 
@@ -115,8 +115,8 @@ bool SettingsDialog::autoStart() const { return autoStart_->isChecked(); }
 
 // ---- The page ----
 
-HardwarePage::HardwarePage(MainWindow& mainWindow, std::filesystem::path portRoot)
-    : Page(mainWindow, kHardwarePage, QStringLiteral("Hardware")), portRoot_(std::move(portRoot)) {
+HardwarePage::HardwarePage(PageHost& host, std::filesystem::path portRoot)
+    : Page(host, kHardwarePage, QStringLiteral("Hardware")), portRoot_(std::move(portRoot)) {
   setObjectName(QStringLiteral("hardwarePage"));
   BuildControls();
 }
@@ -159,7 +159,7 @@ void HardwarePage::BuildControls() {
     speedUnit_->addItem(Q(SpeedUnitName(static_cast<SpeedUnit>(i))));
   }
   position_ = MakeList("positionList");
-  for (int i = 0; i < kCoordFormatCount; ++i) position_->addItem(Q(CoordFormatName(i)));
+  for (const CoordFormat format : kAllCoordFormats) position_->addItem(Q(CoordFormatName(format)));
   altitude_ = new QLineEdit(this);
   altitude_->setObjectName(QStringLiteral("altitudeOffset"));
   altitude_->setMaxLength(11);
@@ -224,38 +224,43 @@ void HardwarePage::BuildControls() {
   layout->addStretch(1);
 
   // Each list applies its setting when the user picks an item.
-  ConnectionSettings& c = mainWindow_.connection();
-  connect(type_, &QComboBox::activated, this, [&c](int i) { c.gpsType = i; });
+  SettingsModel& settings = host_.settings();
+  const auto change = [&settings](auto edit) { settings.Change(edit); };
+  connect(type_, &QComboBox::activated, this,
+          [change](int i) { change([i](Settings& s) { s.connection.gpsType = static_cast<GpsType>(i); }); });
   connect(port_, &QComboBox::activated, this, &HardwarePage::OnPortChosen);
-  connect(speed_, &QComboBox::activated, this, [&c](int i) {
-    if (i >= 0 && i < static_cast<int>(kBaudRates.size())) c.speed = kBaudRates[static_cast<std::size_t>(i)];
+  connect(speed_, &QComboBox::activated, this, [change](int i) {
+    if (i < 0 || i >= static_cast<int>(kBaudRates.size())) return;
+    change([i](Settings& s) { s.connection.speed = kBaudRates[static_cast<std::size_t>(i)]; });
   });
-  connect(parity_, &QComboBox::activated, this, [&c](int i) { c.parity = i; });
-  connect(dataBits_, &QComboBox::activated, this, [&c](int i) {
-    if (i >= 0 && i < static_cast<int>(kDataBits.size())) c.databits = kDataBits[static_cast<std::size_t>(i)];
+  connect(parity_, &QComboBox::activated, this,
+          [change](int i) { change([i](Settings& s) { s.connection.parity = i; }); });
+  connect(dataBits_, &QComboBox::activated, this, [change](int i) {
+    if (i < 0 || i >= static_cast<int>(kDataBits.size())) return;
+    change([i](Settings& s) { s.connection.databits = kDataBits[static_cast<std::size_t>(i)]; });
   });
-  connect(stopBits_, &QComboBox::activated, this, [&c](int i) {
-    if (i >= 0 && i < static_cast<int>(kStopBitsValues.size())) c.stopbits = kStopBitsValues[static_cast<std::size_t>(i)];
+  connect(stopBits_, &QComboBox::activated, this, [change](int i) {
+    if (i < 0 || i >= static_cast<int>(kStopBitsValues.size())) return;
+    change([i](Settings& s) { s.connection.stopbits = kStopBitsValues[static_cast<std::size_t>(i)]; });
   });
-  connect(replaySpeed_, &QComboBox::activated, this,
-          [&c](int i) { ChooseReplaySpeed(i, c.emulationSpeed, c.replayRealTime); });
+  connect(replaySpeed_, &QComboBox::activated, this, [change](int i) {
+    change([i](Settings& s) { ChooseReplaySpeed(i, s.connection.emulationSpeed, s.connection.replayRealTime); });
+  });
   connect(port_->lineEdit(), &QLineEdit::editingFinished, this, &HardwarePage::OnPortTyped);
-  connect(emulation_, &QCheckBox::clicked, this, [this, &c](bool on) {
-    c.emulation = on;
+  connect(emulation_, &QCheckBox::clicked, this, [this, change](bool on) {
+    change([on](Settings& s) { s.connection.emulation = on; });
     ShowEmulationEnabling();
   });
-  connect(useGga_, &QCheckBox::clicked, this, [&c](bool on) { c.useRmc = !on; });
-  connect(distance_, &QComboBox::activated, this, [this](int i) {
-    mainWindow_.settings().fmtDist = i;
-    mainWindow_.UnitsChanged();
-  });
-  connect(speedUnit_, &QComboBox::activated, this, [this](int i) {
-    mainWindow_.settings().fmtSpeed = i;
-    mainWindow_.UnitsChanged();
-  });
-  connect(position_, &QComboBox::activated, this, [this](int i) {
-    mainWindow_.settings().fmtPos = i;
-    mainWindow_.PositionFormatChanged();
+  connect(useGga_, &QCheckBox::clicked, this,
+          [change](bool on) { change([on](Settings& s) { s.connection.useRmc = !on; }); });
+  connect(distance_, &QComboBox::activated, this,
+          [change](int i) { change([i](Settings& s) { s.distanceUnit = static_cast<DistanceUnit>(i); }); });
+  connect(speedUnit_, &QComboBox::activated, this,
+          [change](int i) { change([i](Settings& s) { s.speedUnit = static_cast<SpeedUnit>(i); }); });
+  connect(position_, &QComboBox::activated, this, [change](int i) {
+    if (const std::optional<CoordFormat> format = CoordFormatFromIndex(i)) {
+      change([format](Settings& s) { s.coordFormat = *format; });
+    }
   });
   connect(altitude_, &QLineEdit::textEdited, this, &HardwarePage::OnAltitudeEdited);
   connect(altitude_, &QLineEdit::editingFinished, this, &HardwarePage::OnAltitudeFinished);
@@ -272,8 +277,8 @@ void HardwarePage::OnDeactivate() {
 }
 
 void HardwarePage::FillControls() {
-  const ConnectionSettings& c = mainWindow_.connection();
-  const SheetSettings& s = mainWindow_.settings();
+  const Settings& s = host_.settings().values();
+  const ConnectionSettings& c = s.connection;
 
   // Ports plugged in since the last visit appear, unplugged ones go.
   const PortList ports = PagePortList(EnumerateSerialPorts(portRoot_), c.portName, portRoot_);
@@ -288,15 +293,15 @@ void HardwarePage::FillControls() {
     port_->setCurrentIndex(ports.selected);
   }
 
-  Select(type_, IndexItem(c.gpsType, type_->count()));
+  Select(type_, IndexItem(static_cast<int>(c.gpsType), type_->count()));
   Select(speed_, BaudRateItem(c.speed));
   Select(parity_, IndexItem(c.parity, parity_->count()));
   Select(dataBits_, DataBitsItem(c.databits));
   Select(stopBits_, StopBitsItem(c.stopbits));
   Select(replaySpeed_, ReplaySpeedItem(c.emulationSpeed, c.replayRealTime));
-  Select(distance_, IndexItem(s.fmtDist, distance_->count()));
-  Select(speedUnit_, IndexItem(s.fmtSpeed, speedUnit_->count()));
-  Select(position_, IndexItem(s.fmtPos, position_->count()));
+  Select(distance_, IndexItem(static_cast<int>(s.distanceUnit), distance_->count()));
+  Select(speedUnit_, IndexItem(static_cast<int>(s.speedUnit), speedUnit_->count()));
+  Select(position_, IndexItem(static_cast<int>(s.coordFormat), position_->count()));
   emulation_->setChecked(c.emulation);
   useGga_->setChecked(!c.useRmc);
   ShowEmulationEnabling();
@@ -314,7 +319,8 @@ void HardwarePage::ShowEmulationEnabling() {
 
 void HardwarePage::OnPortChosen(int item) {
   if (item >= 0 && item < static_cast<int>(portItems_.size())) {
-    mainWindow_.connection().portName = portItems_[static_cast<std::size_t>(item)].path;
+    const std::string path = portItems_[static_cast<std::size_t>(item)].path;
+    host_.settings().Change([&path](Settings& s) { s.connection.portName = path; });
   }
 }
 
@@ -332,20 +338,23 @@ void HardwarePage::OnPortTyped() {
       return;
     }
   }
-  mainWindow_.connection().portName = text.toStdString();
+  const std::string path = text.toStdString();
+  host_.settings().Change([&path](Settings& s) { s.connection.portName = path; });
 }
 
 // The offset follows the text while it is a whole number, so a value typed
 // just before the window closes is kept; other text keeps the offset as it was.
 void HardwarePage::OnAltitudeEdited() {
   const std::optional<int32_t> value = ReadAltitudeOffset(altitude_->text().toStdString());
-  mainWindow_.settings().altitudeOffset = value ? *value : committedOffset_;
+  const int32_t offset = value ? *value : committedOffset_;
+  host_.settings().Change([offset](Settings& s) { s.altitudeOffset = offset; });
 }
 
 void HardwarePage::OnAltitudeFinished() {
   const std::optional<int32_t> value = ReadAltitudeOffset(altitude_->text().toStdString());
   if (value) committedOffset_ = *value;
-  mainWindow_.settings().altitudeOffset = committedOffset_;
+  const int32_t offset = committedOffset_;
+  host_.settings().Change([offset](Settings& s) { s.altitudeOffset = offset; });
   const QString shown = QString::number(committedOffset_);
   if (altitude_->text() != shown) altitude_->setText(shown);
 }
@@ -362,17 +371,19 @@ void HardwarePage::ShowPageMenu() {
 }
 
 bool HardwarePage::RunAccuracyDialog() {
-  const SheetSettings& s = mainWindow_.settings();
-  AccuracyDialog dialog(mainWindow_.connection().filter, s.fmtDist, s.fmtSpeed, this);
+  const Settings& s = host_.settings().values();
+  AccuracyDialog dialog(s.connection.filter, static_cast<int>(s.distanceUnit), static_cast<int>(s.speedUnit), this);
   if (dialog.exec() != QDialog::Accepted) return false;
-  mainWindow_.connection().filter = dialog.result();
+  const FilterSettings filter = dialog.result();
+  host_.settings().Change([&filter](Settings& next) { next.connection.filter = filter; });
   return true;
 }
 
 bool HardwarePage::RunOtherSettingsDialog() {
-  SettingsDialog dialog(mainWindow_.settings().autoStart != 0, this);
+  SettingsDialog dialog(host_.settings().values().autoStart, this);
   if (dialog.exec() != QDialog::Accepted) return false;
-  mainWindow_.settings().autoStart = dialog.autoStart() ? 1 : 0;
+  const bool autoStart = dialog.autoStart();
+  host_.settings().Change([autoStart](Settings& s) { s.autoStart = autoStart; });
   return true;
 }
 

@@ -59,7 +59,7 @@ class HardwarePage : public Page {
  public:
   // `portRoot` is the file-system root the ports are looked for in ("/"; a
   // folder tree in tests).
-  explicit HardwarePage(MainWindow& mainWindow, std::filesystem::path portRoot = "/");
+  explicit HardwarePage(PageHost& host, std::filesystem::path portRoot = "/");
 
   ToolbarState toolbarState() const override { return {false, false, true}; }
   void OnActivate() override;

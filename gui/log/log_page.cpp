@@ -17,7 +17,7 @@
 
 #include "core/settings/paths.h"
 #include "core/settings/settings_store.h"
-#include "gui/window/main_window.h"
+#include "gui/window/settings_model.h"
 
 namespace tarvo {
 
@@ -54,10 +54,10 @@ class LineDelegate : public QStyledItemDelegate {
 
 }  // namespace
 
-LogPage::LogPage(MainWindow& mainWindow) : Page(mainWindow, kLogPage, QStringLiteral("Log")) {
+LogPage::LogPage(PageHost& host) : Page(host, kLogPage, QStringLiteral("Log")) {
   setObjectName(QStringLiteral("logPage"));
-  logOptions_ = mainWindow.store().GetInt(Key::LogOptions);
-  logSaveSetting_ = mainWindow.store().GetInt(Key::LogSave) != 0 ? 1 : 0;
+  logOptions_ = host.settings().pageValue(Key::LogOptions);
+  logSaveSetting_ = host.settings().pageValue(Key::LogSave) != 0;
 
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(8, 16, 8, 8);
@@ -102,10 +102,7 @@ LogPage::LogPage(MainWindow& mainWindow) : Page(mainWindow, kLogPage, QStringLit
 
 LogPage::~LogPage() {
   logFile_.Close();
-  SettingsStore::Batch batch(mainWindow_.store());
-  mainWindow_.store().SetInt(Key::LogOptions, logOptions_);
-  mainWindow_.store().SetInt(Key::LogSave, logSaveSetting_);
-  if (!batch.Commit()) mainWindow_.SettingsSaveFailed();
+  host_.settings().SetPageValues({{Key::LogOptions, logOptions_}, {Key::LogSave, logSaveSetting_ ? 1 : 0}});
 }
 
 std::filesystem::path LogPage::logPath() const {
@@ -118,13 +115,13 @@ void LogPage::OnCreate() {
   // Starting with "Save to file" on starts a new log; the previous one is
   // kept as generation 1. When the log is about to be replayed, saving
   // waits for a connection that does not replay it, and the setting stays.
-  if (logSaveSetting_ && !IsOrWillBeReplayed(logPath()) && !OpenLogFile()) logSaveSetting_ = 0;
+  if (logSaveSetting_ && !IsOrWillBeReplayed(logPath()) && !OpenLogFile()) logSaveSetting_ = false;
   ShowState();
 }
 
 void LogPage::OnConnectionChanged(bool) {
   if (logSaveSetting_ && !logFile_.IsOpen() && !IsOrWillBeReplayed(logPath())) {
-    if (!OpenLogFile()) logSaveSetting_ = 0;
+    if (!OpenLogFile()) logSaveSetting_ = false;
     ShowState();
   }
 }
@@ -138,7 +135,7 @@ void LogPage::OnActivate() {
 void LogPage::OnDeactivate() { logFile_.Flush(); }
 
 bool LogPage::IsReplaying(const std::filesystem::path& file) const {
-  const ConnectionController& c = mainWindow_.controller();
+  const ConnectionController& c = host_.controller();
   if (!c.IsConnected() || !c.IsReplay()) return false;
   std::error_code error;
   return std::filesystem::equivalent(c.replayPath(), file, error);
@@ -146,9 +143,9 @@ bool LogPage::IsReplaying(const std::filesystem::path& file) const {
 
 bool LogPage::IsOrWillBeReplayed(const std::filesystem::path& file) const {
   if (IsReplaying(file)) return true;
-  if (!mainWindow_.connection().emulation) return false;
+  if (!host_.settings().values().connection.emulation) return false;
   std::error_code error;
-  return std::filesystem::equivalent(mainWindow_.controller().replayPath(), file, error);
+  return std::filesystem::equivalent(host_.controller().replayPath(), file, error);
 }
 
 bool LogPage::OpenLogFile() {
@@ -167,9 +164,9 @@ void LogPage::ToggleFilter(int bit) {
 void LogPage::ToggleSave() {
   if (logFile_.IsOpen()) {
     logFile_.Close();
-    logSaveSetting_ = 0;
+    logSaveSetting_ = false;
   } else {
-    logSaveSetting_ = OpenLogFile() ? 1 : 0;
+    logSaveSetting_ = OpenLogFile();
   }
   ShowState();
 }

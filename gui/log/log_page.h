@@ -20,7 +20,7 @@ namespace tarvo {
 class LogPage : public Page, public FixListener {
   Q_OBJECT
  public:
-  explicit LogPage(MainWindow& mainWindow);
+  explicit LogPage(PageHost& host);
   ~LogPage() override;
 
   // Every received line, before it is parsed.
@@ -54,7 +54,7 @@ class LogPage : public Page, public FixListener {
   void ShowState();
 
   int32_t logOptions_ = 0;
-  int32_t logSaveSetting_ = 0;
+  bool logSaveSetting_ = false;
   NmeaLogFile logFile_;
   int widestLine_ = 0;  // widest line shown so far; never reduced
   QListWidget* list_ = nullptr;

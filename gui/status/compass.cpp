@@ -11,19 +11,6 @@ namespace tarvo {
 
 namespace {
 
-QSize TextSize(const QFont& font, const QString& text) {
-  QFontMetrics fm(font);
-  return QSize(fm.horizontalAdvance(text), fm.height());
-}
-
-// Draws `text` with its top-left corner at the anchor minus half its size.
-void DrawCentredText(QPainter& p, const QFont& font, const QString& text, QPoint anchor) {
-  const QSize size = TextSize(font, text);
-  p.setFont(font);
-  const QFontMetrics fm(font);
-  p.drawText(anchor.x() - size.width() / 2, anchor.y() - size.height() / 2 + fm.ascent(), text);
-}
-
 QPen SolidPen(QColor colour, int width) {
   QPen pen(colour);
   pen.setWidth(width);
@@ -175,43 +162,6 @@ QImage RenderCourseCompass(int radius, double course, CompassMode mode, bool zoo
 
 void DrawCentred(QPainter& p, const QImage& image, QPoint centre) {
   p.drawImage(centre.x() - image.width() / 2, centre.y() - image.height() / 2, image);
-}
-
-QImage RenderSkyPlot(int radius, const SatelliteView& view, const Palette& palette, QColor face) {
-  const int R = radius;
-  const QSize w = TextSize(palette.medium, QStringLiteral("W"));
-  const int c = R + w.width() + 2;
-  const int b = R + w.height() - 1;
-  QImage image(2 * c + 1, 2 * b, QImage::Format_RGB32);
-  image.fill(face);
-  QPainter p(&image);
-  p.setRenderHint(QPainter::Antialiasing, false);
-  p.setRenderHint(QPainter::TextAntialiasing, true);
-  p.setPen(QPen(Qt::black, 1));
-  p.setBrush(Qt::white);
-  DrawCircle(p, c, b, R);
-  DrawCircle(p, c, b, R / 2);
-  DrawCircle(p, c, b, 2);
-
-  p.setFont(palette.medium);
-  const QFontMetrics fm(palette.medium);
-  auto letter = [&](const QString& text, int left, int top) { p.drawText(left, top + fm.ascent(), text); };
-  auto size = [&](const QString& text) { return TextSize(palette.medium, text); };
-  const QSize n = size(QStringLiteral("N")), e = size(QStringLiteral("E")), s = size(QStringLiteral("S")),
-              wl = size(QStringLiteral("W"));
-  letter(QStringLiteral("N"), c - n.width() / 2, b - R - n.height() + 1);
-  letter(QStringLiteral("E"), c + R + 2, b - e.height() / 2);
-  letter(QStringLiteral("S"), c - s.width() / 2, b + R - 1);
-  letter(QStringLiteral("W"), c - R - wl.width() - 1, b - wl.height() / 2);
-
-  for (const SatelliteSlot& sat : view.satellites) {
-    if (sat.prn <= 0 || sat.elevation <= 0) continue;
-    p.setPen(sat.snr < 1 ? QColor(255, 0, 0) : QColor(Qt::black));
-    const QPoint at = PolarPoint(c, b, sat.azimuth - 90, (90 - sat.elevation) * R / 90.0);
-    DrawCentredText(p, palette.small, QString::number(sat.prn), at);
-  }
-  p.end();
-  return image;
 }
 
 void DrawFrameMarks(QPainter& p, const QRect& frame, bool withRight, const QBrush& brush) {

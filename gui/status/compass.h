@@ -1,6 +1,6 @@
-// The course compass, the needle and the sky plot of the status page. Each
-// picture is composed in an off-screen image and copied in one step, so the
-// page never flickers.
+// The course compass and the needle of the status page. Each picture is
+// composed in an off-screen image and copied in one step, so the page never
+// flickers.
 #pragma once
 
 #include <QBrush>
@@ -9,7 +9,6 @@
 #include <QPainter>
 #include <QPoint>
 
-#include "core/gps/records.h"
 #include "gui/window/palette.h"
 
 namespace tarvo {
@@ -30,18 +29,13 @@ CompassStyle CompassStyleFor(int radius, bool zoomedIn);
 QImage RenderCourseCompass(int radius, double course, CompassMode mode, bool zoomedIn,
                            const Palette& palette, QColor face);
 
-// Copies a rendered compass or sky plot with its centre on `centre`.
+// Copies a rendered picture (compass, sky plot) with its centre on `centre`.
 void DrawCentred(QPainter& p, const QImage& image, QPoint centre);
 
 // The needle: four triangles around (cx, cy). `tail` 0 means a quarter of
 // `length`. `direction` is a compass bearing in degrees.
 void DrawNeedle(QPainter& p, int cx, int cy, int length, int tail, double direction,
                 const QBrush& brushA, const QBrush& brushB);
-
-// The sky plot of radius `radius` in an image of width 2c + 1 and height 2b,
-// with c = R + w + 2 and b = R + h - 1 (w, h of "W" in the medium font); the
-// plot's centre is at (c, b).
-QImage RenderSkyPlot(int radius, const SatelliteView& view, const Palette& palette, QColor face);
 
 // The decorative triangles beside a frame: the left-hand one always, the
 // right-hand one when `withRight`.

@@ -15,7 +15,8 @@
 #include "core/geo/coord_format.h"
 #include "core/geo/units.h"
 #include "core/settings/settings_store.h"
-#include "gui/window/main_window.h"
+#include "gui/status/sky_plot.h"
+#include "gui/window/settings_model.h"
 #include "gui/status/compass.h"
 #include "gui/status/flat_button.h"
 
@@ -98,9 +99,10 @@ void SignalBarWidget::paintEvent(QPaintEvent*) {
 
 // ---- StatusPage ----
 
-StatusPage::StatusPage(MainWindow& mainWindow) : Page(mainWindow, kStatusPage, QStringLiteral("Status")) {
+StatusPage::StatusPage(PageHost& host) : Page(host, kStatusPage, QStringLiteral("Status")) {
   setObjectName(QStringLiteral("statusPage"));
-  courseCompassMode_ = mainWindow.store().GetInt(Key::CourseCompassMode) == 1 ? 1 : 0;
+  courseCompassMode_ =
+      host.settings().pageValue(Key::CourseCompassMode) == 1 ? CompassMode::CourseUp : CompassMode::NorthUp;
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(10, 16, 8, 8);
   BuildFullLayout();
@@ -114,14 +116,15 @@ StatusPage::StatusPage(MainWindow& mainWindow) : Page(mainWindow, kStatusPage, Q
   zoom_->hide();
   refreshTimer_.setSingleShot(true);
   connect(&refreshTimer_, &QTimer::timeout, this, &StatusPage::FlushPendingRefresh);
+  connect(&host.settings(), &SettingsModel::changed, this, &StatusPage::OnSettingsChanged);
 }
 
 StatusPage::~StatusPage() {
-  if (!mainWindow_.store().SetInt(Key::CourseCompassMode, courseCompassMode_)) mainWindow_.SettingsSaveFailed();
+  host_.settings().SetPageValues({{Key::CourseCompassMode, static_cast<int32_t>(courseCompassMode_)}});
 }
 
 void StatusPage::BuildFullLayout() {
-  const Palette& pal = mainWindow_.palette();
+  const Palette& pal = host_.palette();
   full_ = new QWidget(this);
   full_->setObjectName(QStringLiteral("fullLayout"));
   auto* grid = new QGridLayout(full_);
@@ -266,7 +269,7 @@ void StatusPage::BuildFullLayout() {
 }
 
 void StatusPage::BuildZoomLayout() {
-  const Palette& pal = mainWindow_.palette();
+  const Palette& pal = host_.palette();
   zoom_ = new QWidget(this);
   zoom_->setObjectName(QStringLiteral("zoomLayout"));
   auto* h = new QHBoxLayout(zoom_);
@@ -292,7 +295,7 @@ void StatusPage::BuildZoomLayout() {
 }
 
 void StatusPage::OnCreate() {
-  marker_->setText(courseCompassMode_ == 1 ? tr("C") : QString());
+  marker_->setText(courseCompassMode_ == CompassMode::CourseUp ? tr("C") : QString());
   for (int i = 0; i < 12; ++i) {
     bars_[i]->SetBar(0, BarColour::None);
     prnLabels_[i]->clear();
@@ -315,20 +318,20 @@ Page::ToolbarState StatusPage::toolbarState() const {
 // ---- texts ----
 
 void StatusPage::RefreshTime() {
-  const SheetSettings& s = mainWindow_.settings();
-  time_->setText(Q(FixTimeText(mainWindow_.state().gpsFix.fixTime, s.fmtTime == 1)));
+  const bool local = host_.settings().values().timeDisplay == TimeDisplay::Local;
+  time_->setText(Q(FixTimeText(host_.currentFix().time, local)));
 }
 
 void StatusPage::RefreshPosition() {
-  const GpsFix& fix = mainWindow_.state().gpsFix;
-  const int format = mainWindow_.settings().fmtPos;
-  const PositionText two = FormatPosition(format, fix.latitude, fix.longitude, PositionLayout::TwoField);
+  const LatLon p = host_.currentFix().position;
+  const CoordFormat format = host_.settings().values().coordFormat;
+  const PositionText two = FormatPosition(format, p.latitude, p.longitude, PositionLayout::TwoField);
   label1_->setText(Q(two.label1));
   value1_->setText(Q(two.value1));
   label2_->setText(Q(two.label2));
   value2_->setText(Q(two.value2));
   zone_->setText(Q(two.zone));
-  const PositionText one = FormatPosition(format, fix.latitude, fix.longitude, PositionLayout::OneLine);
+  const PositionText one = FormatPosition(format, p.latitude, p.longitude, PositionLayout::OneLine);
   line1_->setText(Q(one.line1));
   line2_->setText(Q(one.line2));
   zoomZone_->setText(Q(one.zone));
@@ -336,9 +339,9 @@ void StatusPage::RefreshPosition() {
 }
 
 void StatusPage::RefreshCourseAndSpeed() {
-  const RmcFix& rmc = mainWindow_.state().rmcFix;
-  const QString course = Q(CourseText(rmc.course));
-  const QString speed = Q(FormatSpeed(rmc.speedKnots, static_cast<SpeedUnit>(mainWindow_.settings().fmtSpeed)));
+  const Fix& fix = host_.currentFix();
+  const QString course = Q(CourseText(fix.course));
+  const QString speed = Q(FormatSpeed(fix.speedKnots, host_.settings().values().speedUnit));
   course_->setText(course);
   zoomCourse_->setText(course);
   speed_->setText(speed);
@@ -346,18 +349,16 @@ void StatusPage::RefreshCourseAndSpeed() {
 }
 
 void StatusPage::RefreshAltitude() {
-  const SheetSettings& s = mainWindow_.settings();
-  altitude_->setText(
-      Q(AltitudeText(mainWindow_.state().gpsFix, s.altitudeOffset, static_cast<DistanceUnit>(s.fmtDist))));
+  const Settings& s = host_.settings().values();
+  altitude_->setText(Q(AltitudeText(host_.currentFix(), s.altitudeOffset, s.distanceUnit)));
 }
 
 void StatusPage::RefreshPrecision() {
-  const ReceiverState& st = mainWindow_.state();
-  const SheetSettings& s = mainWindow_.settings();
-  fixMode_->setText(Q(FixModeText(st.dopInfo)));
-  dopLine_->setText(Q(DopLineText(st.dopInfo, st.gpsFix, mainWindow_.connection().filter.accuracyGps,
-                                  static_cast<DistanceUnit>(s.fmtDist))));
-  satUse_->setText(QString::number(st.gpsFix.satellitesUsed));
+  const Fix& fix = host_.currentFix();
+  const Settings& s = host_.settings().values();
+  fixMode_->setText(Q(FixModeText(fix)));
+  dopLine_->setText(Q(DopLineText(fix, s.connection.filter.accuracyGps, s.distanceUnit)));
+  satUse_->setText(QString::number(fix.satellitesUsed));
 }
 
 void StatusPage::RefreshUnits() {
@@ -367,7 +368,7 @@ void StatusPage::RefreshUnits() {
 }
 
 void StatusPage::RefreshSatellites() {
-  const SignalBars bars = SignalBarsOf(mainWindow_.state().satelliteView);
+  const SignalBars bars = SignalBarsOf(host_.currentFix().sky);
   for (int i = 0; i < 12; ++i) {
     bars_[i]->SetBar(bars.bars[i].value, bars.bars[i].colour);
     prnLabels_[i]->setText(Q(bars.bars[i].label));
@@ -408,7 +409,7 @@ void StatusPage::FlushPendingRefresh() {
   }
   if (bits & kDirtyAltitude) RefreshAltitude();
   if (bits & kDirtyPrecision) RefreshPrecision();
-  if (bits & kDirtySatUse) satUse_->setText(QString::number(mainWindow_.state().gpsFix.satellitesUsed));
+  if (bits & kDirtySatUse) satUse_->setText(QString::number(host_.currentFix().satellitesUsed));
   if (bits & kDirtySatellites) {
     RefreshSatellites();
     skyStale_ = true;
@@ -416,25 +417,26 @@ void StatusPage::FlushPendingRefresh() {
   }
 }
 
-void StatusPage::OnGgaChanged() {
-  // The altitude comes from GGA whatever the position source is.
-  const bool position = !mainWindow_.connection().useRmc;
-  Schedule(kDirtyAltitude | kDirtySatUse | (position ? unsigned(kDirtyPosition) : 0u), position);
+void StatusPage::OnFix(const Fix&, FixChanges changes) {
+  unsigned bits = 0;
+  if (changes & (kFixPosition | kFixTime)) bits |= kDirtyPosition;
+  if (changes & kFixMotion) bits |= kDirtyCourse;
+  if (changes & kFixAltitude) bits |= kDirtyAltitude;
+  if (changes & kFixQuality) bits |= kDirtySatUse;
+  if (changes & (kFixPrecision | kFixError)) bits |= kDirtyPrecision;
+  if (changes & kFixSky) bits |= kDirtySatellites;
+  // A new position or course is urgent; the rest joins the next refresh.
+  Schedule(bits, (changes & (kFixPosition | kFixMotion)) != 0);
 }
 
-void StatusPage::OnRmcChanged() {
-  // While RMC is the position source the position follows at once and
-  // brings the course with it.
-  Schedule(kDirtyCourse, !mainWindow_.connection().useRmc);
+void StatusPage::OnSettingsChanged(const std::vector<Key>& keys) {
+  if (Contains(keys, Key::FmtPos)) RefreshPosition();
+  if (Contains(keys, Key::FmtTime)) RefreshTime();
+  if (Contains(keys, Key::FmtSpeed) || Contains(keys, Key::FmtDist) || Contains(keys, Key::AltitudeOffset) ||
+      Contains(keys, Key::AccuracyGps)) {
+    RefreshUnits();
+  }
 }
-
-void StatusPage::OnPositionChanged() { Schedule(kDirtyPosition, true); }
-
-void StatusPage::OnSatellitesChanged() { Schedule(kDirtySatellites, false); }
-
-void StatusPage::OnPrecisionChanged() { Schedule(kDirtyPrecision, false); }
-
-void StatusPage::OnAltitudeChanged() { Schedule(kDirtyAltitude, false); }
 
 void StatusPage::OnConnectionChanged(bool) { update(QRect(width() - 16, 0, 16, 16)); }
 
@@ -449,13 +451,13 @@ void StatusPage::Zoom(bool zoomIn) {
     zoom_->show();
   } else {
     zoom_->hide();
-    if (mainWindow_.screenHeight() > 319) {
+    if (host_.screenHeight() > 319) {
       full_->show();
     } else {
       smallScreenButton_->show();
     }
   }
-  mainWindow_.SetToolbarState(toolbarState());
+  host_.SetToolbarState(toolbarState());
   update();
 }
 
@@ -469,7 +471,7 @@ bool StatusPage::OnPageKey(int key) {
     Zoom(true);
     return true;
   }
-  if (mainWindow_.screenHeight() < 320 && !zoomedIn_) {
+  if (host_.screenHeight() < 320 && !zoomedIn_) {
     if (key == Qt::Key_Down && !lowerView_) {
       lowerView_ = true;
       update();
@@ -507,9 +509,9 @@ void StatusPage::ClickAt(QPoint pos) {
     } else if (Hit(altitude_, pos) || Hit(altitudeCaption_, pos)) {
       CycleDistanceUnit();
     } else if (Hit(time_, pos) || Hit(timeCaption_, pos)) {
-      SheetSettings& s = mainWindow_.settings();
-      s.fmtTime = s.fmtTime == 1 ? 0 : 1;
-      RefreshTime();
+      host_.settings().Change([](Settings& s) {
+        s.timeDisplay = s.timeDisplay == TimeDisplay::Local ? TimeDisplay::Utc : TimeDisplay::Local;
+      });
     } else if (Hit(compassArea_, pos)) {
       ToggleCompassMode();
     }
@@ -525,49 +527,39 @@ void StatusPage::ClickAt(QPoint pos) {
 }
 
 void StatusPage::ToggleCompassMode() {
-  courseCompassMode_ = courseCompassMode_ == 1 ? 0 : 1;
-  marker_->setText(courseCompassMode_ == 1 ? tr("C") : QString());
+  courseCompassMode_ = courseCompassMode_ == CompassMode::CourseUp ? CompassMode::NorthUp : CompassMode::CourseUp;
+  marker_->setText(courseCompassMode_ == CompassMode::CourseUp ? tr("C") : QString());
   update();
 }
 
 void StatusPage::CycleSpeedUnit() {
-  SheetSettings& s = mainWindow_.settings();
-  s.fmtSpeed = (s.fmtSpeed + 1) % 3;
-  RefreshCourseAndSpeed();
+  host_.settings().Change([](Settings& s) { s.speedUnit = static_cast<SpeedUnit>((static_cast<int>(s.speedUnit) + 1) % 3); });
   WriteUnitSettings();
 }
 
 void StatusPage::CycleDistanceUnit() {
-  SheetSettings& s = mainWindow_.settings();
-  s.fmtDist = (s.fmtDist + 1) % 3;
-  RefreshAltitude();
-  RefreshPrecision();
+  host_.settings().Change(
+      [](Settings& s) { s.distanceUnit = static_cast<DistanceUnit>((static_cast<int>(s.distanceUnit) + 1) % 3); });
   WriteUnitSettings();
 }
 
-void StatusPage::WriteUnitSettings() {
-  const SheetSettings& s = mainWindow_.settings();
-  SettingsStore::Batch batch(mainWindow_.store());
-  mainWindow_.store().SetInt(Key::FmtPos, s.fmtPos);
-  mainWindow_.store().SetInt(Key::FmtSpeed, s.fmtSpeed);
-  mainWindow_.store().SetInt(Key::FmtDist, s.fmtDist);
-  if (!batch.Commit()) mainWindow_.SettingsSaveFailed();
-}
+void StatusPage::WriteUnitSettings() { host_.settings().Save({Key::FmtPos, Key::FmtSpeed, Key::FmtDist}); }
 
 QMenu* StatusPage::CreateFormatMenu() {
   auto* menu = new QMenu(this);
   menu->setObjectName(QStringLiteral("coordMenu"));
   auto* group = new QActionGroup(menu);
   group->setExclusive(true);
-  for (int i = 0; i < kCoordFormatCount; ++i) {
-    if (i == 3) menu->addSeparator();
-    const std::string_view text = CoordFormatMenuText(i);
+  for (const CoordFormat format : kAllCoordFormats) {
+    // The grids after the three kinds of degrees.
+    if (format == CoordFormat::UtmWgs84) menu->addSeparator();
+    const std::string_view text = CoordFormatMenuText(format);
     QAction* action = menu->addAction(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
     action->setCheckable(true);
-    action->setChecked(i == mainWindow_.settings().fmtPos);
-    action->setData(i);
+    action->setChecked(format == host_.settings().values().coordFormat);
+    action->setData(static_cast<int>(format));
     group->addAction(action);
-    connect(action, &QAction::triggered, this, [this, i] { SetCoordFormat(i); });
+    connect(action, &QAction::triggered, this, [this, format] { SetCoordFormat(format); });
   }
   return menu;
 }
@@ -578,20 +570,17 @@ void StatusPage::ShowFormatMenu(QPoint globalPos) {
   delete menu;
 }
 
-void StatusPage::SetCoordFormat(int format) {
-  if (format < 0 || format >= kCoordFormatCount) return;
-  mainWindow_.settings().fmtPos = format;
-  const bool saved = mainWindow_.store().SetInt(Key::FmtPos, format);
-  mainWindow_.PositionFormatChanged();
-  if (!saved) mainWindow_.SettingsSaveFailed();
+void StatusPage::SetCoordFormat(CoordFormat format) {
+  host_.settings().Change([format](Settings& s) { s.coordFormat = format; });
+  host_.settings().Save({Key::FmtPos});
 }
 
 // ---- drawing ----
 
 StatusPage::DrawingGeometry StatusPage::drawingGeometry() const {
   DrawingGeometry g;
-  const QFontMetrics small(mainWindow_.palette().small);
-  const QFontMetrics medium(mainWindow_.palette().medium);
+  const QFontMetrics small(host_.palette().small);
+  const QFontMetrics medium(host_.palette().medium);
   const int wS = small.horizontalAdvance(QStringLiteral("W")), hS = small.height();
   const int wM = medium.horizontalAdvance(QStringLiteral("W")), hM = medium.height();
   // The compass and its letters fit inside their area.
@@ -607,7 +596,7 @@ StatusPage::DrawingGeometry StatusPage::drawingGeometry() const {
 
 QRect StatusPage::CompassImageRect() const {
   const DrawingGeometry g = drawingGeometry();
-  const QFontMetrics small(mainWindow_.palette().small);
+  const QFontMetrics small(host_.palette().small);
   const int halfW = g.compassRadius + small.horizontalAdvance(QStringLiteral("W")) + 3;
   const int halfH = g.compassRadius + small.height() + 4;
   return QRect(g.compassCentre.x() - halfW, g.compassCentre.y() - halfH, 2 * halfW, 2 * halfH);
@@ -615,14 +604,14 @@ QRect StatusPage::CompassImageRect() const {
 
 QRect StatusPage::SkyImageRect() const {
   const DrawingGeometry g = drawingGeometry();
-  const QFontMetrics medium(mainWindow_.palette().medium);
+  const QFontMetrics medium(host_.palette().medium);
   const int c = g.skyRadius + medium.horizontalAdvance(QStringLiteral("W")) + 2;
   const int b = g.skyRadius + medium.height() - 1;
   return QRect(g.skyCentre.x() - c, g.skyCentre.y() - b, 2 * c + 1, 2 * b);
 }
 
 void StatusPage::PaintPage(QPainter& painter, const QRect& dirty) {
-  const Palette& pal = mainWindow_.palette();
+  const Palette& pal = host_.palette();
   const DrawingGeometry g = drawingGeometry();
   const QColor face = palette().color(QPalette::Window);
   const bool full = !zoomedIn_ && full_->isVisible();
@@ -633,9 +622,9 @@ void StatusPage::PaintPage(QPainter& painter, const QRect& dirty) {
     }
   }
   if (!lowerView_ && (zoomedIn_ || full) && dirty.intersects(CompassImageRect())) {
-    const CompassKey key{g.compassRadius, mainWindow_.state().rmcFix.course, courseCompassMode_, zoomedIn_};
+    const CompassKey key{g.compassRadius, host_.currentFix().course, courseCompassMode_, zoomedIn_};
     if (!(key == compassKey_) || compassImage_.isNull()) {
-      compassImage_ = RenderCourseCompass(key.radius, key.course, static_cast<CompassMode>(key.mode), key.zoomedIn,
+      compassImage_ = RenderCourseCompass(key.radius, key.course, key.mode, key.zoomedIn,
                                           pal, face);
       compassKey_ = key;
     }
@@ -643,7 +632,7 @@ void StatusPage::PaintPage(QPainter& painter, const QRect& dirty) {
   }
   if (full && dirty.intersects(SkyImageRect())) {
     if (skyStale_ || skyRadius_ != g.skyRadius || skyImage_.isNull()) {
-      skyImage_ = RenderSkyPlot(g.skyRadius, mainWindow_.state().satelliteView, pal, face);
+      skyImage_ = RenderSkyPlot(g.skyRadius, host_.currentFix().sky, pal, face);
       skyRadius_ = g.skyRadius;
       skyStale_ = false;
     }

@@ -8,8 +8,12 @@
 #include <QPoint>
 #include <QTimer>
 #include <array>
+#include <vector>
 
-#include "core/gps/connection_controller.h"
+#include "core/geo/coord_format.h"
+#include "core/gps/fix.h"
+#include "core/settings/keys.h"
+#include "gui/status/compass.h"
 #include "core/gps/fix_texts.h"
 #include "gui/window/page.h"
 
@@ -44,16 +48,11 @@ class SignalBarWidget : public QWidget {
 class StatusPage : public Page, public FixListener {
   Q_OBJECT
  public:
-  explicit StatusPage(MainWindow& mainWindow);
+  explicit StatusPage(PageHost& host);
   ~StatusPage() override;
 
   // Notifications of the connection controller.
-  void OnGgaChanged() override;
-  void OnRmcChanged() override;
-  void OnPositionChanged() override;
-  void OnSatellitesChanged() override;
-  void OnPrecisionChanged() override;
-  void OnAltitudeChanged() override;
+  void OnFix(const Fix& fix, FixChanges changes) override;
   void OnConnectionChanged(bool connected) override;
 
   // Page contract.
@@ -76,7 +75,7 @@ class StatusPage : public Page, public FixListener {
   static constexpr int kMinUrgentRefreshMs = 20;
   int refreshCount() const { return refreshCount_; }
   // Shows positions in coordinate format `format` (0..18) and stores the choice.
-  void SetCoordFormat(int format);
+  void SetCoordFormat(CoordFormat format);
   // The "Coord" menu with the current format ticked; the caller owns it.
   QMenu* CreateFormatMenu();
   // A left click at a point of the page, as the mouse would give it.
@@ -84,7 +83,7 @@ class StatusPage : public Page, public FixListener {
 
   bool zoomedIn() const { return zoomedIn_; }
   bool lowerView() const { return lowerView_; }
-  int courseCompassMode() const { return courseCompassMode_; }
+  CompassMode courseCompassMode() const { return courseCompassMode_; }
 
   // Geometry of the two drawings, from their placeholder areas.
   struct DrawingGeometry {
@@ -114,6 +113,7 @@ class StatusPage : public Page, public FixListener {
   void Schedule(unsigned bits, bool urgent);
   void BuildFullLayout();
   void BuildZoomLayout();
+  void OnSettingsChanged(const std::vector<Key>& keys);
   void RefreshTime();
   void RefreshCourseAndSpeed();
   void RefreshAltitude();
@@ -136,7 +136,7 @@ class StatusPage : public Page, public FixListener {
   struct CompassKey {
     int radius = -1;
     double course = 0;
-    int mode = 0;
+    CompassMode mode = CompassMode::NorthUp;
     bool zoomedIn = false;
     bool operator==(const CompassKey&) const = default;
   } compassKey_;
@@ -144,7 +144,7 @@ class StatusPage : public Page, public FixListener {
   int skyRadius_ = -1;
   bool skyStale_ = true;
 
-  int courseCompassMode_ = 0;
+  CompassMode courseCompassMode_ = CompassMode::NorthUp;
   bool zoomedIn_ = false;
   bool lowerView_ = false;
 

@@ -6,7 +6,8 @@
 #include <QVBoxLayout>
 
 #include "core/version.h"
-#include "gui/window/main_window.h"
+#include "gui/window/page_host.h"
+#include "gui/window/palette.h"
 #include "gui/window/hyperlink_control.h"
 
 namespace tarvo {
@@ -15,9 +16,9 @@ namespace {
 QString FromView(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 }  // namespace
 
-AboutPage::AboutPage(MainWindow& mainWindow) : Page(mainWindow, kAboutPage, QStringLiteral("About")) {
+AboutPage::AboutPage(PageHost& host) : Page(host, kAboutPage, QStringLiteral("About")) {
   setObjectName(QStringLiteral("aboutPage"));
-  const Palette& pal = mainWindow.palette();
+  const Palette& pal = host.palette();
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(16, 20, 16, 16);
   layout->setSpacing(10);

@@ -13,7 +13,7 @@ inline constexpr const char* kMakerSite = "https://quillmark.example/tarvo/";
 class AboutPage : public Page {
   Q_OBJECT
  public:
-  explicit AboutPage(MainWindow& mainWindow);
+  explicit AboutPage(PageHost& host);
   HyperlinkControl* link() const { return link_; }
 
  private:

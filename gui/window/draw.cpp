@@ -1,5 +1,7 @@
 #include "gui/window/draw.h"
 
+#include <QFontMetrics>
+
 #include <cstdint>
 
 #include "core/geo/table_trig.h"
@@ -43,6 +45,18 @@ void DrawPositionArrow(QPainter& p, int x, int y, int length, int back, double d
 
 QPoint PolarPoint(double cx, double cy, double theta, double r) {
   return QPoint(static_cast<int>(cx + CosDeg(theta) * r), static_cast<int>(cy + SinDeg(theta) * r));
+}
+
+QSize TextSize(const QFont& font, const QString& text) {
+  const QFontMetrics fm(font);
+  return QSize(fm.horizontalAdvance(text), fm.height());
+}
+
+void DrawCentredText(QPainter& p, const QFont& font, const QString& text, QPoint anchor) {
+  const QSize size = TextSize(font, text);
+  p.setFont(font);
+  const QFontMetrics fm(font);
+  p.drawText(anchor.x() - size.width() / 2, anchor.y() - size.height() / 2 + fm.ascent(), text);
 }
 
 }  // namespace tarvo

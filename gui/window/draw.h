@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QBrush>
+#include <QFont>
 #include <QPainter>
 #include <QPoint>
 #include <array>
@@ -30,5 +31,10 @@ void DrawPositionArrow(QPainter& p, int x, int y, int length, int back, double d
 // Point at screen angle theta (degrees clockwise from +x, y down) and radius r
 // from (cx, cy), each coordinate truncated to an integer.
 QPoint PolarPoint(double cx, double cy, double theta, double r);
+
+// Width of `text` and height of a line in `font`.
+QSize TextSize(const QFont& font, const QString& text);
+// Draws `text` with its top-left corner at `anchor` less half its size.
+void DrawCentredText(QPainter& p, const QFont& font, const QString& text, QPoint anchor);
 
 }  // namespace tarvo

@@ -33,6 +33,7 @@
 #include "core/version.h"
 #include "gui/window/about_page.h"
 #include "gui/window/dialogs.h"
+#include "gui/window/error_texts.h"
 #include "gui/window/shipped_data.h"
 #include "gui/hardware/hardware_page.h"
 #include "gui/log/log_page.h"
@@ -44,47 +45,6 @@ namespace {
 
 QString FromView(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
-// The connection fields of the stored settings, and back.
-ConnectionSettings ConnectionFrom(const SheetSettings& s) {
-  ConnectionSettings c;
-  c.portName = s.portName;
-  c.speed = s.speed;
-  c.parity = s.parity;
-  c.databits = s.databits;
-  c.stopbits = UsableStopBits(s.stopbits);
-  c.gpsType = s.gpsType;
-  c.emulation = s.emulation != 0;
-  c.emulationSpeed = s.emulationSpeed;
-  c.replayRealTime = s.replayRealTime;
-  c.useRmc = s.useRmc != 0;
-  c.update = s.update;
-  c.upload = s.upload != 0;
-  c.filter.accuracyEnable = s.accuracyEnable != 0;
-  c.filter.accuracyGps = s.accuracyGps;
-  c.filter.accuracyMinimum = s.accuracyMinimum;
-  c.filter.speedMinimum = s.speedMinimum;
-  return c;
-}
-
-void StoreConnection(const ConnectionSettings& c, SheetSettings& s) {
-  s.portName = c.portName;
-  s.speed = c.speed;
-  s.parity = c.parity;
-  s.databits = c.databits;
-  s.stopbits = c.stopbits;
-  s.gpsType = c.gpsType;
-  s.emulation = c.emulation ? 1 : 0;
-  s.emulationSpeed = c.emulationSpeed;
-  s.replayRealTime = c.replayRealTime;
-  s.useRmc = c.useRmc ? 1 : 0;
-  s.update = c.update;
-  s.upload = c.upload ? 1 : 0;
-  s.accuracyEnable = c.filter.accuracyEnable ? 1 : 0;
-  s.accuracyGps = c.filter.accuracyGps;
-  s.accuracyMinimum = c.filter.accuracyMinimum;
-  s.speedMinimum = c.filter.speedMinimum;
-}
-
 bool IsTextEntry(QWidget* w) {
   return qobject_cast<QLineEdit*>(w) || qobject_cast<QAbstractSpinBox*>(w) || qobject_cast<QTextEdit*>(w) ||
          qobject_cast<QPlainTextEdit*>(w);
@@ -95,12 +55,13 @@ bool IsTextEntry(QWidget* w) {
 MainWindow::MainWindow(SettingsStore& store, WindowOptions options, QWidget* parent)
     : QDialog(parent), store_(store), options_(std::move(options)) {
   // The window's settings; they also give the fix records their start position.
-  settings_ = LoadSheetSettings(store_, options_.programPath);
-  connection_ = ConnectionFrom(settings_);
-  savedEmulation_ = connection_.emulation;
-  savedEmulationSpeed_ = connection_.emulationSpeed;
-  savedReplayRealTime_ = connection_.replayRealTime;
-  controller_ = std::make_unique<ConnectionController>(*this, connection_);
+  settings_ = std::make_unique<SettingsModel>(store_, LoadSettings(store_, options_.programPath), this);
+  connect(settings_.get(), &SettingsModel::saveFailed, this, &MainWindow::SettingsSaveFailed);
+  ConnectionSettings& connection = settings_->connection();
+  savedEmulation_ = connection.emulation;
+  savedEmulationSpeed_ = connection.emulationSpeed;
+  savedReplayRealTime_ = connection.replayRealTime;
+  controller_ = std::make_unique<ConnectionController>(*this, connection);
   if (options_.portFinder) {
     controller_->SetPortFinder(options_.portFinder);
   } else {
@@ -111,20 +72,17 @@ MainWindow::MainWindow(SettingsStore& store, WindowOptions options, QWidget* par
   }
   if (options_.serialOpener) controller_->SetSerialOpener(options_.serialOpener());
   // The stored position is shown until the receiver has a fix of its own.
-  controller_->SetLastKnownPosition({settings_.latDefault, settings_.lonDefault});
-  ReceiverState& st = controller_->state();
-  st.gpsFix.latitude = st.rmcFix.latitude = controller_->lastKnownPosition().latitude;
-  st.gpsFix.longitude = st.rmcFix.longitude = controller_->lastKnownPosition().longitude;
+  controller_->SetLastKnownPosition(settings_->values().defaultPosition);
 
   std::error_code error;
   const std::filesystem::path dataDir = UserDataDir(error);
   controller_->SetReplayPath((dataDir.empty() ? DataDirPath() : dataDir) / "Tarvo_Log.nmea");
   if (!options_.replayFile.isEmpty()) {
-    connection_.emulation = true;
+    connection.emulation = true;
     controller_->SetReplayPath(options_.replayFile.toStdString());
     if (options_.emulationSpeed > 0 || options_.replayRealTime > 0) {
-      connection_.emulationSpeed = options_.emulationSpeed > 0 ? options_.emulationSpeed : connection_.emulationSpeed;
-      connection_.replayRealTime = options_.replayRealTime;
+      connection.emulationSpeed = options_.emulationSpeed > 0 ? options_.emulationSpeed : connection.emulationSpeed;
+      connection.replayRealTime = options_.replayRealTime;
     }
     controller_->SetAskForReplayFile(false);
   }
@@ -141,6 +99,7 @@ MainWindow::~MainWindow() {
   for (int i = kPageCount - 1; i >= 0; --i) {
     if (pages_[i]) controller_->RemoveListener(dynamic_cast<FixListener*>(pages_[i]));
   }
+  controller_->RemoveListener(this);
   delete tabs_;
   tabs_ = nullptr;
   pages_ = {};
@@ -189,6 +148,7 @@ void MainWindow::BuildWindow() {
   }
   controller_->AddListener(statusPage_);
   controller_->AddListener(logPage_);
+  controller_->AddListener(this);
   connect(tabs_, &QTabWidget::currentChanged, this, &MainWindow::OnTabChanged);
 
   auto* buttons = new QHBoxLayout;
@@ -247,7 +207,7 @@ void MainWindow::Start() {
   }
   ActivatePage(kStatusPage);
   const bool replayNow = options_.startReplay && !options_.replayFile.isEmpty();
-  if ((settings_.autoStart || replayNow) && options_.screenshotDir.isEmpty()) controller_->ToggleConnection();
+  if ((settings_->values().autoStart || replayNow) && options_.screenshotDir.isEmpty()) controller_->ToggleConnection();
 }
 
 Page* MainWindow::page(int index) const {
@@ -292,7 +252,7 @@ void MainWindow::OnTabChanged(int) {
   }
 }
 
-void MainWindow::SetToolbarState(const Page::ToolbarState& state) {
+void MainWindow::SetToolbarState(const ToolbarState& state) {
   zoomInAction_->setEnabled(state.zoomIn);
   zoomOutAction_->setEnabled(state.zoomOut);
   pageMenuAction_->setEnabled(state.pageMenu);
@@ -329,14 +289,6 @@ void MainWindow::DrawStatusLed(QPainter& painter, int width) {
   painter.setBrush(colour);
   painter.drawEllipse(QRect(width - 14, 3, 10, 10));
   painter.restore();
-}
-
-void MainWindow::PositionFormatChanged() {
-  if (statusPage_) statusPage_->RefreshPosition();
-}
-
-void MainWindow::UnitsChanged() {
-  if (statusPage_) statusPage_->RefreshUnits();
 }
 
 void MainWindow::SettingsSaveFailed() {
@@ -388,21 +340,21 @@ void MainWindow::SaveSettings() {
   if (saved_) return;
   saved_ = true;
   controller_->Shutdown();
-  StoreConnection(connection_, settings_);
+  Settings saved = settings_->values();
+  ConnectionSettings& c = saved.connection;
   // --replay chose simulation for this run only; a choice made on the
   // Hardware page since then is kept.
-  if (!options_.replayFile.isEmpty() && connection_.emulation) settings_.emulation = savedEmulation_ ? 1 : 0;
+  if (!options_.replayFile.isEmpty() && c.emulation) c.emulation = savedEmulation_;
   // So did --speed, unless the Hardware page chose another pace since.
   if (!options_.replayFile.isEmpty() && (options_.emulationSpeed > 0 || options_.replayRealTime > 0) &&
-      connection_.emulationSpeed == (options_.emulationSpeed > 0 ? options_.emulationSpeed : savedEmulationSpeed_) &&
-      connection_.replayRealTime == options_.replayRealTime) {
-    settings_.emulationSpeed = savedEmulationSpeed_;
-    settings_.replayRealTime = savedReplayRealTime_;
+      c.emulationSpeed == (options_.emulationSpeed > 0 ? options_.emulationSpeed : savedEmulationSpeed_) &&
+      c.replayRealTime == options_.replayRealTime) {
+    c.emulationSpeed = savedEmulationSpeed_;
+    c.replayRealTime = savedReplayRealTime_;
   }
   // The last position that came with a fix: a run without one keeps the old.
-  settings_.latDefault = controller_->lastKnownPosition().latitude;
-  settings_.lonDefault = controller_->lastKnownPosition().longitude;
-  if (!SaveSheetSettings(store_, settings_)) SettingsSaveFailed();
+  saved.defaultPosition = controller_->lastKnownPosition();
+  if (!tarvo::SaveSettings(store_, saved)) SettingsSaveFailed();
 }
 
 // ---- ControllerHost ----
@@ -411,12 +363,13 @@ void MainWindow::SetConnected(bool connected) {
   connectButton_->setText(connected ? tr("&Stop") : tr("&Start"));
 }
 
-void MainWindow::ShowError(std::string_view message) {
+void MainWindow::ShowError(const ConnectionError& error) {
+  const QString message = ConnectionErrorText(error);
   if (options_.quiet || !options_.screenshotDir.isEmpty()) {
-    std::fprintf(stderr, "tarvo: %.*s\n", static_cast<int>(message.size()), message.data());
+    std::fprintf(stderr, "tarvo: %s\n", qPrintable(message));
     return;
   }
-  QMessageBox::critical(this, FromView(kProgramName), FromView(message));
+  QMessageBox::critical(this, FromView(kProgramName), message);
 }
 
 std::optional<std::string> MainWindow::AskReplayFile(const std::string& path) {
@@ -435,9 +388,11 @@ void MainWindow::RedrawStatusLed() {
   if (Page* p = activePage()) p->update(QRect(p->width() - 16, 0, 16, 16));
 }
 
-void MainWindow::PositionBroadcast() {
-  // The map and POI pages follow the position once they exist.
+void MainWindow::OnFix(const Fix&, FixChanges changes) {
+  if (changes & (kFixPosition | kFixQuality | kFixPrecision)) RedrawStatusLed();
 }
+
+void MainWindow::OnConnectionChanged(bool) { RedrawStatusLed(); }
 
 void MainWindow::LogLine(std::string_view line) {
   if (logPage_) logPage_->LogLine(line);
@@ -491,7 +446,7 @@ bool MainWindow::SaveScreenshots(const QString& dir) {
 }
 
 int MainWindow::RunScreenshots() {
-  connection_.emulation = true;
+  settings_->connection().emulation = true;
   controller_->SetAskForReplayFile(false);
   controller_->ToggleConnection();
   int lines = 0;

@@ -12,9 +12,11 @@
 #include <string>
 
 #include "core/gps/connection_controller.h"
-#include "core/settings/sheet_settings.h"
+#include "core/settings/settings.h"
 #include "gui/window/page.h"
+#include "gui/window/page_host.h"
 #include "gui/window/palette.h"
+#include "gui/window/settings_model.h"
 
 class QAction;
 class QPushButton;
@@ -43,7 +45,7 @@ struct WindowOptions {
   std::function<std::unique_ptr<SerialOpener>()> serialOpener;
 };
 
-class MainWindow : public QDialog, public ControllerHost {
+class MainWindow : public QDialog, public ControllerHost, public PageHost, public FixListener {
   Q_OBJECT
  public:
   MainWindow(SettingsStore& store, WindowOptions options, QWidget* parent = nullptr);
@@ -53,35 +55,31 @@ class MainWindow : public QDialog, public ControllerHost {
   void Start();
 
   ConnectionController& controller() { return *controller_; }
-  const ConnectionController& controller() const { return *controller_; }
   ReceiverState& state() { return controller_->state(); }
-  SheetSettings& settings() { return settings_; }
-  ConnectionSettings& connection() { return connection_; }
   SettingsStore& store() { return store_; }
-  const Palette& palette() const { return palette_; }
+
+  // PageHost
+  const Fix& currentFix() const override { return controller_->fix(); }
+  SettingsModel& settings() override { return *settings_; }
+  const ConnectionController& controller() const override { return *controller_; }
+  const Palette& palette() const override { return palette_; }
+  bool IsActivePage(const Page* page) const override { return activePage() == page; }
+  void ActivateNextPage(int step) override;
+  void SetToolbarState(const ToolbarState& state) override;
+  void DrawStatusLed(QPainter& painter, int width) override;
+  int screenHeight() const override;
 
   Page* page(int index) const;
   Page* activePage() const;
   void ActivatePage(int index);
-  // Next (+1) or previous (-1) page, wrapping round.
-  void ActivateNextPage(int step);
-  void SetToolbarState(const Page::ToolbarState& state);
   // The toolbar's commands.
   QAction* zoomInAction() const { return zoomInAction_; }
   QAction* zoomOutAction() const { return zoomOutAction_; }
   QAction* pageMenuAction() const { return pageMenuAction_; }
   QAction* exitAction() const { return exitAction_; }
-  // Draws the status indicator at the top-right corner of a page `width` wide.
-  void DrawStatusLed(QPainter& painter, int width);
-  // The coordinate format changed: pages re-format their positions.
-  void PositionFormatChanged();
-  // The distance or speed unit changed: pages show their values in it.
-  void UnitsChanged();
   // A settings save failed: says so in a message box (on standard error when
   // quiet), naming the file and the reason.
   void SettingsSaveFailed();
-  // Height of the screen in pixels (small screens change some key rules).
-  int screenHeight() const;
   void SetScreenHeightForTest(int height) { screenHeightOverride_ = height; }
 
   QPushButton* connectButton() const { return connectButton_; }
@@ -93,15 +91,17 @@ class MainWindow : public QDialog, public ControllerHost {
 
   // ControllerHost
   void SetConnected(bool connected) override;
-  void ShowError(std::string_view message) override;
+  void ShowError(const ConnectionError& error) override;
   std::optional<std::string> AskReplayFile(const std::string& path) override;
-  void RedrawStatusLed() override;
-  void PositionBroadcast() override;
   void LogLine(std::string_view line) override;
   void PostToMainThread(std::function<void()> task) override;
   bool StartTimer(ConnectionTimer timer, int periodMs) override;
   void StopTimer(ConnectionTimer timer) override;
   int64_t NowUtc() override;
+
+  // FixListener: the status indicator follows the fix and the connection.
+  void OnFix(const Fix& fix, FixChanges changes) override;
+  void OnConnectionChanged(bool connected) override;
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -118,11 +118,11 @@ class MainWindow : public QDialog, public ControllerHost {
   void ShowPageMenu();
   void OnTabChanged(int tab);
   void SaveSettings();
+  void RedrawStatusLed();
 
   SettingsStore& store_;
   WindowOptions options_;
-  SheetSettings settings_;
-  ConnectionSettings connection_;
+  std::unique_ptr<SettingsModel> settings_;
   bool savedEmulation_ = false;  // "bEmulation" as stored, kept when --replay overrides it
   int savedEmulationSpeed_ = 1;  // the stored replay pace, kept when --speed overrides it
   int savedReplayRealTime_ = 0;

@@ -3,12 +3,11 @@
 #include <QPaintEvent>
 #include <QPainter>
 
-#include "gui/window/main_window.h"
 
 namespace tarvo {
 
-Page::Page(MainWindow& mainWindow, int index, QString title, QWidget* parent)
-    : QWidget(parent), mainWindow_(mainWindow), index_(index), title_(std::move(title)) {
+Page::Page(PageHost& host, int index, QString title, QWidget* parent)
+    : QWidget(parent), host_(host), index_(index), title_(std::move(title)) {
   setAutoFillBackground(true);
 }
 
@@ -18,24 +17,24 @@ void Page::ShowPageMenu() {}
 
 bool Page::OnPageKey(int key) {
   if (key == Qt::Key_Right) {
-    mainWindow_.ActivateNextPage(+1);
+    host_.ActivateNextPage(+1);
     return true;
   }
   if (key == Qt::Key_Left) {
-    mainWindow_.ActivateNextPage(-1);
+    host_.ActivateNextPage(-1);
     return true;
   }
   return false;
 }
 
-void Page::OnActivate() { mainWindow_.SetToolbarState(toolbarState()); }
+void Page::OnActivate() { host_.SetToolbarState(toolbarState()); }
 
-bool Page::IsActivePage() const { return mainWindow_.activePage() == this; }
+bool Page::IsActivePage() const { return host_.IsActivePage(this); }
 
 void Page::paintEvent(QPaintEvent* event) {
   QPainter painter(this);
   PaintPage(painter, event->rect());
-  mainWindow_.DrawStatusLed(painter, width());
+  host_.DrawStatusLed(painter, width());
 }
 
 void Page::PaintPage(QPainter&, const QRect&) {}

@@ -5,9 +5,9 @@
 #include <QString>
 #include <QWidget>
 
-namespace tarvo {
+#include "gui/window/page_host.h"
 
-class MainWindow;
+namespace tarvo {
 
 // Page indices in window order.
 enum PageIndex : int {
@@ -26,7 +26,7 @@ enum PageIndex : int {
 class Page : public QWidget {
   Q_OBJECT
  public:
-  Page(MainWindow& mainWindow, int index, QString title, QWidget* parent = nullptr);
+  Page(PageHost& host, int index, QString title, QWidget* parent = nullptr);
 
   int index() const { return index_; }
   const QString& title() const { return title_; }
@@ -39,12 +39,8 @@ class Page : public QWidget {
   // with Left and Right; true when the key was used.
   virtual bool OnPageKey(int key);
 
-  // Which of the toolbar's zoom-in, zoom-out and page-menu buttons the page uses.
-  struct ToolbarState {
-    bool zoomIn = false;
-    bool zoomOut = false;
-    bool pageMenu = false;
-  };
+  // Which of the toolbar's buttons the page uses.
+  using ToolbarState = tarvo::ToolbarState;
   virtual ToolbarState toolbarState() const { return {}; }
 
   // Once, when the window starts (the page's window and controls exist).
@@ -58,7 +54,7 @@ class Page : public QWidget {
   virtual void FlushPendingRefresh() {}
 
   bool IsActivePage() const;
-  MainWindow& mainWindow() const { return mainWindow_; }
+  PageHost& host() const { return host_; }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -66,7 +62,7 @@ class Page : public QWidget {
   // the part of the page being repainted.
   virtual void PaintPage(QPainter& painter, const QRect& dirty);
 
-  MainWindow& mainWindow_;
+  PageHost& host_;
 
  private:
   int index_;

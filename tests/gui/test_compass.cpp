@@ -8,6 +8,7 @@
 #include "gui/window/draw.h"
 #include "gui/window/palette.h"
 #include "gui/status/compass.h"
+#include "gui/status/sky_plot.h"
 
 namespace tarvo {
 namespace {

@@ -144,7 +144,7 @@ TEST_F(HardwarePageTest, StoredValuesOutsideTheirRangeShowAndSaveTheDefaults) {
   // Choosing the item that is already shown is a choice too.
   Open();
   Choose(List("speedList"), 6);
-  EXPECT_EQ(mainWindow().connection().speed, 19200);
+  EXPECT_EQ(mainWindow().settings().connection().speed, 19200);
 }
 
 TEST_F(HardwarePageTest, EveryListWritesItsSettingAndTheNextStartShowsIt) {
@@ -157,15 +157,15 @@ TEST_F(HardwarePageTest, EveryListWritesItsSettingAndTheNextStartShowsIt) {
   Choose(List("replaySpeedList"), 3);
   Choose(List("distanceList"), 1);
   Choose(List("speedUnitList"), 2);
-  const ConnectionSettings& c = mainWindow().connection();
-  EXPECT_EQ(c.gpsType, 1);
+  const ConnectionSettings& c = mainWindow().settings().connection();
+  EXPECT_EQ(c.gpsType, GpsType::DeLorme);
   EXPECT_EQ(c.speed, 9600);
   EXPECT_EQ(c.parity, 2);
   EXPECT_EQ(c.databits, 7);
   EXPECT_EQ(c.stopbits, 2);
   EXPECT_EQ(c.emulationSpeed, 4);
-  EXPECT_EQ(mainWindow().settings().fmtDist, 1);
-  EXPECT_EQ(mainWindow().settings().fmtSpeed, 2);
+  EXPECT_EQ(mainWindow().settings().values().distanceUnit, DistanceUnit::Imperial);
+  EXPECT_EQ(mainWindow().settings().values().speedUnit, SpeedUnit::Knot);
   CloseWindow();
   ReopenStore();
   EXPECT_EQ(store().GetInt(Key::GpsType), 1);
@@ -197,8 +197,8 @@ TEST_F(HardwarePageTest, PositionListReformatsTheStatusPageAtOnceAndSavesAtExit)
   EXPECT_EQ(List("positionList")->count(), kCoordFormatCount);
   EXPECT_EQ(List("positionList")->itemText(6), "Grid: Britain");
   Choose(List("positionList"), 3);
-  EXPECT_EQ(mainWindow().settings().fmtPos, 3);
-  EXPECT_EQ(value1->text().toStdString(), FormatPosition(3, 52.5, 4.9, PositionLayout::TwoField).value1);
+  EXPECT_EQ(mainWindow().settings().values().coordFormat, CoordFormat::UtmWgs84);
+  EXPECT_EQ(value1->text().toStdString(), FormatPosition(CoordFormat::UtmWgs84, 52.5, 4.9, PositionLayout::TwoField).value1);
   EXPECT_FALSE(store().Has(Key::FmtPos));  // written with the other settings at exit
   CloseWindow();
   ReopenStore();
@@ -217,10 +217,10 @@ TEST_F(HardwarePageTest, SimulationModeSwitchesBetweenPortAndReplayLists) {
   };
   expectSimulation(false);
   Tick(Find<QCheckBox>("simulationMode"));
-  EXPECT_TRUE(mainWindow().connection().emulation);
+  EXPECT_TRUE(mainWindow().settings().connection().emulation);
   expectSimulation(true);
   Tick(Find<QCheckBox>("simulationMode"));
-  EXPECT_FALSE(mainWindow().connection().emulation);
+  EXPECT_FALSE(mainWindow().settings().connection().emulation);
   expectSimulation(false);
 
   CloseWindow();
@@ -238,7 +238,7 @@ TEST_F(HardwarePageTest, GgaCheckBoxMakesGgaThePositionSource) {
   mainWindow().state().rmcFix.valid = 0;
   EXPECT_FALSE(mainWindow().controller().HasFix());
   Tick(gga);
-  EXPECT_FALSE(mainWindow().connection().useRmc);
+  EXPECT_FALSE(mainWindow().settings().connection().useRmc);
   EXPECT_TRUE(mainWindow().controller().HasFix());
   CloseWindow();
   ReopenStore();
@@ -247,7 +247,7 @@ TEST_F(HardwarePageTest, GgaCheckBoxMakesGgaThePositionSource) {
   gga = Find<QCheckBox>("useGga");
   EXPECT_TRUE(gga->isChecked());
   Tick(gga);
-  EXPECT_TRUE(mainWindow().connection().useRmc);
+  EXPECT_TRUE(mainWindow().settings().connection().useRmc);
 }
 
 TEST_F(HardwarePageTest, PortsComeFromTheDeviceTreeAndAnUnpluggedOneStaysShown) {
@@ -264,10 +264,10 @@ TEST_F(HardwarePageTest, PortsComeFromTheDeviceTreeAndAnUnpluggedOneStaysShown) 
   EXPECT_EQ(ports->itemText(2), "/dev/ttyS0");
   // No port stored: the first one is what a connect opens; nothing is stored yet.
   EXPECT_EQ(ports->currentIndex(), 0);
-  EXPECT_EQ(mainWindow().connection().portName, "");
+  EXPECT_EQ(mainWindow().settings().connection().portName, "");
 
   Choose(ports, 1);
-  EXPECT_EQ(mainWindow().connection().portName, "/dev/ttyUSB0");
+  EXPECT_EQ(mainWindow().settings().connection().portName, "/dev/ttyUSB0");
   fs::remove(root_ / "dev/ttyUSB0");
   Node("ttyUSB1");
   Revisit();
@@ -275,10 +275,10 @@ TEST_F(HardwarePageTest, PortsComeFromTheDeviceTreeAndAnUnpluggedOneStaysShown) 
   EXPECT_EQ(ports->currentIndex(), 0);
   EXPECT_EQ(ports->itemText(0), "/dev/ttyUSB0 (not present)");
   EXPECT_EQ(ports->itemText(2), "/dev/ttyUSB1");
-  EXPECT_EQ(mainWindow().connection().portName, "/dev/ttyUSB0");
+  EXPECT_EQ(mainWindow().settings().connection().portName, "/dev/ttyUSB0");
 
   Choose(ports, 1);
-  EXPECT_EQ(mainWindow().connection().portName, "/dev/serial/by-id/usb-u-blox_AG_-_www.u-blox.com_u-blox_7-if00");
+  EXPECT_EQ(mainWindow().settings().connection().portName, "/dev/serial/by-id/usb-u-blox_AG_-_www.u-blox.com_u-blox_7-if00");
   CloseWindow();
   ReopenStore();
   EXPECT_EQ(store().GetText(Key::PortName), "/dev/serial/by-id/usb-u-blox_AG_-_www.u-blox.com_u-blox_7-if00");
@@ -294,17 +294,17 @@ TEST_F(HardwarePageTest, AltitudeOffsetTakesWholeNumbersAndShowsTheStoredValueOt
     if (finish) QTest::keyClick(edit, Qt::Key_Return);
   };
   type("-25", true);
-  EXPECT_EQ(mainWindow().settings().altitudeOffset, -25);
+  EXPECT_EQ(mainWindow().settings().values().altitudeOffset, -25);
   type("12x", true);
   EXPECT_EQ(edit->text(), "-25");
-  EXPECT_EQ(mainWindow().settings().altitudeOffset, -25);
+  EXPECT_EQ(mainWindow().settings().values().altitudeOffset, -25);
   type(" +7", true);
   EXPECT_EQ(edit->text(), "7");
-  EXPECT_EQ(mainWindow().settings().altitudeOffset, 7);
+  EXPECT_EQ(mainWindow().settings().values().altitudeOffset, 7);
   // Leaving the page finishes the edit.
   type("abc", false);
   mainWindow().ActivatePage(kStatusPage);
-  EXPECT_EQ(mainWindow().settings().altitudeOffset, 7);
+  EXPECT_EQ(mainWindow().settings().values().altitudeOffset, 7);
   mainWindow().ActivatePage(kHardwarePage);
   EXPECT_EQ(edit->text(), "7");
   // A number typed just before the window closes is kept.
@@ -336,7 +336,7 @@ TEST_F(HardwarePageTest, PageMenuOpensGpsAccuracyInFeetAndOkConvertsBack) {
   });
   PressPageMenu();
   ASSERT_TRUE(WaitFor([&] { return shown && !QApplication::activeModalWidget(); }));
-  const FilterSettings& f = mainWindow().connection().filter;
+  const FilterSettings& f = mainWindow().settings().connection().filter;
   EXPECT_DOUBLE_EQ(f.accuracyGps, 32.8 * 0.30480370641307);
   EXPECT_NEAR(f.accuracyGps, 9.9975, 0.0001);
   EXPECT_DOUBLE_EQ(f.accuracyMinimum, 164.0 * 0.30480370641307);
@@ -365,7 +365,7 @@ TEST_F(HardwarePageTest, AccuracyDialogStoresZeroAndTextAsOneMetreAndKeepsKnots)
   });
   EXPECT_TRUE(page.RunAccuracyDialog());
   EXPECT_TRUE(shown);
-  FilterSettings f = mainWindow().connection().filter;
+  FilterSettings f = mainWindow().settings().connection().filter;
   EXPECT_TRUE(f.accuracyEnable);
   EXPECT_DOUBLE_EQ(f.accuracyGps, 1.0);
   EXPECT_DOUBLE_EQ(f.accuracyMinimum, 1.0);
@@ -379,7 +379,7 @@ TEST_F(HardwarePageTest, AccuracyDialogStoresZeroAndTextAsOneMetreAndKeepsKnots)
     Press(d, QDialogButtonBox::Cancel);
   });
   EXPECT_FALSE(page.RunAccuracyDialog());
-  f = mainWindow().connection().filter;
+  f = mainWindow().settings().connection().filter;
   EXPECT_TRUE(f.accuracyEnable);
   EXPECT_DOUBLE_EQ(f.accuracyGps, 1.0);
   EXPECT_DOUBLE_EQ(f.speedMinimum, 1.23);
@@ -399,7 +399,7 @@ TEST_F(HardwarePageTest, OtherSettingsDialogSetsAutoStart) {
   });
   PressPageMenu();
   ASSERT_TRUE(WaitFor([&] { return shown && !QApplication::activeModalWidget(); }));
-  EXPECT_EQ(mainWindow().settings().autoStart, 1);
+  EXPECT_TRUE(mainWindow().settings().values().autoStart);
 
   WhenModal<SettingsDialog>([](SettingsDialog* d) {
     EXPECT_TRUE(d->autoStartBox()->isChecked());
@@ -407,7 +407,7 @@ TEST_F(HardwarePageTest, OtherSettingsDialogSetsAutoStart) {
     Press(d, QDialogButtonBox::Cancel);
   });
   EXPECT_FALSE(page_->RunOtherSettingsDialog());
-  EXPECT_EQ(mainWindow().settings().autoStart, 1);
+  EXPECT_TRUE(mainWindow().settings().values().autoStart);
   CloseWindow();
   ReopenStore();
   EXPECT_EQ(store().GetInt(Key::AutoStart), 1);
@@ -415,15 +415,15 @@ TEST_F(HardwarePageTest, OtherSettingsDialogSetsAutoStart) {
 
 TEST_F(HardwarePageTest, UnitListsShowTheStatusPageInTheNewUnitAtOnce) {
   Open();
-  mainWindow().state().rmcFix.speedKnots = 10.0;
-  mainWindow().state().gpsFix.altitude = 100.0;
-  mainWindow().state().gpsFix.fixQuality = 1;
+  // 10 knots, then 100 m with a fix.
+  mainWindow().controller().OnSentence("$GPRMC,120000,A,4600.000,N,00800.000,E,10.0,0.0,090624,,*2C");
+  mainWindow().controller().OnSentence("$GPGGA,120000,4600.000,N,00800.000,E,1,08,0.9,100.0,M,46.9,M,,*40");
   QLabel* speed = mainWindow().page(kStatusPage)->findChild<QLabel*>(QStringLiteral("speed"));
   QLabel* altitude = mainWindow().page(kStatusPage)->findChild<QLabel*>(QStringLiteral("altitude"));
   Choose(List("speedUnitList"), 2);
   EXPECT_EQ(speed->text(), QString::fromStdString(FormatSpeed(10.0, SpeedUnit::Knot)));
   Choose(List("distanceList"), 1);
-  EXPECT_EQ(altitude->text(), QString::fromStdString(AltitudeText(mainWindow().state().gpsFix, 0, DistanceUnit::Imperial)));
+  EXPECT_EQ(altitude->text(), QString::fromStdString(AltitudeText(mainWindow().currentFix(), 0, DistanceUnit::Imperial)));
 }
 
 TEST_F(HardwarePageTest, OnlyStopBitsAPortCanDoAreOfferedAndAStoredOneAndAHalfConnectsAsTwo) {
@@ -433,9 +433,9 @@ TEST_F(HardwarePageTest, OnlyStopBitsAPortCanDoAreOfferedAndAStoredOneAndAHalfCo
   ASSERT_EQ(stop->count(), 2);
   EXPECT_EQ(stop->itemText(0), "1");
   EXPECT_EQ(stop->currentText(), "2");
-  EXPECT_EQ(mainWindow().connection().stopbits, 2);
+  EXPECT_EQ(mainWindow().settings().connection().stopbits, 2);
   Choose(stop, 0);
-  EXPECT_EQ(mainWindow().connection().stopbits, 0);
+  EXPECT_EQ(mainWindow().settings().connection().stopbits, 0);
 }
 
 TEST_F(HardwarePageTest, ReplayListOffersRealTimePacesAndKeepsTheChoice) {
@@ -444,16 +444,16 @@ TEST_F(HardwarePageTest, ReplayListOffersRealTimePacesAndKeepsTheChoice) {
   QComboBox* replay = List("replaySpeedList");
   ASSERT_EQ(replay->count(), kReplaySpeedCount + 4);
   Choose(replay, kReplaySpeedCount + 3);
-  EXPECT_EQ(mainWindow().connection().replayRealTime, 8);
-  EXPECT_EQ(mainWindow().connection().emulationSpeed, 3);
+  EXPECT_EQ(mainWindow().settings().connection().replayRealTime, 8);
+  EXPECT_EQ(mainWindow().settings().connection().emulationSpeed, 3);
   CloseWindow();
   ReopenStore();
   EXPECT_EQ(store().GetInt(Key::ReplayRealTime), 8);
   Open();
   EXPECT_EQ(List("replaySpeedList")->currentIndex(), kReplaySpeedCount + 3);
   Choose(List("replaySpeedList"), 1);
-  EXPECT_EQ(mainWindow().connection().replayRealTime, 0);
-  EXPECT_EQ(mainWindow().connection().emulationSpeed, 2);
+  EXPECT_EQ(mainWindow().settings().connection().replayRealTime, 0);
+  EXPECT_EQ(mainWindow().settings().connection().emulationSpeed, 2);
 }
 
 TEST_F(HardwarePageTest, ATypedDevicePathIsKeptShownAndOpened) {
@@ -471,7 +471,7 @@ TEST_F(HardwarePageTest, ATypedDevicePathIsKeptShownAndOpened) {
   edit->selectAll();
   QTest::keyClicks(edit, device);
   QTest::keyClick(edit, Qt::Key_Return);
-  EXPECT_EQ(mainWindow().connection().portName, device.toStdString());
+  EXPECT_EQ(mainWindow().settings().connection().portName, device.toStdString());
   EXPECT_FALSE(mainWindow().controller().IsConnected());  // Enter in the box does not connect
   Revisit();
   EXPECT_EQ(ports->currentText(), device);  // present, not "(not present)"

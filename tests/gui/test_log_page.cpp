@@ -265,7 +265,7 @@ TEST_F(LogPageTest, ReplayingTheLogFileNeitherEmptiesNorFeedsIt) {
   WriteFile(recording);
   store().SetInt(Key::LogOptions, 31);
   LogPage& log = Open();
-  mainWindow().connection().emulation = true;
+  mainWindow().settings().connection().emulation = true;
   mainWindow().controller().SetAskForReplayFile(false);
   std::error_code error;
   ASSERT_TRUE(fs::equivalent(mainWindow().controller().replayPath(), file_, error));
@@ -279,10 +279,10 @@ TEST_F(LogPageTest, ReplayingTheLogFileNeitherEmptiesNorFeedsIt) {
   mainWindow().controller().ToggleConnection();
 
   // Saving already on: the replayed lines are shown, not appended to what is read.
-  mainWindow().connection().emulation = false;
+  mainWindow().settings().connection().emulation = false;
   Tick(Box("saveToFile"));
   ASSERT_TRUE(log.logSave());
-  mainWindow().connection().emulation = true;
+  mainWindow().settings().connection().emulation = true;
   for (const char* line : {kGga, kRmc, kGsa}) Receive(line);
   LeaveLogPage();
   log.list()->clear();

@@ -130,7 +130,7 @@ TEST_F(MainWindowTest, ExitWhileConnectedStopsAndSavesThePositionAndSettings) {
   WindowOptions options;
   options.replayFile = WriteReplay({kRmc, kRmc});
   MakeWindow(options);
-  mainWindow().settings().fmtSpeed = 2;
+  mainWindow().settings().Change([](Settings& s) { s.speedUnit = SpeedUnit::Knot; });
   mainWindow().controller().ToggleConnection();
   mainWindow().controller().ReplayTick();
   ASSERT_TRUE(mainWindow().controller().IsConnected());
@@ -284,29 +284,28 @@ TEST_F(MainWindowFaultTest, AFullSpeedReplayEndsWithTheLastFixOnTheStatusPageWhe
   }
   mainWindow().ActivatePage(kStatusPage);
 
-  const ReceiverState& st = mainWindow().state();
-  const SheetSettings& s = mainWindow().settings();
+  const Fix& fix = mainWindow().currentFix();
+  const Settings& s = mainWindow().settings().values();
   const auto q = [](const std::string& t) { return QString::fromStdString(t); };
-  const PositionText position = FormatPosition(s.fmtPos, st.gpsFix.latitude, st.gpsFix.longitude,
-                                               PositionLayout::TwoField);
-  ASSERT_GT(SignalBarsOf(st.satelliteView).inView, 0);
-  EXPECT_EQ(StatusLabel("time")->text(), q(FixTimeText(st.gpsFix.fixTime, s.fmtTime == 1)));
+  const PositionText position =
+      FormatPosition(s.coordFormat, fix.position.latitude, fix.position.longitude, PositionLayout::TwoField);
+  ASSERT_GT(SignalBarsOf(fix.sky).inView, 0);
+  EXPECT_EQ(StatusLabel("time")->text(), q(FixTimeText(fix.time, s.timeDisplay == TimeDisplay::Local)));
   EXPECT_FALSE(StatusLabel("time")->text().isEmpty());
   EXPECT_EQ(StatusLabel("value1")->text(), q(position.value1));
   EXPECT_EQ(StatusLabel("value2")->text(), q(position.value2));
   EXPECT_EQ(StatusLabel("speed")->text(),
-            q(FormatSpeed(st.rmcFix.speedKnots, static_cast<SpeedUnit>(s.fmtSpeed))));
-  EXPECT_EQ(StatusLabel("course")->text(), q(CourseText(st.rmcFix.course)));
-  EXPECT_EQ(StatusLabel("altitude")->text(),
-            q(AltitudeText(st.gpsFix, s.altitudeOffset, static_cast<DistanceUnit>(s.fmtDist))));
-  EXPECT_EQ(StatusLabel("satView")->text(), QString::number(SignalBarsOf(st.satelliteView).inView));
-  EXPECT_EQ(StatusLabel("satUse")->text(), QString::number(st.gpsFix.satellitesUsed));
+            q(FormatSpeed(fix.speedKnots, s.speedUnit)));
+  EXPECT_EQ(StatusLabel("course")->text(), q(CourseText(fix.course)));
+  EXPECT_EQ(StatusLabel("altitude")->text(), q(AltitudeText(fix, s.altitudeOffset, s.distanceUnit)));
+  EXPECT_EQ(StatusLabel("satView")->text(), QString::number(SignalBarsOf(fix.sky).inView));
+  EXPECT_EQ(StatusLabel("satUse")->text(), QString::number(fix.satellitesUsed));
 
   // The pictures are taken the same way: a burst just before is in them.
   mainWindow().controller().OnSentence(Sentence("GPGSV,1,1,02,20,78,331,45,01,59,235,47"));  // still gathered
-  ASSERT_EQ(SignalBarsOf(st.satelliteView).inView, 2);
+  ASSERT_EQ(SignalBarsOf(mainWindow().currentFix().sky).inView, 2);
   ASSERT_TRUE(mainWindow().SaveScreenshots(options.screenshotDir));
-  EXPECT_EQ(StatusLabel("satView")->text(), QString::number(SignalBarsOf(st.satelliteView).inView));
+  EXPECT_EQ(StatusLabel("satView")->text(), QString::number(SignalBarsOf(mainWindow().currentFix().sky).inView));
 }
 
 TEST_F(MainWindowFaultTest, EnterInATextFieldCommitsItAndOnlyTheButtonsOwnKeysPressIt) {
@@ -322,7 +321,7 @@ TEST_F(MainWindowFaultTest, EnterInATextFieldCommitsItAndOnlyTheButtonsOwnKeysPr
   edit->selectAll();
   QTest::keyClicks(edit, QStringLiteral("25"));
   QTest::keyClick(edit, Qt::Key_Return);
-  EXPECT_EQ(mainWindow().settings().altitudeOffset, 25);
+  EXPECT_EQ(mainWindow().settings().values().altitudeOffset, 25);
   EXPECT_FALSE(mainWindow().controller().IsConnected());
   QTest::keyClick(edit, Qt::Key_Enter, Qt::KeypadModifier);
   EXPECT_FALSE(mainWindow().controller().IsConnected());
@@ -344,10 +343,10 @@ TEST_F(MainWindowFaultTest, ASettingsFileThatCannotBeSavedIsReportedInTheWindow)
   MakeWindow();
   QString text;
   CatchNextMessageBox(&text);
-  static_cast<StatusPage*>(mainWindow().page(kStatusPage))->SetCoordFormat(1);
+  static_cast<StatusPage*>(mainWindow().page(kStatusPage))->SetCoordFormat(CoordFormat::WgsDm);
   EXPECT_TRUE(text.contains(QStringLiteral("blocker/Pathlet.ini"))) << text.toStdString();
   EXPECT_TRUE(text.contains(QString::fromLocal8Bit(std::strerror(ENOTDIR)))) << text.toStdString();
-  EXPECT_EQ(mainWindow().settings().fmtPos, 1);  // the choice stays in effect
+  EXPECT_EQ(mainWindow().settings().values().coordFormat, CoordFormat::WgsDm);  // the choice stays in effect
 
   text.clear();
   CatchNextMessageBox(&text);
@@ -388,8 +387,8 @@ TEST_F(MainWindowSizeTest, AtTheMinimumSizeNoStatusTextIsCutAndTheDrawingsDoNotO
   auto* status = static_cast<StatusPage*>(mainWindow().page(kStatusPage));
   status->FlushPendingRefresh();
   // The widest texts of each field.
-  mainWindow().settings().fmtSpeed = 2;
-  mainWindow().settings().fmtDist = 1;
+  mainWindow().settings().Change([](Settings& s) { s.speedUnit = SpeedUnit::Knot; });
+  mainWindow().settings().Change([](Settings& s) { s.distanceUnit = DistanceUnit::Imperial; });
   status->RefreshUnits();
   const QSize minimum = mainWindow().minimumSize();
   EXPECT_GE(minimum.width(), 400);

@@ -50,7 +50,7 @@ TEST_F(StatusPageTest, BeforeTheFirstFixTheStartPositionShowsWithoutATime) {
 
 TEST_F(StatusPageTest, SentencesFillTheFields) {
   MakeWindow();
-  mainWindow().connection().useRmc = false;  // GGA as the position source
+  mainWindow().settings().connection().useRmc = false;  // GGA as the position source
   Feed(Sentence("GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,"));
   EXPECT_EQ(Text("time"), "12:35:19 UTC");
   EXPECT_EQ(Text("value1"), QString::fromUtf8("48° 7'2.3\""));
@@ -99,27 +99,26 @@ TEST_F(StatusPageTest, AltitudeOffsetIsLeftOutAtZeroZero) {
 
 TEST_F(StatusPageTest, ClicksCycleUnitsAndAreStored) {
   MakeWindow();
-  mainWindow().state().rmcFix.speedKnots = 5.4;
-  Status().RefreshPosition();
+  Feed(Sentence("GPRMC,120000,A,4600.000,N,00800.000,E,5.4,0.0,090624,,"));
   const QPoint speed = CentreOf("speed");
   Status().ClickAt(speed);
-  EXPECT_EQ(mainWindow().settings().fmtSpeed, 1);
+  EXPECT_EQ(mainWindow().settings().values().speedUnit, SpeedUnit::Mph);
   EXPECT_EQ(store().GetInt(Key::FmtSpeed), 1);
   Status().ClickAt(speed);
   Status().ClickAt(speed);
-  EXPECT_EQ(mainWindow().settings().fmtSpeed, 0);  // three clicks: back where it started
+  EXPECT_EQ(mainWindow().settings().values().speedUnit, SpeedUnit::Kmh);  // three clicks: back where it started
   EXPECT_EQ(Text("speed"), "10 km/h");
 
   Status().ClickAt(CentreOf("altitude"));
-  EXPECT_EQ(mainWindow().settings().fmtDist, 1);
+  EXPECT_EQ(mainWindow().settings().values().distanceUnit, DistanceUnit::Imperial);
   EXPECT_EQ(Text("altitude"), "0 ft");
   EXPECT_EQ(store().GetInt(Key::FmtDist), 1);
 
   Status().ClickAt(CentreOf("time"));
-  EXPECT_EQ(mainWindow().settings().fmtTime, 1);
+  EXPECT_EQ(mainWindow().settings().values().timeDisplay, TimeDisplay::Local);
 
   Status().ClickAt(CentreOf("compassArea"));
-  EXPECT_EQ(Status().courseCompassMode(), 1);
+  EXPECT_EQ(Status().courseCompassMode(), CompassMode::CourseUp);
   EXPECT_EQ(Text("marker"), "C");
 }
 
@@ -136,13 +135,13 @@ TEST_F(StatusPageTest, FormatMenuTicksTheCurrentFormatAndSetsTheNewOne) {
   EXPECT_TRUE(formats[0]->isChecked());
   EXPECT_TRUE(menu->actions()[3]->isSeparator());
   formats[3]->trigger();  // UTM (WGS84)
-  EXPECT_EQ(mainWindow().settings().fmtPos, 3);
+  EXPECT_EQ(mainWindow().settings().values().coordFormat, CoordFormat::UtmWgs84);
   EXPECT_EQ(store().GetInt(Key::FmtPos), 3);
   EXPECT_EQ(Text("label1"), "N");
   EXPECT_EQ(Text("zone"), "32T");
   // The two New Zealand formats can be chosen here as well.
-  Status().SetCoordFormat(18);
-  EXPECT_EQ(mainWindow().settings().fmtPos, 18);
+  Status().SetCoordFormat(CoordFormat::Nzmg);
+  EXPECT_EQ(mainWindow().settings().values().coordFormat, CoordFormat::Nzmg);
   EXPECT_EQ(Text("label1"), "X");
   std::unique_ptr<QMenu> again(Status().CreateFormatMenu());
   EXPECT_TRUE(again->actions().last()->isChecked());
@@ -176,7 +175,7 @@ TEST_F(StatusPageTest, SmallScreenLowerViewRules) {
   EXPECT_TRUE(Status().OnPageKey(Qt::Key_Down));
   EXPECT_TRUE(Status().lowerView());
   Status().ClickAt(CentreOf("speed"));  // ignored in the lower view
-  EXPECT_EQ(mainWindow().settings().fmtSpeed, 0);
+  EXPECT_EQ(mainWindow().settings().values().speedUnit, SpeedUnit::Kmh);
   EXPECT_TRUE(Status().OnPageKey(Qt::Key_Up));
   EXPECT_FALSE(Status().lowerView());
   Status().Zoom(true);
@@ -190,9 +189,9 @@ TEST_F(StatusPageTest, ZoomedInClicks) {
   Status().Zoom(true);
   QApplication::processEvents();
   Status().ClickAt(CentreOf("zoomSpeed"));
-  EXPECT_EQ(mainWindow().settings().fmtSpeed, 1);
+  EXPECT_EQ(mainWindow().settings().values().speedUnit, SpeedUnit::Mph);
   Status().ClickAt(QPoint(5, Status().height() - 5));  // anywhere else: compass mode
-  EXPECT_EQ(Status().courseCompassMode(), 1);
+  EXPECT_EQ(Status().courseCompassMode(), CompassMode::CourseUp);
   EXPECT_FALSE(Text("line1").isEmpty());
 }
 
@@ -224,7 +223,7 @@ TEST_F(StatusPageTest, CompassModeIsKeptAcrossRuns) {
   ReopenStore();
   EXPECT_EQ(store().GetInt(Key::CourseCompassMode), 1);
   MakeWindow();
-  EXPECT_EQ(Status().courseCompassMode(), 1);
+  EXPECT_EQ(Status().courseCompassMode(), CompassMode::CourseUp);
   EXPECT_EQ(Text("marker"), "C");
 }
 

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstring>
 #include <cstdio>
 #include <deque>
 #include <filesystem>
@@ -33,18 +34,27 @@ const std::string kGga = Sentence("GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,
 const std::string kGgaNoFix = Sentence("GPGGA,123519,4807.038,N,01131.000,E,0,00,,,M,,M,,");
 const std::string kRmc = Sentence("GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W");
 
+// An error as "Failure|where|strerror(error)|detail", the parts that are set.
+std::string Describe(const ConnectionError& e) {
+  static constexpr const char* kNames[] = {"ReplayUnreadable",    "TimerUnavailable",    "NoPortFound",
+                                           "PortUnopenable",      "PortSettingsRefused", "PortTimeoutsRefused",
+                                           "ReaderNotStarted",    "ConnectionLost"};
+  std::string text = kNames[static_cast<int>(e.failure)];
+  if (!e.where.empty()) text += "|" + e.where;
+  if (e.error != 0) text += std::string("|") + std::strerror(e.error);
+  if (!e.detail.empty()) text += "|" + e.detail;
+  return text;
+}
+
 class FakeHost : public ControllerHost {
  public:
   void SetConnected(bool connected) override { captions.push_back(connected ? "&Stop" : "&Start"); }
-  void ShowError(std::string_view message) override { errors.emplace_back(message); }
+  void ShowError(const ConnectionError& e) override { errors.push_back(Describe(e)); }
   std::optional<std::string> AskReplayFile(const std::string& path) override {
     askedFor = path;
     return replayAnswer;
   }
-  void RedrawStatusLed() override { ++ledRedraws; }
-  void PositionBroadcast() override { ++broadcasts; }
   void LogLine(std::string_view line) override { logged.emplace_back(line); }
-  void TrackPosition(const TrackInput& input) override { tracked.push_back(input.isGga); }
   bool UploadPosition() override {
     uploads.push_back(now);
     return true;
@@ -90,12 +100,10 @@ class FakeHost : public ControllerHost {
   }
 
   std::vector<std::string> captions, errors, logged;
-  std::vector<bool> tracked;
   std::vector<int64_t> uploads;
   std::vector<std::pair<ConnectionTimer, int>> timers;
   std::optional<std::string> replayAnswer;
   std::string askedFor;
-  int ledRedraws = 0, broadcasts = 0;
   ConnectionTimer running = ConnectionTimer::None;
   bool timerWorks = true;
   int64_t now = 1700000000;
@@ -104,14 +112,24 @@ class FakeHost : public ControllerHost {
   std::deque<std::function<void()>> posted;
 };
 
+// Counts the published fixes by what they changed: a GGA always brings its
+// altitude and quality, an RMC its motion, the Garmin altitude sentence the
+// altitude alone. Keeps the source of every published position.
 struct CountingListener : FixListener {
-  void OnGgaChanged() override { ++gga; }
-  void OnRmcChanged() override { ++rmc; }
-  void OnPositionChanged() override { ++position; }
-  void OnSatellitesChanged() override { ++satellites; }
-  void OnPrecisionChanged() override { ++precision; }
-  void OnAltitudeChanged() override { ++altitude; }
-  int gga = 0, rmc = 0, position = 0, satellites = 0, precision = 0, altitude = 0;
+  void OnFix(const Fix& fix, FixChanges c) override {
+    gga += (c & kFixAltitude) && (c & kFixQuality);
+    rmc += (c & kFixMotion) != 0;
+    position += (c & kFixPosition) != 0;
+    satellites += (c & kFixSky) != 0;
+    precision += (c & kFixPrecision) != 0;
+    altitude += (c & kFixAltitude) && !(c & kFixQuality);
+    errors += (c & kFixError) != 0;
+    if (c & kFixPosition) sources.push_back(fix.source);
+    last = fix;
+  }
+  int gga = 0, rmc = 0, position = 0, satellites = 0, precision = 0, altitude = 0, errors = 0;
+  std::vector<SentenceKind> sources;
+  Fix last;
 };
 
 class ControllerTest : public ::testing::Test {
@@ -152,7 +170,7 @@ TEST_F(ControllerTest, TwelveGgaPerRmcSwitchesToGgaOnceMoreThanTenArrived) {
   EXPECT_TRUE(settings_.useRmc);  // 11 / 1 = 11, not above 11
   controller_.OnSentence(kGga);
   EXPECT_FALSE(settings_.useRmc);  // 12 / 1
-  EXPECT_EQ(controller_.state().rmcFix.rawMode, 1);
+  EXPECT_TRUE(controller_.state().smoothing.rmcUnsmoothed);
 }
 
 TEST_F(ControllerTest, ElevenGgaPerRmcOrNoRmcNeverSwitches) {
@@ -172,18 +190,29 @@ TEST_F(ControllerTest, ElevenGgaPerRmcOrNoRmcNeverSwitches) {
 TEST_F(ControllerTest, RmcIsThePositionSourceUntilTheSwitch) {
   controller_.OnSentence(kRmc);
   EXPECT_EQ(listener_.position, 1);
-  EXPECT_EQ(host_.broadcasts, 1);
-  EXPECT_EQ(host_.tracked, std::vector<bool>({false}));
-  EXPECT_EQ(controller_.state().gpsFix.fixQuality, controller_.state().rmcFix.valid);
-  EXPECT_NEAR(controller_.state().gpsFix.latitude, 48.1173, 1e-9);
+  EXPECT_EQ(listener_.sources, std::vector<SentenceKind>({SentenceKind::Rmc}));
+  EXPECT_EQ(listener_.last.sentence, kRmc);
+  EXPECT_TRUE(listener_.last.valid);
+  EXPECT_EQ(listener_.last.quality, 1);
+  EXPECT_DOUBLE_EQ(listener_.last.speedKnots, 22.4);
+  EXPECT_NEAR(listener_.last.position.latitude, 48.1173, 1e-9);
+  EXPECT_EQ(listener_.last.time, 764426119);  // 1994-03-23 12:35:19 UTC
+  // GGA, while RMC is the source, brings its altitude and satellites only.
+  controller_.OnSentence(kGga);
+  EXPECT_EQ(listener_.position, 1);
+  EXPECT_EQ(listener_.last.satellitesUsed, 8);
+  EXPECT_DOUBLE_EQ(listener_.last.altitude, 545.4);
+  EXPECT_EQ(listener_.last.sentence, kRmc);
 
   settings_.useRmc = false;  // as the hardware page's check box does
   controller_.OnSentence(kGga);
-  EXPECT_EQ(host_.broadcasts, 2);
-  EXPECT_EQ(listener_.gga, 1);
+  EXPECT_EQ(listener_.position, 2);
+  EXPECT_EQ(listener_.gga, 2);
   controller_.OnSentence(kRmc);
-  EXPECT_EQ(listener_.position, 1);  // RMC no longer moves the position
-  EXPECT_EQ(host_.tracked, std::vector<bool>({false, true}));
+  EXPECT_EQ(listener_.position, 2);  // RMC no longer moves the position
+  EXPECT_EQ(listener_.rmc, 2);
+  EXPECT_EQ(listener_.sources, std::vector<SentenceKind>({SentenceKind::Rmc, SentenceKind::Gga}));
+  EXPECT_EQ(listener_.last.sentence, kGga);
 }
 
 TEST_F(ControllerTest, EveryLineIsLoggedButOnlyGoodSentencesAreParsed) {
@@ -204,11 +233,16 @@ TEST_F(ControllerTest, NotificationsFollowTheSentenceType) {
   EXPECT_EQ(listener_.altitude, 1);
   controller_.OnSentence(Sentence("PGRME,15.0,M,45.0,M,25.0,M"));
   EXPECT_EQ(listener_.altitude, 1);
+  EXPECT_EQ(listener_.errors, 1);
+  EXPECT_DOUBLE_EQ(listener_.last.horizontalError, 15.0);
+  EXPECT_DOUBLE_EQ(listener_.last.hdop, 1.3);
+  EXPECT_EQ(listener_.last.mode, 3);
   // A two-message GSV cycle tells once, when both are in, in any order.
   controller_.OnSentence(Sentence("GPGSV,2,2,05,28,09,271,36"));
   EXPECT_EQ(listener_.satellites, 0);
   controller_.OnSentence(Sentence("GPGSV,2,1,05,03,41,050,46,07,60,317,49,08,34,315,45,11,35,148,45"));
   EXPECT_EQ(listener_.satellites, 1);
+  EXPECT_EQ(listener_.last.sky.satellites[4].prn, 28);
   controller_.OnSentence(Sentence("GPGSV,2,2,05,28,09,271,36"));
   EXPECT_EQ(listener_.satellites, 1);  // a new cycle has begun
 }
@@ -299,33 +333,28 @@ TEST_F(ControllerTest, FailuresShowTheirMessageAndDisconnect) {
   host_.replayAnswer = (dir_ / "missing.nmea").string();
   controller_.ToggleConnection();
   // The message keeps its first line and says on a second what went wrong.
-  EXPECT_EQ(host_.errors.back(),
-            "Error: Unable to open emulation file!\n" + (dir_ / "missing.nmea").string() + ": No such file or directory");
+  EXPECT_EQ(host_.errors.back(), "ReplayUnreadable|" + (dir_ / "missing.nmea").string() + "|No such file or directory");
   EXPECT_FALSE(controller_.IsConnected());
   EXPECT_EQ(host_.captions.back(), "&Start");
 
   host_.replayAnswer = WriteFile("drive.nmea", {kRmc});
   host_.timerWorks = false;
   controller_.ToggleConnection();
-  EXPECT_EQ(host_.errors.back(), "Error: Unable to create timer!");
+  EXPECT_EQ(host_.errors.back(), "TimerUnavailable");
   EXPECT_FALSE(controller_.IsConnected());
   EXPECT_FALSE(controller_.IsReplay());
 
   settings_.emulation = false;
   settings_.portName = (dir_ / "ttyNothing").string();
   controller_.ToggleConnection();
-  EXPECT_EQ(host_.errors.back(), "Error: Cannot open port!\n" + settings_.portName +
-                                     ": No such file or directory \u2014 is the receiver plugged in?");
+  EXPECT_EQ(host_.errors.back(), "PortUnopenable|" + settings_.portName + "|No such file or directory");
   EXPECT_FALSE(controller_.IsConnected());
 
   settings_.portName.clear();  // and no port found
   controller_.SetPortFinder([] { return std::string(); });
   controller_.ToggleConnection();
-  EXPECT_EQ(host_.errors.back(), "Error: Cannot open port!\nNo serial port was found \u2014 is the receiver plugged in?");
+  EXPECT_EQ(host_.errors.back(), "NoPortFound");
   EXPECT_EQ(host_.errors.size(), 4u);
-
-  // A device the user may not open says what to do about it.
-  EXPECT_EQ(PortFailureReason(EACCES), "Permission denied \u2014 add yourself to the dialout group");
 }
 
 TEST_F(ControllerTest, TheLastRealPositionOutlivesConnectsAndFixlessSentences) {
@@ -471,7 +500,7 @@ class SerialControllerTest : public ControllerTest {
 
 TEST_F(SerialControllerTest, NmeaAndBluetoothTypesOpenReadOnlyAndWriteNothing) {
   for (int type : {0, 3}) {
-    settings_.gpsType = type;
+    settings_.gpsType = static_cast<GpsType>(type);
     controller_.ToggleConnection();
     ASSERT_TRUE(controller_.IsConnected());
     EXPECT_EQ(OpenModeOfDevice(), O_RDONLY) << "type " << type;
@@ -482,7 +511,7 @@ TEST_F(SerialControllerTest, NmeaAndBluetoothTypesOpenReadOnlyAndWriteNothing) {
 }
 
 TEST_F(SerialControllerTest, DeLormeAndGarminGetTheirStartupStrings) {
-  settings_.gpsType = 1;
+  settings_.gpsType = GpsType::DeLorme;
   controller_.ToggleConnection();
   ASSERT_TRUE(controller_.IsConnected());
   EXPECT_EQ(OpenModeOfDevice(), O_RDWR);
@@ -491,7 +520,7 @@ TEST_F(SerialControllerTest, DeLormeAndGarminGetTheirStartupStrings) {
             "$PRWIILOG,GSV,A,T,1,0\r\n$PRWIILOG,ZCH,V,,,\r\n$PRWIINIT,V,,,,,,,0,0,M,0,T,,\r\n");
   controller_.ToggleConnection();
 
-  settings_.gpsType = 2;
+  settings_.gpsType = GpsType::Garmin;
   controller_.ToggleConnection();
   ASSERT_TRUE(controller_.IsConnected());
   EXPECT_EQ(ReadMaster(),
@@ -503,7 +532,7 @@ TEST_F(SerialControllerTest, AStuckPortNeverHoldsUpTheConnectAndCloses) {
   // Output suspended, as on a receiver that holds its line: the start-up
   // commands wait in the reader thread, not in the window's.
   ASSERT_EQ(tcflow(slave_, TCOOFF), 0);
-  settings_.gpsType = 2;
+  settings_.gpsType = GpsType::Garmin;
   const auto start = std::chrono::steady_clock::now();
   controller_.ToggleConnection();
   ASSERT_TRUE(controller_.IsConnected());
@@ -537,7 +566,7 @@ TEST_F(SerialControllerTest, LinesFromTheDeviceArriveOnTheMainThread) {
 TEST_F(SerialControllerTest, LineSettingsTheLinuxDriverCannotSetFail) {
   settings_.stopbits = 1;  // one and a half
   controller_.ToggleConnection();
-  EXPECT_EQ(host_.errors.back(), "Error: Cannot set port settings!\n" + slavePath_ + ": Invalid argument");
+  EXPECT_EQ(host_.errors.back(), "PortSettingsRefused|" + slavePath_ + "|Invalid argument");
   EXPECT_FALSE(controller_.IsConnected());
   EXPECT_EQ(host_.captions.back(), "&Start");
 }
@@ -548,7 +577,7 @@ TEST_F(SerialControllerTest, AnUnpluggedReceiverDisconnectsWithAMessage) {
   close(master_);
   master_ = -1;
   ASSERT_TRUE(host_.RunUntil([&] { return !controller_.IsConnected(); }));
-  EXPECT_EQ(host_.errors, std::vector<std::string>({"Error: GPS connection lost!\n" + slavePath_ + ": device hung up"}));
+  EXPECT_EQ(host_.errors, std::vector<std::string>({"ConnectionLost|" + slavePath_ + "|device hung up"}));
   EXPECT_EQ(host_.captions.back(), "&Start");
   EXPECT_EQ(host_.running, ConnectionTimer::None);
 }
@@ -579,11 +608,11 @@ TEST_F(SerialControllerTest, NoLineArrivesAfterTheDisconnect) {
 }
 
 TEST(DeviceStartupStrings, OnlyTheTwoReceiversThatNeedThem) {
-  EXPECT_TRUE(DeviceStartupStrings(0).empty());
-  EXPECT_TRUE(DeviceStartupStrings(3).empty());
-  EXPECT_EQ(DeviceStartupStrings(1).size(), 6u);
-  EXPECT_EQ(DeviceStartupStrings(2).size(), 6u);
-  EXPECT_EQ(DeviceStartupStrings(2).back(), "$PGRMC,,,,,,,,,,3,,2,0\r\n");
+  EXPECT_TRUE(DeviceStartupStrings(GpsType::SerialNmea).empty());
+  EXPECT_TRUE(DeviceStartupStrings(GpsType::Bluetooth).empty());
+  EXPECT_EQ(DeviceStartupStrings(GpsType::DeLorme).size(), 6u);
+  EXPECT_EQ(DeviceStartupStrings(GpsType::Garmin).size(), 6u);
+  EXPECT_EQ(DeviceStartupStrings(GpsType::Garmin).back(), "$PGRMC,,,,,,,,,,3,,2,0\r\n");
 }
 
 }  // namespace

@@ -24,38 +24,36 @@ TEST(FixTexts, TimeIsEmptyWithoutAFixAndMarkedUtc) {
 }
 
 TEST(FixTexts, AltitudeOffsetCountsOnlyAwayFromZeroZero) {
-  GpsFix fix;
+  Fix fix;
   fix.altitude = 545.4;
   EXPECT_EQ(AltitudeText(fix, 40, DistanceUnit::Metric), "545 m");  // 0/0: no offset
-  fix.latitude = 48.1;
-  fix.longitude = 11.5;
+  fix.position = {48.1, 11.5};
   EXPECT_EQ(AltitudeText(fix, 40, DistanceUnit::Metric), "505 m");
   EXPECT_EQ(AltitudeText(fix, 0, DistanceUnit::Imperial), "1789 ft");  // 545.4 * 3.2808, truncated
   EXPECT_EQ(AltitudeText(fix, 0, DistanceUnit::Nautical), "0.29 nm");
 }
 
 TEST(FixTexts, DopLineWithAccuracyAndReceiverError) {
-  DopInfo dop;
-  dop.hdop = 0.9;
-  dop.vdop = 1.2;
-  dop.pdop = 1.5;
-  GpsFix fix;
-  EXPECT_EQ(DopLineText(dop, fix, 10.0, DistanceUnit::Metric), "hdop: 0.9 (9.0 m), vdop: 1.2, pdop: 1.5");
+  Fix fix;
+  fix.hdop = 0.9;
+  fix.vdop = 1.2;
+  fix.pdop = 1.5;
+  EXPECT_EQ(DopLineText(fix, 10.0, DistanceUnit::Metric), "hdop: 0.9 (9.0 m), vdop: 1.2, pdop: 1.5");
   fix.horizontalError = 3.44;
-  EXPECT_EQ(DopLineText(dop, fix, 10.0, DistanceUnit::Metric),
+  EXPECT_EQ(DopLineText(fix, 10.0, DistanceUnit::Metric),
             "hdop: 0.9 (9.0 m), vdop: 1.2, pdop: 1.5, Err: 3.4 m");
-  EXPECT_EQ(DopLineText(dop, fix, 10.0, DistanceUnit::Imperial),
+  EXPECT_EQ(DopLineText(fix, 10.0, DistanceUnit::Imperial),
             "hdop: 0.9 (30 ft), vdop: 1.2, pdop: 1.5, Err: 11 ft");
 }
 
 TEST(FixTexts, FixModeAndCourse) {
-  DopInfo dop;
+  Fix dop;
   EXPECT_EQ(FixModeText(dop), "");
-  dop.fixMode = 1;
+  dop.mode = 1;
   EXPECT_EQ(FixModeText(dop), "");
-  dop.fixMode = 2;
+  dop.mode = 2;
   EXPECT_EQ(FixModeText(dop), "2D");
-  dop.fixMode = 3;
+  dop.mode = 3;
   EXPECT_EQ(FixModeText(dop), "3D");
   EXPECT_EQ(CourseText(84.4), "84\u00B0");
   EXPECT_EQ(CourseText(359.6), "360\u00B0");

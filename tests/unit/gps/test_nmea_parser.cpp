@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "core/gps/fix.h"
 #include "core/gps/nmea.h"
 #include "tests/unit/gps/test_nmea_util.h"
 
@@ -72,18 +73,21 @@ TEST(NmeaFields, NumbersReadLikeCButNeverAsInfinityOrNan) {
 
 TEST(NmeaFraming, ChecksumIsVerifiedInEitherCaseAndOptional) {
   GpsFix fix;
+  SmoothingState fixRings;
   const RmcFix noDate;
-  EXPECT_EQ(ParseGga(kSampleGga, fix, noDate, {}), SentenceStatus::Parsed);
+  EXPECT_EQ(ParseGga(kSampleGga, fix, fixRings, noDate, {}), SentenceStatus::Parsed);
 
   // Lower-case hex digits are as good as upper-case ones.
   const std::string rmcLower = "$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*6a";
   RmcFix rmc;
-  EXPECT_EQ(ParseRmc(rmcLower, rmc, nullptr, {}), SentenceStatus::Parsed);
-  EXPECT_EQ(rmc.valid, 1);
+  SmoothingState rmcRings;
+  EXPECT_EQ(ParseRmc(rmcLower, rmc, rmcRings, nullptr, {}), SentenceStatus::Parsed);
+  EXPECT_TRUE(rmc.valid);
 
   // No "*" at all: accepted.
   GpsFix plain;
-  EXPECT_EQ(ParseGga("$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,", plain, noDate, {}),
+  SmoothingState plainRings;
+  EXPECT_EQ(ParseGga("$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,", plain, plainRings, noDate, {}),
             SentenceStatus::Parsed);
   EXPECT_EQ(plain.satellitesUsed, 8);
 }
@@ -181,6 +185,27 @@ TEST(NmeaFraming, TalkersOfEverySatelliteSystemForGgaRmcGsaButGsvFromGpsOnly) {
 }
 
 // ---------------------------------------------------------------------------
+
+TEST(NmeaDispatch, EachSentenceReportsWhatItChanged) {
+  ReceiverState state;
+  const ParseOptions options;
+  const auto changes = [&](const std::string& line) { return DispatchSentence(line, state, options).changes; };
+  EXPECT_EQ(changes(Sentence("GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,")),
+            kFixPosition | kFixTime | kFixAltitude | kFixQuality);
+  EXPECT_EQ(changes(Sentence("GNRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W")),
+            kFixPosition | kFixTime | kFixMotion | kFixQuality);
+  EXPECT_EQ(changes(Sentence("GPGSA,A,3,04,05,,09,12,,,24,,,,,2.5,1.3,2.1")), kFixPrecision);
+  EXPECT_EQ(changes(Sentence("PGRMZ,1000,f,3")), kFixAltitude);
+  EXPECT_EQ(changes(Sentence("PGRME,15.0,M,45.0,M,25.0,M")), kFixError);
+  // The sky changes once per cycle, with the message that completes it.
+  EXPECT_EQ(changes(Sentence("GPGSV,2,1,05,03,41,050,46,07,60,317,49,08,34,315,45,11,35,148,45")), 0u);
+  EXPECT_EQ(changes(Sentence("GPGSV,2,2,05,28,09,271,36")), kFixSky);
+  // Nothing changes when nothing was parsed.
+  std::string bad = Sentence("GPGSA,A,3,04,05,,09,12,,,24,,,,,2.5,1.3,2.1");
+  bad.back() = bad.back() == '0' ? '1' : '0';
+  EXPECT_EQ(changes(bad), 0u);
+  EXPECT_EQ(changes(Sentence("GPXTE,V,V,,,N,S")), 0u);
+}
 
 TEST(NmeaGga, SampleSentenceFillsEveryField) {
   ParseOptions options;
@@ -296,23 +321,25 @@ TEST(NmeaFilters, AccuracyFilterClearsTheFixAboveTheLimit) {
   ReceiverState rmc;
   Feed(rmc, Sentence("GPGSA,A,3,04,05,,,,,,,,,,,6.0,5.1,3.0"), options);
   Feed(rmc, RmcAt(10.0, 90.0), options);
-  EXPECT_EQ(rmc.rmcFix.valid, 0);
+  EXPECT_FALSE(rmc.rmcFix.valid);
   Feed(rmc, Sentence("GPGSA,A,3,04,05,,,,,,,,,,,6.0,5.0,3.0"), options);
   Feed(rmc, RmcAt(10.0, 90.0), options);
-  EXPECT_EQ(rmc.rmcFix.valid, 1);
+  EXPECT_TRUE(rmc.rmcFix.valid);
   RmcFix alone;
-  ParseRmc(RmcAt(10.0, 90.0), alone, nullptr, options);
-  EXPECT_EQ(alone.valid, 1);
+  SmoothingState aloneRings;
+  ParseRmc(RmcAt(10.0, 90.0), alone, aloneRings, nullptr, options);
+  EXPECT_TRUE(alone.valid);
 }
 
 // ---------------------------------------------------------------------------
 
 TEST(NmeaRmc, SampleSentenceAndItsDate) {
   RmcFix fix;
+  SmoothingState fixRings;
   ParseOptions options;
   options.nowUtc = Utc(2024, 6, 9, 13, 0, 0);
-  ASSERT_EQ(ParseRmc(kSampleRmc, fix, nullptr, options), SentenceStatus::Parsed);
-  EXPECT_EQ(fix.valid, 1);
+  ASSERT_EQ(ParseRmc(kSampleRmc, fix, fixRings, nullptr, options), SentenceStatus::Parsed);
+  EXPECT_TRUE(fix.valid);
   EXPECT_NEAR(fix.latitude, 48.1173, 1e-12);
   EXPECT_NEAR(fix.longitude, 11.516666666666667, 1e-12);
   EXPECT_DOUBLE_EQ(fix.speedKnots, 22.4);
@@ -324,70 +351,77 @@ TEST(NmeaRmc, SampleSentenceAndItsDate) {
 
 TEST(NmeaRmc, StatusVoidStillUpdatesPositionAndSpeed) {
   RmcFix fix;
-  ParseRmc(Sentence("GPRMC,120000,V,6000.000,S,02500.000,W,12.0,45.0,090624,,"), fix, nullptr, {});
-  EXPECT_EQ(fix.valid, 0);
+  SmoothingState fixRings;
+  ParseRmc(Sentence("GPRMC,120000,V,6000.000,S,02500.000,W,12.0,45.0,090624,,"), fix, fixRings, nullptr, {});
+  EXPECT_FALSE(fix.valid);
   EXPECT_DOUBLE_EQ(fix.latitude, -60.0);
   EXPECT_DOUBLE_EQ(fix.longitude, -25.0);
   EXPECT_DOUBLE_EQ(fix.speedKnots, 12.0);
   // A missing status field leaves `valid` as it was.
-  fix.valid = 1;
-  ParseRmc(Sentence("GPRMC,120001"), fix, nullptr, {});
-  EXPECT_EQ(fix.valid, 1);
+  fix.valid = true;
+  ParseRmc(Sentence("GPRMC,120001"), fix, fixRings, nullptr, {});
+  EXPECT_TRUE(fix.valid);
   EXPECT_EQ(fix.speedKnots, 0.0);
   EXPECT_DOUBLE_EQ(fix.course, 45.0);
   // Only one of latitude and longitude: it is set, nothing is smoothed.
-  ParseRmc(Sentence("GPRMC,120002,A,6030.000,N,,,,,090624,,"), fix, nullptr, {});
+  ParseRmc(Sentence("GPRMC,120002,A,6030.000,N,,,,,090624,,"), fix, fixRings, nullptr, {});
   EXPECT_DOUBLE_EQ(fix.latitude, 60.5);
   EXPECT_DOUBLE_EQ(fix.longitude, -25.0);
 }
 
 TEST(NmeaRmc, SpeedIsTheMeanOfTheSpeedsSinceTheConnect) {
   RmcFix fix;
-  ParseRmc(RmcAt(8.0, 0.0), fix, nullptr, {});
+  SmoothingState fixRings;
+  ParseRmc(RmcAt(8.0, 0.0), fix, fixRings, nullptr, {});
   EXPECT_DOUBLE_EQ(fix.speedKnots, 8.0);  // not 8 / 4
-  ParseRmc(RmcAt(4.0, 0.0), fix, nullptr, {});
+  ParseRmc(RmcAt(4.0, 0.0), fix, fixRings, nullptr, {});
   EXPECT_DOUBLE_EQ(fix.speedKnots, 6.0);
-  ParseRmc(RmcAt(6.0, 0.0), fix, nullptr, {});
-  ParseRmc(RmcAt(2.0, 0.0), fix, nullptr, {});
+  ParseRmc(RmcAt(6.0, 0.0), fix, fixRings, nullptr, {});
+  ParseRmc(RmcAt(2.0, 0.0), fix, fixRings, nullptr, {});
   EXPECT_DOUBLE_EQ(fix.speedKnots, 5.0);
-  ParseRmc(RmcAt(12.0, 0.0), fix, nullptr, {});  // the first 8 leaves the ring
+  ParseRmc(RmcAt(12.0, 0.0), fix, fixRings, nullptr, {});  // the first 8 leaves the ring
   EXPECT_DOUBLE_EQ(fix.speedKnots, 6.0);
   // An empty speed field reads 0 and does not enter the ring.
-  ParseRmc(Sentence("GPRMC,120000,A,6000.000,N,02500.000,E,,,090624,,"), fix, nullptr, {});
+  ParseRmc(Sentence("GPRMC,120000,A,6000.000,N,02500.000,E,,,090624,,"), fix, fixRings, nullptr, {});
   EXPECT_EQ(fix.speedKnots, 0.0);
-  ParseRmc(RmcAt(12.0, 0.0), fix, nullptr, {});
+  ParseRmc(RmcAt(12.0, 0.0), fix, fixRings, nullptr, {});
   EXPECT_DOUBLE_EQ(fix.speedKnots, 8.0);  // 6, 2, 12, 12
 
   ParseOptions slow;
   slow.filter.speedMinimum = 3.0;
   RmcFix threshold;
-  ParseRmc(RmcAt(2.9, 0.0), threshold, nullptr, slow);
+  SmoothingState thresholdRings;
+  ParseRmc(RmcAt(2.9, 0.0), threshold, thresholdRings, nullptr, slow);
   EXPECT_EQ(threshold.speedKnots, 0.0);
-  ParseRmc(RmcAt(8.0, 0.0), threshold, nullptr, slow);
+  ParseRmc(RmcAt(8.0, 0.0), threshold, thresholdRings, nullptr, slow);
   EXPECT_DOUBLE_EQ(threshold.speedKnots, 5.45);
 
   // With GGA as the position source: as read, and the threshold still applies.
   RmcFix rawMode;
-  rawMode.rawMode = 1;
-  ParseRmc(RmcAt(8.0, 0.0), rawMode, nullptr, slow);
-  ParseRmc(RmcAt(4.0, 0.0), rawMode, nullptr, slow);
+  SmoothingState rawModeRings;
+  rawModeRings.rmcUnsmoothed = true;
+  ParseRmc(RmcAt(8.0, 0.0), rawMode, rawModeRings, nullptr, slow);
+  ParseRmc(RmcAt(4.0, 0.0), rawMode, rawModeRings, nullptr, slow);
   EXPECT_DOUBLE_EQ(rawMode.speedKnots, 4.0);
-  ParseRmc(RmcAt(2.0, 0.0), rawMode, nullptr, slow);
+  ParseRmc(RmcAt(2.0, 0.0), rawMode, rawModeRings, nullptr, slow);
   EXPECT_EQ(rawMode.speedKnots, 0.0);
-  EXPECT_EQ(rawMode.speedRingFilled, 0);
+  EXPECT_EQ(rawModeRings.speeds.filled, 0);
 }
 
 TEST(NmeaRmc, RawModeDoesNotSmoothThePosition) {
   RmcFix fix;
-  fix.rawMode = 1;
-  ParseRmc(RmcAt(1.0, 0.0), fix, nullptr, {});
-  ParseRmc(Sentence("GPRMC,120001,A,6030.000,N,02530.000,E,1.0,0.0,090624,,"), fix, nullptr, {});
+  SmoothingState fixRings;
+  fixRings.rmcUnsmoothed = true;
+  ParseRmc(RmcAt(1.0, 0.0), fix, fixRings, nullptr, {});
+  ParseRmc(Sentence("GPRMC,120001,A,6030.000,N,02530.000,E,1.0,0.0,090624,,"), fix, fixRings, nullptr, {});
   EXPECT_DOUBLE_EQ(fix.latitude, 60.5);
   EXPECT_DOUBLE_EQ(fix.longitude, 25.5);
 
   RmcFix smoothed;
-  ParseRmc(RmcAt(1.0, 0.0), smoothed, nullptr, {});
-  ParseRmc(Sentence("GPRMC,120001,A,6030.000,N,02530.000,E,1.0,0.0,090624,,"), smoothed, nullptr, {});
+
+  SmoothingState smoothedRings;
+  ParseRmc(RmcAt(1.0, 0.0), smoothed, smoothedRings, nullptr, {});
+  ParseRmc(Sentence("GPRMC,120001,A,6030.000,N,02530.000,E,1.0,0.0,090624,,"), smoothed, smoothedRings, nullptr, {});
   EXPECT_DOUBLE_EQ(smoothed.latitude, 60.25);
   EXPECT_DOUBLE_EQ(smoothed.longitude, 25.25);
 }
@@ -395,30 +429,35 @@ TEST(NmeaRmc, RawModeDoesNotSmoothThePosition) {
 TEST(NmeaRmc, CourseAtSpeedIsTakenAsSentAndBroughtIntoRange) {
   for (const auto& [sent, expected] : {std::pair{-5.0, 355.0}, {365.0, 5.0}, {0.0, 0.0}, {359.9, 359.9}, {720.0, 0.0}}) {
     RmcFix fix;
-    ParseRmc(RmcAt(10.0, sent), fix, nullptr, {});
+    SmoothingState fixRings;
+    ParseRmc(RmcAt(10.0, sent), fix, fixRings, nullptr, {});
     EXPECT_NEAR(fix.course, expected, 1e-9) << sent;
-    EXPECT_EQ(fix.courseRingFilled, 0);
+    EXPECT_EQ(fixRings.courses.filled, 0);
   }
 }
 
 TEST(NmeaRmc, LowSpeedCourseIsTheCircularMeanSinceTheConnect) {
   RmcFix fix;
-  ParseRmc(RmcAt(5.0, 80.0), fix, nullptr, {});
+  SmoothingState fixRings;
+  ParseRmc(RmcAt(5.0, 80.0), fix, fixRings, nullptr, {});
   EXPECT_NEAR(fix.course, 80.0, 1e-9);  // not 80 / 4
-  ParseRmc(RmcAt(5.0, 100.0), fix, nullptr, {});
+  ParseRmc(RmcAt(5.0, 100.0), fix, fixRings, nullptr, {});
   EXPECT_NEAR(fix.course, 90.0, 1e-9);
 
   RmcFix north;
-  for (double c : {350.0, 10.0, 350.0, 10.0}) ParseRmc(RmcAt(5.0, c), north, nullptr, {});
+
+  SmoothingState northRings;
+  for (double c : {350.0, 10.0, 350.0, 10.0}) ParseRmc(RmcAt(5.0, c), north, northRings, nullptr, {});
   EXPECT_NEAR(north.course, 0.0, 1e-9);  // not 180
   EXPECT_LT(north.course, 360.0);
-  ParseRmc(RmcAt(5.0, 20.0), north, nullptr, {});  // 20 replaces the first 350
+  ParseRmc(RmcAt(5.0, 20.0), north, northRings, nullptr, {});  // 20 replaces the first 350
   EXPECT_NEAR(north.course, 7.543358461654833, 1e-9);
 
   // Opposite courses cancel: the newest stands.
   RmcFix opposite;
-  ParseRmc(RmcAt(5.0, 90.0), opposite, nullptr, {});
-  ParseRmc(RmcAt(5.0, 270.0), opposite, nullptr, {});
+  SmoothingState oppositeRings;
+  ParseRmc(RmcAt(5.0, 90.0), opposite, oppositeRings, nullptr, {});
+  ParseRmc(RmcAt(5.0, 270.0), opposite, oppositeRings, nullptr, {});
   EXPECT_NEAR(opposite.course, 270.0, 1e-9);
 }
 
@@ -426,21 +465,22 @@ TEST(NmeaRmc, CourseStaysAtAStandstillOrWhenNotSent) {
   ParseOptions options;
   options.filter.speedMinimum = 1.0;
   RmcFix fix;
-  fix.rawMode = 1;  // speeds as read
-  ParseRmc(RmcAt(5.0, 40.0), fix, nullptr, options);
-  ParseRmc(RmcAt(0.0, 123.0), fix, nullptr, options);
+  SmoothingState fixRings;
+  fixRings.rmcUnsmoothed = true;  // speeds as read
+  ParseRmc(RmcAt(5.0, 40.0), fix, fixRings, nullptr, options);
+  ParseRmc(RmcAt(0.0, 123.0), fix, fixRings, nullptr, options);
   EXPECT_EQ(fix.speedKnots, 0.0);
   EXPECT_DOUBLE_EQ(fix.course, 40.0);
-  ParseRmc(RmcAt(0.5, 123.0), fix, nullptr, options);  // below the minimum speed
+  ParseRmc(RmcAt(0.5, 123.0), fix, fixRings, nullptr, options);  // below the minimum speed
   EXPECT_DOUBLE_EQ(fix.course, 40.0);
-  ParseRmc(Sentence("GPRMC,120000,A,6000.000,N,02500.000,E,12.0,,090624,,"), fix, nullptr, options);
+  ParseRmc(Sentence("GPRMC,120000,A,6000.000,N,02500.000,E,12.0,,090624,,"), fix, fixRings, nullptr, options);
   EXPECT_DOUBLE_EQ(fix.course, 40.0);
-  EXPECT_EQ(fix.courseRingFilled, 1);
+  EXPECT_EQ(fixRings.courses.filled, 1);
 
   // Raw options: the course as sent, at any speed.
   ParseOptions raw;
   raw.raw = true;
-  ParseRmc(RmcAt(0.0, 123.0), fix, nullptr, raw);
+  ParseRmc(RmcAt(0.0, 123.0), fix, fixRings, nullptr, raw);
   EXPECT_DOUBLE_EQ(fix.course, 123.0);
 }
 
@@ -480,17 +520,18 @@ TEST(NmeaDates, GgaTakesTheDateOfTheLatestRmc) {
 
 TEST(NmeaDates, TwoDigitYearsAndTimesBeyond2038) {
   RmcFix fix;
-  ParseRmc(RmcAt(1.0, 0.0, "031407", "190138"), fix, nullptr, {});
+  SmoothingState fixRings;
+  ParseRmc(RmcAt(1.0, 0.0, "031407", "190138"), fix, fixRings, nullptr, {});
   EXPECT_EQ(fix.fixTime, 2147483647);
-  ParseRmc(RmcAt(1.0, 0.0, "031408", "190138"), fix, nullptr, {});
+  ParseRmc(RmcAt(1.0, 0.0, "031408", "190138"), fix, fixRings, nullptr, {});
   EXPECT_EQ(fix.fixTime, int64_t{2147483648});
-  ParseRmc(RmcAt(1.0, 0.0, "120000", "290279"), fix, nullptr, {});  // 29 February 2079 does not exist
+  ParseRmc(RmcAt(1.0, 0.0, "120000", "290279"), fix, fixRings, nullptr, {});  // 29 February 2079 does not exist
   EXPECT_EQ(fix.dateDay, DaysFromCivil(2038, 1, 19));
-  ParseRmc(RmcAt(1.0, 0.0, "120000", "310179"), fix, nullptr, {});
+  ParseRmc(RmcAt(1.0, 0.0, "120000", "310179"), fix, fixRings, nullptr, {});
   EXPECT_EQ(fix.fixTime, Utc(2079, 1, 31, 12));
-  ParseRmc(RmcAt(1.0, 0.0, "120000", "050180"), fix, nullptr, {});
+  ParseRmc(RmcAt(1.0, 0.0, "120000", "050180"), fix, fixRings, nullptr, {});
   EXPECT_EQ(fix.fixTime, Utc(1980, 1, 5, 12));
-  ParseRmc(RmcAt(1.0, 0.0, "120000", "290200"), fix, nullptr, {});
+  ParseRmc(RmcAt(1.0, 0.0, "120000", "290200"), fix, fixRings, nullptr, {});
   EXPECT_EQ(fix.fixTime, Utc(2000, 2, 29, 12));
 }
 
