@@ -68,8 +68,9 @@ struct DecodedPicture {
   PixelLayout layout = PixelLayout::Rgb888;
   std::size_t stride = 0;  // bytes from one row to the next
   std::unique_ptr<std::uint8_t[], PixelMemoryRelease> pixels;
-  // The data ended (or went bad) inside the pixels: what was read is shown,
-  // the rest of the picture is transparent (own decoders) or grey (libjpeg).
+  // The data ended (or went bad) inside the pixels: what was read is shown.
+  // The BMP and GIF decoders leave the rest 0 (transparent, or black in a
+  // 3-byte picture), libjpeg fills it with grey; a cut PNG is refused.
   bool partial = false;
 
   // Allocates width x height pixels after the size check; `zeroed` fills them
