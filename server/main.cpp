@@ -8,6 +8,7 @@
 
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 
 #include <atomic>
 #include <chrono>
@@ -142,6 +143,9 @@ int main(int argc, char** argv) {
     if (!ok) return Usage();
   }
   if (db.empty() || cert.empty() != key.empty()) return Usage();
+  // The database holds the password hashes: only its owner may read it (and
+  // its -wal and -shm files).
+  ::umask(077);
   if (sodium_init() < 0) {
     std::fprintf(stderr, "tarvo-hopla-server: libsodium cannot start\n");
     return 1;
