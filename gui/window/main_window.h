@@ -68,6 +68,7 @@ class MainWindow : public QDialog, public ControllerHost, public PageHost, publi
   void SetToolbarState(const ToolbarState& state) override;
   void DrawStatusLed(QPainter& painter, int width) override;
   int screenHeight() const override;
+  void ShowPage(int index) override { ActivatePage(index); }
 
   Page* page(int index) const;
   Page* activePage() const;

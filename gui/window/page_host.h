@@ -8,7 +8,11 @@ class QPainter;
 namespace tarvo {
 
 class ConnectionController;
+class MapCommands;      // gui/window/page_commands.h
 class Page;
+class PoiCommands;      // gui/window/page_commands.h
+class ServiceCommands;  // gui/window/page_commands.h
+class TrackOverlay;     // gui/window/page_commands.h
 class SettingsModel;
 struct Fix;
 struct Palette;
@@ -37,6 +41,15 @@ class PageHost {
   virtual void DrawStatusLed(QPainter& painter, int width) = 0;
   // Height of the screen in pixels (small screens change some key rules).
   virtual int screenHeight() const = 0;
+
+  // What pages ask of each other (gui/window/page_commands.h), null while
+  // that page is absent; the recorded track for the map. ShowPage makes page
+  // `index` the active one.
+  virtual MapCommands* mapCommands() { return nullptr; }
+  virtual PoiCommands* poiCommands() { return nullptr; }
+  virtual ServiceCommands* serviceCommands() { return nullptr; }
+  virtual const TrackOverlay* trackOverlay() const { return nullptr; }
+  virtual void ShowPage(int /*index*/) {}
 };
 
 }  // namespace tarvo
