@@ -31,6 +31,12 @@ bool SettingsModel::SetPageValues(const std::vector<std::pair<Key, int32_t>>& va
   return false;
 }
 
+bool SettingsModel::SetPageText(Key key, const std::string& text) {
+  if (store_.SetText(key, text)) return true;
+  emit saveFailed();
+  return false;
+}
+
 bool Contains(const std::vector<Key>& keys, Key key) { return std::find(keys.begin(), keys.end(), key) != keys.end(); }
 
 }  // namespace tarvo

@@ -32,6 +32,9 @@ class SettingsModel : public QObject {
   // read, and stored at once.
   int32_t pageValue(Key key) const { return store_.GetInt(key); }
   bool SetPageValues(const std::vector<std::pair<Key, int32_t>>& values);
+  // The same for text keys (file paths such as "MapFile", "TRKFile").
+  std::string pageText(Key key) const { return store_.GetText(key); }
+  bool SetPageText(Key key, const std::string& text);
 
   SettingsStore& store() { return store_; }
 
