@@ -1,0 +1,317 @@
+// The map page on its own, offscreen: zoom, scrolling, panning, measuring,
+// reference points and what is painted, on small maps made in a temp folder.
+#include <QAction>
+#include <QFile>
+#include <QImage>
+#include <QMenu>
+#include <QScrollBar>
+#include <memory>
+
+#include "core/geo/distance.h"
+#include "core/geo/units.h"
+#include "core/map/map_files.h"
+#include "gui/map/map_page.h"
+#include "gui/window/settings_model.h"
+#include "page_fixture.h"
+#include "tests/unit/gps/test_nmea_util.h"
+
+namespace tarvo {
+namespace {
+
+using tarvo::test::Sentence;
+
+// The page is 416 x 316, so its map area is 400 x 300 from (2, 2).
+constexpr int kPageWidth = 416;
+constexpr int kPageHeight = 316;
+
+class MapPageTest : public testing::PageFixture {
+ protected:
+  // A plain white picture of w x h pixels, with reference points if given.
+  QString MakeMap(const QString& name, int w, int h, const std::vector<RefPoint>& refs = {}) {
+    QImage img(w, h, QImage::Format_RGB32);
+    img.fill(Qt::white);
+    const QString file = path(name);
+    EXPECT_TRUE(img.save(file, "PNG"));
+    if (!refs.empty()) {
+      CalibrationData data;
+      for (size_t i = 0; i < refs.size(); ++i) data.refPoints[i] = refs[i];
+      EXPECT_EQ(SaveCalibrationFile(file.toStdString(), data), 0);
+    }
+    return file;
+  }
+  // 2000 x 2000 pixels, 0.001 degree per 100 pixels around 46 N 8 E.
+  QString MakeCalibratedMap() {
+    return MakeMap("big.png", 2000, 2000, {RefPoint{0, 0, 46.01, 8.0}, RefPoint{2000, 2000, 45.99, 8.02}});
+  }
+  MapPage& Open(const QString& mapFile, int drag = 1) {
+    host().settings().SetPageText(Key::MapFile, mapFile.toStdString());
+    host().settings().SetPageValues({{Key::MapDrag, drag}});
+    page_ = std::make_unique<MapPage>(host());
+    page_->resize(kPageWidth, kPageHeight);
+    page_->dialogs().message = [this](const QString& t) { messages_.push_back(t); };
+    page_->dialogs().refPoint = [this](LatLon initial) {
+      asked_.push_back(initial);
+      return answer_;
+    };
+    page_->dialogs().confirm = [](const QString&) { return true; };
+    page_->OnCreate();
+    host().SetActivePage(page_.get());
+    return *page_;
+  }
+  // Page point of image pixel (x, y).
+  QPoint PagePoint(int x, int y) {
+    return page_->mapArea().topLeft() + page_->MapPointOf(MapPixel{x, y});
+  }
+  void Click(QPoint at, bool ctrl = false) {
+    page_->MousePress(at, ctrl);
+    page_->MouseRelease(at);
+  }
+
+  std::unique_ptr<MapPage> page_;
+  std::vector<QString> messages_;
+  std::vector<LatLon> asked_;
+  std::optional<LatLon> answer_;
+};
+
+TEST_F(MapPageTest, ZoomStepsThroughItsFactorsAndFlashesThem) {
+  MapPage& map = Open(MakeMap("a.png", 1000, 800));
+  std::vector<QString> flashed;
+  for (int i = 0; i < 4; ++i) {
+    map.Zoom(true);
+    flashed.push_back(map.flashText());
+  }
+  EXPECT_EQ(map.zoom(), 8.0);
+  EXPECT_FALSE(host().toolbar.zoomIn);
+  EXPECT_TRUE(host().toolbar.zoomOut);
+  for (int i = 0; i < 7; ++i) map.Zoom(false);
+  flashed.push_back(map.flashText());
+  EXPECT_EQ(map.zoom(), 0.25);
+  EXPECT_TRUE(host().toolbar.zoomIn);
+  EXPECT_FALSE(host().toolbar.zoomOut);
+  EXPECT_EQ(flashed, (std::vector<QString>{"2x", "4x", "8x", "8x", "0.25x"}));
+  map.Zoom(true);
+  EXPECT_EQ(map.flashText(), "0.5x");
+  map.Zoom(true);
+  EXPECT_EQ(map.flashText(), "1x");
+}
+
+TEST_F(MapPageTest, ASmallPictureHasNoScrollBarsAndNeverScrolls) {
+  MapPage& map = Open(MakeMap("small.png", 300, 200));
+  EXPECT_EQ(map.mapArea().size(), QSize(400, 300));
+  EXPECT_FALSE(map.horizontalBar()->isVisibleTo(&map));
+  EXPECT_FALSE(map.verticalBar()->isVisibleTo(&map));
+  EXPECT_EQ(map.scrollMaxX(), 0);
+  EXPECT_EQ(map.scrollMaxY(), 0);
+  map.CenterOnPixel({290, 190});
+  EXPECT_EQ(map.scroll(), (MapPixel{0, 0}));
+
+  // A large one gets both bars, ranged to what lies outside the view.
+  Open(MakeMap("large.png", 1000, 800));
+  EXPECT_TRUE(page_->horizontalBar()->isVisibleTo(page_.get()));
+  EXPECT_EQ(page_->horizontalBar()->maximum(), 600);
+  EXPECT_EQ(page_->verticalBar()->maximum(), 500);
+  page_->CenterOnPixel({999, 799});
+  EXPECT_EQ(page_->scroll(), (MapPixel{600, 500}));
+}
+
+TEST_F(MapPageTest, PanningAtZoomTwoMovesHalfTheDraggedPixels) {
+  MapPage& map = Open(MakeMap("pan.png", 2000, 2000), /*drag=*/1);
+  map.Zoom(true);
+  map.CenterOnPixel({1000, 1000});
+  const MapPixel before = map.scroll();
+  map.MousePress(QPoint(200, 150));
+  map.MouseMove(QPoint(175, 150));
+  map.MouseMove(QPoint(150, 150));
+  map.MouseRelease(QPoint(150, 150));
+  EXPECT_EQ(map.scroll(), (MapPixel{before.x + 25, before.y}));
+}
+
+TEST_F(MapPageTest, AClickRecentresButADragMeasures) {
+  MapPage& map = Open(MakeCalibratedMap(), /*drag=*/0);
+  map.CenterOnPixel({1000, 1000});
+  ASSERT_EQ(map.scroll(), (MapPixel{800, 850}));
+  // A click (within 4 image pixels) centres the map on the clicked pixel.
+  map.MousePress(PagePoint(900, 900));
+  map.MouseRelease(PagePoint(903, 902));
+  EXPECT_EQ(map.scroll(), (MapPixel{903 - 200, 902 - 150}));
+  // A 5-pixel drag measures and leaves the view where it is.
+  const MapPixel before = map.scroll();
+  map.MousePress(PagePoint(800, 800));
+  map.MouseMove(PagePoint(805, 800));
+  const LatLon a = map.calibration().PixelToGeo(800, 800), b = map.calibration().PixelToGeo(805, 800);
+  EXPECT_EQ(map.infoText().toStdString(),
+            FormatDistance(GreatCircleDistance(a.latitude, a.longitude, b.latitude, b.longitude),
+                           DistanceUnit::Metric));
+  EXPECT_EQ(map.infoText(), "4 m");
+  map.MouseRelease(PagePoint(805, 800));
+  EXPECT_EQ(map.scroll(), before);
+
+  // A click that shows "Reference point" does not re-centre, and neither
+  // does the next one that only dismisses it.
+  map.CenterOnPixel({200, 150});
+  const MapPixel atRef = map.scroll();
+  ASSERT_EQ(atRef, (MapPixel{0, 0}));
+  Click(PagePoint(2, 2));
+  EXPECT_EQ(map.infoText(), "Reference point");
+  EXPECT_EQ(map.scroll(), atRef);
+  Click(PagePoint(300, 250));
+  EXPECT_EQ(map.scroll(), atRef);
+  Click(PagePoint(300, 250));
+  EXPECT_EQ(map.scroll(), (MapPixel{100, 100}));
+}
+
+TEST_F(MapPageTest, MeasuringPathSumsItsSegments) {
+  MapPage& map = Open(MakeCalibratedMap(), /*drag=*/2);
+  map.CenterOnPixel({1000, 1000});
+  map.MousePress(PagePoint(900, 900));
+  map.MouseMove(PagePoint(901, 900));  // within 2 pixels: no point yet
+  EXPECT_TRUE(map.path().empty());
+  map.MouseMove(PagePoint(1000, 900));
+  map.MouseMove(PagePoint(1000, 1000));
+  ASSERT_EQ(map.path().size(), 3u);
+  const MapCalibration& cal = map.calibration();
+  const LatLon p0 = cal.PixelToGeo(900, 900), p1 = cal.PixelToGeo(1000, 900), p2 = cal.PixelToGeo(1000, 1000);
+  const double metres = GreatCircleDistance(p0.latitude, p0.longitude, p1.latitude, p1.longitude) +
+                        GreatCircleDistance(p1.latitude, p1.longitude, p2.latitude, p2.longitude);
+  EXPECT_NEAR(map.pathLength(), metres, 1e-9);
+  EXPECT_EQ(map.infoText(), QString::asprintf("%.2f km", metres / 1000));
+  map.MouseRelease(PagePoint(1000, 1000));
+  EXPECT_TRUE(map.path().empty());
+}
+
+TEST_F(MapPageTest, AnUncalibratedMapAsksForReferencePoints) {
+  MapPage& map = Open(MakeMap("plain.png", 1000, 800));
+  EXPECT_EQ(map.infoText(), "Need 2 or more ref points");
+  std::unique_ptr<QMenu> menu(map.CreateContextMenu(QPoint(50, 50)));
+  auto action = [&](const char* name) { return menu->findChild<QAction*>(QString::fromLatin1(name)); };
+  EXPECT_FALSE(action("addWaypoint")->isEnabled());
+  EXPECT_FALSE(action("showCoordinates")->isEnabled());
+  EXPECT_TRUE(action("addRefPoint")->isEnabled());
+  EXPECT_FALSE(action("editRefPoint")->isEnabled());
+
+  // Ctrl+click on the scrolled map opens the form for the clicked pixel.
+  map.Zoom(true);
+  map.CenterOnPixel({500, 400});
+  const MapPixel s = map.scroll();
+  answer_ = LatLon{46.0, 8.0};
+  Click(QPoint(2 + 40, 2 + 30), /*ctrl=*/true);
+  ASSERT_EQ(asked_.size(), 1u);
+  const RefPoint r = map.calibration().RefPointAt(0);
+  EXPECT_EQ(r.x, s.x + 20);
+  EXPECT_EQ(r.y, s.y + 15);
+  EXPECT_EQ(r.latitude, 46.0);
+  // The same click goes on to find the new point under it.
+  EXPECT_EQ(map.infoText(), "Reference point");
+  Click(QPoint(200, 200));
+  EXPECT_EQ(map.infoText(), "Need 1 or more ref points");
+  // A form answered with 0/0 adds nothing.
+  answer_ = LatLon{0.0, 0.0};
+  Click(QPoint(100, 100), true);
+  EXPECT_EQ(map.calibration().RefPointCount(), 1);
+  // The point is saved beside the picture.
+  const LoadedCalibration saved = LoadCalibrationFile(path("plain.png").toStdString());
+  EXPECT_EQ(saved.data.refPoints[0], r);
+}
+
+TEST_F(MapPageTest, DeletingSlotOneOfThreeMovesTheOthersDown) {
+  const RefPoint a{100, 100, 46.0, 8.0}, b{900, 120, 46.0, 8.2}, c{500, 700, 45.9, 8.1};
+  MapPage& map = Open(MakeMap("three.png", 1000, 800, {a, b, c}));
+  ASSERT_EQ(map.calibration().RefPointCount(), 3);
+  map.CenterOnPixel({0, 0});
+  std::unique_ptr<QMenu> menu(map.CreateContextMenu(PagePoint(103, 98)));
+  EXPECT_TRUE(menu->findChild<QAction*>("deleteRefPoint")->isEnabled());
+  EXPECT_FALSE(menu->findChild<QAction*>("addRefPoint")->isEnabled());
+  map.DeleteRefPoint();
+  EXPECT_EQ(map.calibration().RefPointAt(0), b);
+  EXPECT_EQ(map.calibration().RefPointAt(1), c);
+  EXPECT_FALSE(map.calibration().RefPointAt(2).IsSet());
+  EXPECT_EQ(LoadCalibrationFile(path("three.png").toStdString()).data.refPoints[1], c);
+}
+
+TEST_F(MapPageTest, TheShippedMapsCalibrationIsNeverRewritten) {
+  QTemporaryDir shipped;
+  QImage world(720, 360, QImage::Format_RGB32);
+  world.fill(Qt::blue);
+  const QString picture = shipped.path() + "/theworld.png";
+  ASSERT_TRUE(world.save(picture, "PNG"));
+  CalibrationData data;
+  data.refPoints[0] = RefPoint{0, 0, 90.0, -180.0};
+  data.refPoints[1] = RefPoint{720, 360, -90.0, 180.0};
+  ASSERT_EQ(SaveCalibrationFile(picture.toStdString(), data), 0);
+  QFile ini(shipped.path() + "/theworld.ini");
+  ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
+  const QByteArray before = ini.readAll();
+  ini.close();
+  qputenv("TARVO_DATA_DIR", shipped.path().toLocal8Bit());
+  {
+    MapPage& map = Open(picture);
+    EXPECT_TRUE(map.calibration().IsCalibrated());
+    EXPECT_FALSE(map.CalibrationSaved());
+    map.CenterOnPixel({700, 300});
+    answer_ = LatLon{10.0, 10.0};
+    Click(QPoint(50, 50), true);  // two points counted: Ctrl+click adds none
+    map.CreateContextMenu(PagePoint(0, 0));
+    map.DeleteRefPoint();
+    EXPECT_EQ(map.calibration().RefPointCount(), 1);
+    page_.reset();
+  }
+  qunsetenv("TARVO_DATA_DIR");
+  ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
+  EXPECT_EQ(ini.readAll(), before);
+}
+
+TEST_F(MapPageTest, PositionArrowAndLabelBoxesArePainted) {
+  MapPage& map = Open(MakeCalibratedMap(), 1);
+  host().Feed(Sentence("GPRMC,120000,A,4600.000,N,00800.600,E,5.4,90.0,090624,,"));
+  map.OnPositionUpdated();
+  // The position (46 N, 8.01 E) is pixel (1000, 1000), centred in the view.
+  ASSERT_EQ(map.positionPixel(), (MapPixel{1000, 1000}));
+  EXPECT_EQ(map.scroll(), (MapPixel{800, 850}));
+  const QImage& img = map.RenderMap();
+  // The arrow points east (course 90) from (200, 150): red just east of the notch.
+  const QColor tip = img.pixelColor(208, 150);
+  EXPECT_TRUE(tip == QColor(255, 0, 0) || tip == QColor(204, 0, 0)) << tip.name().toStdString();
+  EXPECT_EQ(img.pixelColor(192, 150), QColor(Qt::white));
+  // Speed and course boxes (on by default) in the bottom row: navy fill with
+  // a lavender outline, starting at x = 2.
+  const int h = QFontMetrics(host().palette().huge).height();
+  const int top = 300 - h - 6;
+  EXPECT_EQ(img.pixelColor(2, top), QColor(102, 102, 204));
+  EXPECT_EQ(img.pixelColor(4, top + 1), QColor(0, 0, 102));
+  EXPECT_EQ(img.pixelColor(4, top - 2), QColor(Qt::white));
+  // With the POI box on as well, it sits one row higher in the POI colours.
+  map.ToggleOption(Key::MapShowPoiInfo);
+  const QImage& withPoi = map.RenderMap();
+  EXPECT_EQ(withPoi.pixelColor(4, top - h + 1), QColor(102, 102, 204));
+  EXPECT_EQ(withPoi.pixelColor(2, top - h), QColor(0, 0, 102));
+  // TARVO_SHOT_DIR=folder keeps a picture of the page for a look by eye.
+  if (qEnvironmentVariableIsSet("TARVO_SHOT_DIR")) {
+    map.ToggleOption(Key::MapShowAltitude);
+    map.ShowMarker(LatLon{46.001, 8.012}, "Marker label", false);
+    map.Zoom(true);
+    map.grab().save(qEnvironmentVariable("TARVO_SHOT_DIR") + "/map-page.png");
+  }
+}
+
+TEST_F(MapPageTest, OptionsAndTheDragModeAreStoredWhenThePageGoes) {
+  MapPage& map = Open(MakeCalibratedMap(), 1);
+  std::unique_ptr<QMenu> menu(map.CreateOptionsMenu());
+  QAction* names = menu->findChild<QAction*>("showPoiName");
+  EXPECT_FALSE(names->isChecked());
+  names->trigger();
+  EXPECT_TRUE(map.option(Key::MapShowPoiName));
+  EXPECT_FALSE(menu->findChild<QAction*>("centerRefPoint3")->isEnabled());
+  EXPECT_FALSE(menu->findChild<QAction*>("useBlankMap")->isEnabled());  // no position yet
+  menu.reset();
+  // The mode button cycles pan -> path.
+  const QRect mode = map.ButtonRect(MapPage::kModeButton).translated(map.mapArea().topLeft());
+  Click(mode.center());
+  EXPECT_EQ(map.mouseMode(), MouseMode::Path);
+  page_.reset();
+  EXPECT_EQ(host().settings().pageValue(Key::MapShowPoiName), 1);
+  EXPECT_EQ(host().settings().pageValue(Key::MapDrag), 2);
+  EXPECT_EQ(host().settings().pageText(Key::MapFile), path("big.png").toStdString());
+}
+
+}  // namespace
+}  // namespace tarvo
