@@ -19,6 +19,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "core/geo/coordinates.h"
@@ -236,8 +237,9 @@ class MapPage : public Page, public FixListener, public MapCommands {
   // the segments before the first one that ends inside the view are left
   // out, all later ones are drawn (those wholly outside the view skipped,
   // as they would not show).
-  void PaintChain(QPainter& p, const std::vector<MapPixel>& chain);
+  void PaintChain(const std::vector<MapPixel>& chain, uint32_t colour);
   void UpdateTrackPixels();
+  const QImage& PoiLabel(const std::string& name);
 
   MapDocument document_;
   MapImage image_;
@@ -298,6 +300,10 @@ class MapPage : public Page, public FixListener, public MapCommands {
     bool operator==(const LayerKey&) const = default;
   } layerKey_;
   QImage surface_;
+  uchar* surfaceBits_ = nullptr;
+  // Rendered POI names by text, dropped whole when it grows past the limit.
+  static constexpr size_t kPoiLabelCacheLimit = 4096;
+  std::unordered_map<std::string, QImage> poiLabels_;  // surface_'s pixels while it is being painted
 
   // The track's image pixels, kept while the track and the calibration stay.
   std::vector<MapPixel> trackPixels_;
