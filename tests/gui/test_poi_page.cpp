@@ -223,6 +223,7 @@ TEST_F(PoiPageTest, EditsThroughTheCommandsOfTheOtherPages) {
 }
 
 TEST_F(PoiPageTest, MenusViewsAndMapCommandsWithoutAMap) {
+  FeedFix("003.0");
   std::unique_ptr<QMenu> menu(page_->CreatePoiMenu(true));
   const QList<QAction*> actions = menu->actions();
   auto find = [&](const char* text) {
