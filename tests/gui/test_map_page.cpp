@@ -10,6 +10,7 @@
 #include "core/geo/distance.h"
 #include "core/geo/units.h"
 #include "core/map/map_files.h"
+#include "core/poi/poi_list.h"
 #include "gui/map/map_page.h"
 #include "gui/window/settings_model.h"
 #include "page_fixture.h"
@@ -291,6 +292,82 @@ TEST_F(MapPageTest, PositionArrowAndLabelBoxesArePainted) {
     map.Zoom(true);
     map.grab().save(qEnvironmentVariable("TARVO_SHOT_DIR") + "/map-page.png");
   }
+}
+
+// The POI page and the track recorder as the map sees them, over a real list.
+class ListPois : public PoiCommands {
+ public:
+  const PoiList& list() const override { return list_; }
+  std::vector<std::size_t> displayOrder() const override {
+    std::vector<std::size_t> order(list_.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+    return order;
+  }
+  int selectedIndex() const override { return selected_; }
+  void SelectLocation(std::size_t index) override { selected_ = static_cast<int>(index); }
+  bool AddLocation(LatLon, const std::string&) override { return false; }
+  bool EditLocation(std::size_t) override { return false; }
+  bool DeleteLocation(std::size_t) override { return false; }
+  bool MoveLocation(std::size_t index, LatLon p) override { return list_.Move(index, p.latitude, p.longitude, 0, 0); }
+  void SetGoToTarget(LatLon, const std::string&) override {}
+  void RecomputeMapPositions() override {}
+  PoiList list_;
+  int selected_ = -1;
+};
+
+class FixedTrack : public TrackOverlay {
+ public:
+  const std::vector<LatLon>& trackPositions() const override { return points; }
+  uint64_t trackRevision() const override { return revision; }
+  std::vector<LatLon> points;
+  uint64_t revision = 1;
+};
+
+TEST_F(MapPageTest, WaypointsAreFoundMovedAndDrawnWhereTheyAre) {
+  ListPois pois;
+  host().pois = &pois;
+  MapPage& map = Open(MakeCalibratedMap(), /*drag=*/0);
+  map.CenterOnPixel({1000, 1000});  // view 800..1199 x 850..1149
+  const LatLon at = map.calibration().PixelToGeo(900, 900);
+  pois.list_.Add(at.latitude, at.longitude, "Summit hut", "");
+  Click(PagePoint(902, 899));
+  EXPECT_EQ(map.infoText(), "1. Summit hut");
+  EXPECT_EQ(pois.selected_, 0);
+  EXPECT_EQ(map.scroll(), (MapPixel{800, 850}));  // the answer, no re-centring
+
+  std::unique_ptr<QMenu> menu(map.CreateContextMenu(PagePoint(905, 905)));
+  ASSERT_TRUE(menu->findChild<QAction*>("moveWaypoint")->isEnabled());
+  map.MoveWaypoint();
+  EXPECT_EQ(map.infoText(), "Click new position");
+  Click(PagePoint(1100, 1000));
+  const MapPixel moved = map.calibration().GeoToPixel(pois.list_.at(0).latitude, pois.list_.at(0).longitude);
+  EXPECT_EQ(moved, (MapPixel{1100, 1000}));
+  const QImage& img = map.RenderMap();
+  EXPECT_NE(img.pixelColor(map.MapPointOf(moved) + QPoint(0, -8)), QColor(Qt::white));  // the flag pole
+  EXPECT_EQ(img.pixelColor(map.MapPointOf({900, 900}) + QPoint(0, -8)), QColor(Qt::white));
+}
+
+TEST_F(MapPageTest, TheTrackIsDrawnFromItsFirstSegmentThatEndsInView) {
+  FixedTrack track;
+  host().track = &track;
+  host().settings().SetPageValues({{Key::MapShowTrip, 1}});
+  MapPage& map = Open(MakeCalibratedMap(), 1);
+  map.CenterOnPixel({1000, 1000});  // view 800..1199 x 850..1149
+  const MapCalibration& cal = map.calibration();
+  for (MapPixel p : {MapPixel{700, 900}, MapPixel{1300, 900}, MapPixel{1000, 1000}, MapPixel{1000, 2000}})
+    track.points.push_back(cal.PixelToGeo(p.x, p.y));
+  const QImage& img = map.RenderMap();
+  auto red = [&](int x, int y) { return img.pixelColor(map.MapPointOf({x, y})) == QColor(255, 0, 0); };
+  EXPECT_FALSE(red(900, 900));   // crosses the view but ends outside: left out
+  EXPECT_TRUE(red(1150, 950));   // ends inside: drawn
+  EXPECT_TRUE(red(1000, 1100));  // and all that follows, up to the view's edge
+  // A new revision of the track is drawn at once.
+  track.points.erase(track.points.begin(), track.points.begin() + 2);
+  track.points.insert(track.points.begin(), cal.PixelToGeo(900, 900));
+  ++track.revision;
+  const QImage& again = map.RenderMap();
+  EXPECT_EQ(again.pixelColor(map.MapPointOf({1150, 950})), QColor(Qt::white));
+  EXPECT_EQ(again.pixelColor(map.MapPointOf({950, 950})), QColor(255, 0, 0));
 }
 
 TEST_F(MapPageTest, OptionsAndTheDragModeAreStoredWhenThePageGoes) {
