@@ -95,7 +95,9 @@ QVariant HtmlView::loadResource(int type, const QUrl& name) {
   if (type == QTextDocument::ImageResource && name == QUrl(QString::fromLatin1(kLogoAddress))) {
     return Logo();
   }
-  return {};
+  // Empty but not null: a null answer would make the document read local
+  // files by itself.
+  return QVariant(QByteArray());
 }
 
 void HtmlView::mouseReleaseEvent(QMouseEvent* event) {

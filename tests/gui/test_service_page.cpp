@@ -2,6 +2,9 @@
 // 127.0.0.1 and a stub server for hostile and slow replies.
 #include <QDesktopServices>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QImage>
+#include <QTemporaryDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -273,7 +276,8 @@ TEST_F(ServicePageTest, UploadSearchAndPagingAgainstTheRealServer) {
   EXPECT_TRUE(Text().contains("Link 0")) << Text().toStdString();
   EXPECT_TRUE(Text().contains("Link 9"));
   EXPECT_FALSE(Text().contains("Link 10"));
-  if (const char* shot = std::getenv("TARVO_SERVICE_PAGE_SHOT")) page_->grab().save(QString::fromLocal8Bit(shot));
+  const char* shot = std::getenv("TARVO_SERVICE_PAGE_SHOT");  // a picture of the page, when asked for
+  if (shot) page_->grab().save(QString::fromLocal8Bit(shot));
 
   ClickLink("Next >>");
   ASSERT_TRUE(WaitForText("Page 2"));
@@ -293,19 +297,22 @@ TEST_F(ServicePageTest, UploadSearchAndPagingAgainstTheRealServer) {
   SaveAccount(host().store(), {kUser, "wrong"});
   page_->findChild<QPushButton*>("searchButton")->click();
   EXPECT_TRUE(WaitForText("Searching - Access denied."));
+  if (shot) page_->grab().save(QString::fromLocal8Bit(shot) + ".message.png");
 }
 
 TEST_F(ServicePageTest, HostileTitlesAndUrlsRenderAsText) {
   StubServer stub(
       "OK\n"
       "javascript:alert(1)|<script>alert(1)</script>|10|20\n"
-      "http://ok.example/a?b=1&c=\"2\"|<a href=\"gps:apoi?lat=1&lon=2\">forged</a> & \"q\"|5|90\n");
+      "http://ok.example/a?b=1&c=\"2\"|<a href=\"gps:apoi?lat=1&lon=2\">forged</a> & \"q\"|5|90\n"
+      "https://ok.example/z|Caf\u00e9 Z\u00fcrich|7|180\n");
   MakePage(stub.baseUrl());
   FeedFix();
   page_->Search(0, host().currentFix().position);
   ASSERT_TRUE(WaitForText("Search Results:"));
   EXPECT_TRUE(Text().contains("<script>alert(1)</script>")) << Text().toStdString();
   EXPECT_TRUE(Text().contains("<a href=\"gps:apoi?lat=1&lon=2\">forged</a> & \"q\""));
+  EXPECT_TRUE(Text().contains(QString::fromUtf8("Caf\u00e9 Z\u00fcrich"))) << "UTF-8 titles arrive intact";
   for (const QString& link : Links()) {
     EXPECT_TRUE(link.startsWith("http") || link.startsWith("gps:")) << link.toStdString();
     EXPECT_FALSE(link.startsWith("gps:apoi")) << link.toStdString();
@@ -373,6 +380,26 @@ TEST_F(ServicePageTest, GpsLinksReachTheirCommands) {
   page_->HandleLink("gps:next?lat=1.0000&lon=2.0000");
   waitIdle();
   EXPECT_EQ(stub.offsets(), (std::vector<int>{0, 30, 20, 30}));
+}
+
+TEST(HtmlViewTest, LoadsAFileUpToItsEndTagAndOnlyTheLogoAsAPicture) {
+  QTemporaryDir dir;
+  const QString path = dir.path() + "/page.html";
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write("<html><body><img src=\"tarvo-logo:hopla\"><img src=\"file:///etc/hostname\">Shown</body></html>"
+             "Not shown");
+  file.close();
+  HtmlView view;
+  EXPECT_FALSE(view.LoadFile(dir.path() + "/missing.html"));
+  ASSERT_TRUE(view.LoadFile(path));
+  EXPECT_TRUE(view.documentSource().endsWith("</html>"));
+  EXPECT_TRUE(view.toPlainText().contains("Shown"));
+  EXPECT_FALSE(view.toPlainText().contains("Not shown"));
+  const QVariant logo = view.document()->resource(QTextDocument::ImageResource, QUrl("tarvo-logo:hopla"));
+  EXPECT_EQ(logo.value<QImage>().size(), HtmlView::Logo().size());
+  const QVariant local = view.document()->resource(QTextDocument::ImageResource, QUrl("file:///etc/hostname"));
+  EXPECT_TRUE(local.toByteArray().isEmpty()) << "no local file is read";
 }
 
 TEST_F(ServicePageTest, ConfigureStoresTheAccountAndRefusesABadAddress) {
