@@ -88,6 +88,7 @@ class TrackRecorder : public FixListener {
   void SetSimulation(bool replaying) { simulation_ = replaying; }
   // Milliseconds of a monotonic clock, for the interval (default: steady clock).
   void SetClock(std::function<int64_t()> clockMs) { clock_ = std::move(clockMs); }
+  int64_t NowMs() const;
   // Called after every change of the statistics, points or file.
   void SetChangedCallback(std::function<void()> changed) { changed_ = std::move(changed); }
 
@@ -152,7 +153,6 @@ class TrackRecorder : public FixListener {
   bool OpenFile(bool readOnly);
   void CloseFile();
   void Changed();
-  int64_t NowMs() const;
 
   TrackSettings settings_;
   TrackStatistics stats_;
