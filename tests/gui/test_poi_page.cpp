@@ -13,6 +13,7 @@
 #include <memory>
 #include <sstream>
 
+#include "core/map/calibration.h"
 #include "core/poi/poi_file.h"
 #include "core/poi/poi_goto.h"
 #include "gui/poi/location_dialog.h"
@@ -261,6 +262,59 @@ TEST_F(PoiPageTest, MenusViewsAndMapCommandsWithoutAMap) {
     page_->Zoom(false);
     page_->grab().save(QString::fromLocal8Bit(dir) + QStringLiteral("/poi-list.png"));
   }
+}
+
+// The map page as the POI page sees it: a picture 1000 x 1000 pixels over
+// 51.9..52.05 N, 3.9..4.1 E.
+class MapStandIn : public MapCommands {
+ public:
+  MapStandIn() {
+    calibration_.SetRefPoint(0, RefPoint{0, 0, 52.05, 3.9});
+    calibration_.SetRefPoint(1, RefPoint{1000, 1000, 51.9, 4.1});
+  }
+  bool CenterOnPosition(LatLon position) override {
+    centred.push_back(position);
+    return true;
+  }
+  void ShowMarker(LatLon, const std::string&) override {}
+  const MapCalibration& calibration() const override { return calibration_; }
+  void PoisChanged() override { ++changes; }
+
+  std::vector<LatLon> centred;
+  int changes = 0;
+
+ private:
+  MapCalibration calibration_;
+};
+
+TEST_F(PoiPageTest, HidesWhatLiesOutsideTheMapAndShowsItAgain) {
+  MapStandIn map;
+  host().map = &map;
+  page_->mapImageSize = [] { return QSize(1000, 1000); };
+  page_->RecomputeMapPositions();
+  EXPECT_FALSE(list_.modified());
+  page_->HideOutsideMap();
+  EXPECT_TRUE(page_->hiddenMode());
+  EXPECT_EQ(Names(), (std::vector<std::string>{"Near", "Mid"}));
+  std::unique_ptr<QMenu> menu(page_->CreatePoiMenu(true));
+  for (QAction* a : menu->actions()) {
+    if (a->text() == QLatin1String("Show All POI")) {
+      EXPECT_TRUE(a->isEnabled());
+    }
+    if (a->text() == QLatin1String("Hide POI not Visible on Map")) {
+      EXPECT_FALSE(a->isEnabled());
+    }
+  }
+  EXPECT_FALSE(page_->DeleteLocation(0));  // hidden: not in the list, not deleted
+  page_->SelectLocation(3);
+  page_->ViewOnMap();
+  ASSERT_EQ(map.centred.size(), 1u);
+  EXPECT_EQ(map.centred[0].latitude, 52.03);
+  page_->ShowAll();
+  EXPECT_FALSE(page_->hiddenMode());
+  EXPECT_EQ(Names().size(), 4u);
+  EXPECT_TRUE(messages_.empty());
+  host().map = nullptr;
 }
 
 TEST_F(PoiPageTest, AFileThatCannotBeOpenedKeepsTheList) {
