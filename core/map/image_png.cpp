@@ -2,8 +2,9 @@
 // (3 bytes a pixel) or, when the file has alpha or a tRNS chunk, into
 // 0xAARRGGBB words; libpng writes the rows straight into the final buffer,
 // de-interlacing as it goes. Colours are taken as stored (no gamma or colour
-// management). libpng's errors come back through longjmp to the one setjmp
-// below, and png_destroy_read_struct runs on every path.
+// management: those chunks are not even read). libpng's errors come back
+// through longjmp to the one setjmp below, and png_destroy_read_struct runs
+// on every path.
 #include <png.h>
 
 #include <bit>
@@ -60,6 +61,11 @@ bool Run(PngRun& run, DecodedPicture& out, ImageLoadError& error, const DecodeOp
   }
   png_set_read_fn(run.png, &run, OnRead);
   png_set_chunk_malloc_max(run.png, kMaxChunkBytes);
+  // Only IHDR, PLTE, tRNS, IDAT and IEND matter for the pixels; every other
+  // chunk is skipped unread (CRC still checked). libpng would otherwise
+  // allocate a text, eXIf or sPLT chunk's declared length (up to 2 GB) before
+  // finding that the data is not there.
+  png_set_keep_unknown_chunks(run.png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
   png_read_info(run.png, run.info);
   png_uint_32 width = 0;
   png_uint_32 height = 0;
