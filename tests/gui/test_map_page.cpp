@@ -370,6 +370,24 @@ TEST_F(MapPageTest, TheTrackIsDrawnFromItsFirstSegmentThatEndsInView) {
   EXPECT_EQ(again.pixelColor(map.MapPointOf({950, 950})), QColor(255, 0, 0));
 }
 
+TEST_F(MapPageTest, AMapThatDoesNotLoadChangesNothing) {
+  MapPage& map = Open(MakeCalibratedMap());
+  QFile bad(path("bad.png"));
+  ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
+  bad.write("not a picture");
+  bad.close();
+  EXPECT_FALSE(map.LoadMap(path("bad.png")));
+  EXPECT_EQ(map.infoText(), "Error - Unknown file format");
+  EXPECT_FALSE(map.LoadMap(path("notes.txt")));
+  EXPECT_EQ(map.image().Width(), 2000);
+  EXPECT_TRUE(map.calibration().IsCalibrated());
+  // The reference points stay with their own picture, and so does "MapFile".
+  page_.reset();
+  EXPECT_FALSE(QFile::exists(path("bad.ini")));
+  EXPECT_EQ(host().settings().pageText(Key::MapFile), path("big.png").toStdString());
+  EXPECT_EQ(LoadCalibrationFile(path("big.png").toStdString()).data.refPoints[1].x, 2000);
+}
+
 TEST_F(MapPageTest, OptionsAndTheDragModeAreStoredWhenThePageGoes) {
   MapPage& map = Open(MakeCalibratedMap(), 1);
   std::unique_ptr<QMenu> menu(map.CreateOptionsMenu());
