@@ -367,7 +367,7 @@ void ConnectionController::OnSentence(std::string_view line) {
       ++rmcCount_;
       break;
     case SentenceKind::Gsv:
-      if (changes & kFixSky) ClearGsvCycle(state_.satelliteView);
+      if (GsvCycleComplete(state_.satelliteView)) ClearGsvCycle(state_.satelliteView);
       break;
     case SentenceKind::Gsa:
     case SentenceKind::Pgrmz:
@@ -403,7 +403,7 @@ void ConnectionController::Publish(FixChanges changes, SentenceKind kind, std::s
     fix_.source = kind;
     fix_.sentence.assign(line);
   }
-  if (changes & kFixSky) fix_.sky = state_.satelliteView;
+  if (changes & (kFixSky | kFixPrecision)) fix_.sky = state_.sky.satellites();
   for (FixListener* l : listeners_) l->OnFix(fix_, changes);
 }
 

@@ -8,10 +8,12 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "core/geo/coordinates.h"
 #include "core/gps/nmea.h"
 #include "core/gps/records.h"
+#include "core/gps/sky.h"
 
 namespace tarvo {
 
@@ -53,8 +55,9 @@ struct Fix {
   // The sentence that brought the position, and its text as received.
   SentenceKind source = SentenceKind::None;
   std::string sentence;
-  // The satellites in view, as of the last complete GSV cycle.
-  SatelliteView sky;
+  // The satellites in view of every system, as of the latest complete GSV
+  // cycles, with the ones in use (GSA).
+  std::vector<SkySatellite> sky;
 };
 
 // Told of every published fix, on the main thread, in registration order.

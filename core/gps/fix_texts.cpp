@@ -1,5 +1,6 @@
 #include "core/gps/fix_texts.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 
@@ -63,6 +64,52 @@ SignalBars SignalBarsOf(const SatelliteView& view) {
     ++out.inView;
   }
   return out;
+}
+
+SignalBars SignalBarsOf(const std::vector<SkySatellite>& sky) {
+  SignalBars out;
+  std::vector<const SkySatellite*> shown;
+  for (const SkySatellite& s : sky) {
+    if (s.prn < 1) continue;
+    shown.push_back(&s);
+    if (s.snr >= 1) ++out.inView;
+  }
+  // More than twelve: the twelve strongest heard, still in the order reported.
+  if (shown.size() > out.bars.size()) {
+    std::erase_if(shown, [](const SkySatellite* s) { return s->snr < 1; });
+    std::vector<const SkySatellite*> strongest = shown;
+    std::stable_sort(strongest.begin(), strongest.end(),
+                     [](const SkySatellite* a, const SkySatellite* b) { return a->snr > b->snr; });
+    if (strongest.size() > out.bars.size()) strongest.resize(out.bars.size());
+    std::erase_if(shown, [&](const SkySatellite* s) {
+      return std::find(strongest.begin(), strongest.end(), s) == strongest.end();
+    });
+  }
+  for (std::size_t i = 0; i < shown.size(); ++i) {
+    const SkySatellite& s = *shown[i];
+    if (s.snr < 1) continue;  // an empty bar
+    SignalBar& bar = out.bars[i];
+    bar.value = s.snr;
+    bar.colour = s.snr < 20 ? BarColour::Red : s.snr > 32 ? BarColour::Green : BarColour::Blue;
+    bar.label = std::to_string(s.prn);
+    bar.system = s.system;
+  }
+  return out;
+}
+
+std::vector<SkySatellite> SkyOfGpsSlots(const SatelliteView& view) {
+  std::vector<SkySatellite> sky;
+  for (const SatelliteSlot& slot : view.satellites) {
+    if (slot.prn < 1) continue;
+    sky.push_back({GnssSystem::Gps, slot.prn, slot.elevation, slot.azimuth, slot.snr, false});
+  }
+  return sky;
+}
+
+int SatellitesUsed(const Fix& fix) {
+  const int inSky = static_cast<int>(
+      std::count_if(fix.sky.begin(), fix.sky.end(), [](const SkySatellite& s) { return s.used; }));
+  return inSky > 0 ? inSky : fix.satellitesUsed;
 }
 
 }  // namespace tarvo

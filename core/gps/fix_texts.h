@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "core/gps/fix.h"
 
@@ -36,12 +37,25 @@ struct SignalBar {
   int value = 0;
   BarColour colour = BarColour::None;
   std::string label;
+  GnssSystem system = GnssSystem::Gps;
 };
 struct SignalBars {
   std::array<SignalBar, 12> bars;
   int inView = 0;  // slots with a PRN and a signal
 };
-// Red below 20, green above 32, blue from 20 to 32.
+// Red below 20, green above 32, blue from 20 to 32. From the twelve GPS
+// slots, bar i shows slot i.
 SignalBars SignalBarsOf(const SatelliteView& view);
+// From the sky of every system: bar i shows satellite i as reported (empty
+// when it is not heard); with more than twelve, the twelve strongest heard.
+// inView counts every satellite heard.
+SignalBars SignalBarsOf(const std::vector<SkySatellite>& sky);
+
+// The twelve GPS slots as a sky, slot order kept (empty slots left out).
+std::vector<SkySatellite> SkyOfGpsSlots(const SatelliteView& view);
+
+// "Sat Use": the satellites in use of every system (GSA), or the GGA count
+// when no GSA named any.
+int SatellitesUsed(const Fix& fix);
 
 }  // namespace tarvo

@@ -357,7 +357,6 @@ using Handler = Read (*)(const SentenceFrame&, ReceiverState&, const ParseOption
 
 enum class Talkers : uint8_t {
   Any,          // any two-letter talker that does not begin with "P"
-  GpsOnly,      // "GP"
   Proprietary,  // the address is the whole name
 };
 
@@ -385,12 +384,23 @@ constexpr SentenceType kSentenceTypes[] = {
      }},
     {"GSA", SentenceKind::Gsa, Talkers::Any,
      [](const SentenceFrame& f, ReceiverState& s, const ParseOptions&) {
+       if (f.hasChecksum && f.hasFields) s.sky.AddGsa(f.address.substr(0, 2), f.fields);
        return Reported(ReadGsa(f, s.dopInfo), kFixPrecision);
      }},
-    {"GSV", SentenceKind::Gsv, Talkers::GpsOnly,
-     [](const SentenceFrame& f, ReceiverState& s, const ParseOptions&) {
-       const SentenceStatus status = ReadGsv(f, s.satelliteView);
-       return Reported(status, GsvCycleComplete(s.satelliteView) ? kFixSky : 0u);
+    // Every talker's satellites go into the sky of all systems; GPS's also
+    // into the twelve slots of the GPS record.
+    {"GSV", SentenceKind::Gsv, Talkers::Any,
+     [](const SentenceFrame& f, ReceiverState& s, const ParseOptions& o) {
+       if (!f.hasChecksum || !f.hasFields) return Read{SentenceStatus::Ignored, 0u};
+       const std::string_view talker = f.address.substr(0, 2);
+       const bool skyChanged = s.sky.AddGsv(talker, f.fields, o.nowUtc);
+       SentenceStatus status = SentenceStatus::Parsed;
+       bool gpsCycle = false;
+       if (talker == "GP") {
+         status = ReadGsv(f, s.satelliteView);
+         gpsCycle = status == SentenceStatus::Parsed && GsvCycleComplete(s.satelliteView);
+       }
+       return Reported(status, skyChanged || gpsCycle ? kFixSky : 0u);
      }},
     {"PGRME", SentenceKind::Pgrme, Talkers::Proprietary,
      [](const SentenceFrame& f, ReceiverState& s, const ParseOptions&) {
@@ -411,9 +421,6 @@ const SentenceType* FindType(std::string_view address) {
     switch (type.talkers) {
       case Talkers::Proprietary:
         if (address == type.name) return &type;
-        break;
-      case Talkers::GpsOnly:
-        if (address.substr(2) == type.name && address.starts_with("GP")) return &type;
         break;
       case Talkers::Any:
         if (address.substr(2) == type.name && satelliteTalker) return &type;

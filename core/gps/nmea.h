@@ -1,8 +1,10 @@
 // NMEA 0183 sentences into the receiver records.
 //
-// Six sentence types are understood: GGA, RMC and GSA from any satellite
-// talker (GP, GN, GL, GA, GB, BD, GQ, QZ, GI, ..., and instrument talkers such
-// as II and IN), GSV from GPS ($GPGSV) only, and Garmin's $PGRME and $PGRMZ.
+// Six sentence types are understood: GGA, RMC, GSA and GSV from any
+// satellite talker (GP, GN, GL, GA, GB, BD, GQ, QZ, GI, ..., and instrument
+// talkers such as II and IN), and Garmin's $PGRME and $PGRMZ. GSV of every
+// talker fills the sky of all systems (core/gps/sky.h); $GPGSV also the
+// twelve GPS slots of the satellite record.
 // DispatchSentence picks the parser from one table; each parser can also be
 // called on its own.
 //
@@ -74,9 +76,9 @@ struct SentenceFrame {
 // BadBytes, BadChecksum, or Ignored for a line that does not start with "$".
 SentenceStatus FrameSentence(std::string_view sentence, SentenceFrame& frame);
 
-// The sentence kind of an address, following the talker rules: GGA, RMC and
-// GSA from any two-letter talker that does not begin with "P", GSV from "GP"
-// only, PGRME and PGRMZ exactly. None for everything else.
+// The sentence kind of an address, following the talker rules: GGA, RMC, GSA
+// and GSV from any two-letter talker that does not begin with "P", PGRME and
+// PGRMZ exactly. None for everything else.
 SentenceKind KindOfAddress(std::string_view address);
 
 // The one dispatch: checks the sentence, finds its parser and runs it on the

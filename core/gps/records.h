@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "core/geo/coordinates.h"
+#include "core/gps/sky.h"
 
 namespace tarvo {
 
@@ -109,7 +110,8 @@ struct ReceiverState {
   GpsFix gpsFix;
   RmcFix rmcFix;
   DopInfo dopInfo;
-  SatelliteView satelliteView;
+  SatelliteView satelliteView;  // GPS only, as $GPGSV numbers its slots
+  SkyTable sky;                 // every system
   SmoothingState smoothing;
 
   void Clear() { *this = ReceiverState{}; }

@@ -3,12 +3,15 @@
 #include <QFontMetrics>
 #include <QPainter>
 #include <QPen>
+#include <algorithm>
+#include <array>
 
+#include "core/gps/fix_texts.h"
 #include "gui/window/draw.h"
 
 namespace tarvo {
 
-QImage RenderSkyPlot(int radius, const SatelliteView& view, const Palette& palette, QColor face) {
+QImage RenderSkyPlot(int radius, const std::vector<SkySatellite>& sky, const Palette& palette, QColor face) {
   const int R = radius;
   const QSize w = TextSize(palette.medium, QStringLiteral("W"));
   const int c = R + w.width() + 2;
@@ -35,14 +38,48 @@ QImage RenderSkyPlot(int radius, const SatelliteView& view, const Palette& palet
   letter(QStringLiteral("S"), c - s.width() / 2, b + R - 1);
   letter(QStringLiteral("W"), c - R - wl.width() - 1, b - wl.height() / 2);
 
-  for (const SatelliteSlot& sat : view.satellites) {
-    if (sat.prn <= 0 || sat.elevation <= 0) continue;
-    p.setPen(sat.snr < 1 ? QColor(255, 0, 0) : QColor(Qt::black));
+  std::array<bool, kGnssSystemCount> shown{};
+  for (const SkySatellite& sat : sky) {
+    if (sat.prn <= 0 || sat.elevation <= 0 || sat.azimuth < 0) continue;
+    p.setPen(sat.snr < 1 ? QColor(255, 0, 0) : SystemColour(sat.system));
     const QPoint at = PolarPoint(c, b, sat.azimuth - 90, (90 - sat.elevation) * R / 90.0);
     DrawCentredText(p, palette.small, QString::number(sat.prn), at);
+    shown[static_cast<int>(sat.system)] = true;
+  }
+  // With more than one system, a legend in the corners' free space.
+  if (std::count(shown.begin(), shown.end(), true) > 1) {
+    p.setFont(palette.small);
+    const QFontMetrics sm(palette.small);
+    int line = 0;
+    for (int i = 0; i < kGnssSystemCount; ++i) {
+      if (!shown[i]) continue;
+      const GnssSystem system = static_cast<GnssSystem>(i);
+      const std::string_view name = GnssSystemName(system);
+      p.setPen(SystemColour(system));
+      p.drawText(1, sm.ascent() + line * sm.height(),
+                 QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())));
+      ++line;
+    }
   }
   p.end();
   return image;
+}
+
+QImage RenderSkyPlot(int radius, const SatelliteView& view, const Palette& palette, QColor face) {
+  return RenderSkyPlot(radius, SkyOfGpsSlots(view), palette, face);
+}
+
+QColor SystemColour(GnssSystem system) {
+  switch (system) {
+    case GnssSystem::Gps: return QColor(0, 0, 0);
+    case GnssSystem::Sbas: return QColor(110, 110, 110);
+    case GnssSystem::Glonass: return QColor(0, 128, 0);
+    case GnssSystem::Galileo: return QColor(0, 0, 200);
+    case GnssSystem::BeiDou: return QColor(170, 0, 170);
+    case GnssSystem::Qzss: return QColor(150, 90, 0);
+    case GnssSystem::NavIC: return QColor(0, 128, 128);
+  }
+  return QColor(0, 0, 0);
 }
 
 }  // namespace tarvo

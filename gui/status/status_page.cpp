@@ -358,7 +358,7 @@ void StatusPage::RefreshPrecision() {
   const Settings& s = host_.settings().values();
   fixMode_->setText(Q(FixModeText(fix)));
   dopLine_->setText(Q(DopLineText(fix, s.connection.filter.accuracyGps, s.distanceUnit)));
-  satUse_->setText(QString::number(fix.satellitesUsed));
+  satUse_->setText(QString::number(SatellitesUsed(fix)));
 }
 
 void StatusPage::RefreshUnits() {
@@ -409,7 +409,7 @@ void StatusPage::FlushPendingRefresh() {
   }
   if (bits & kDirtyAltitude) RefreshAltitude();
   if (bits & kDirtyPrecision) RefreshPrecision();
-  if (bits & kDirtySatUse) satUse_->setText(QString::number(host_.currentFix().satellitesUsed));
+  if (bits & kDirtySatUse) satUse_->setText(QString::number(SatellitesUsed(host_.currentFix())));
   if (bits & kDirtySatellites) {
     RefreshSatellites();
     skyStale_ = true;
@@ -423,8 +423,8 @@ void StatusPage::OnFix(const Fix&, FixChanges changes) {
   if (changes & kFixMotion) bits |= kDirtyCourse;
   if (changes & kFixAltitude) bits |= kDirtyAltitude;
   if (changes & kFixQuality) bits |= kDirtySatUse;
-  if (changes & (kFixPrecision | kFixError)) bits |= kDirtyPrecision;
-  if (changes & kFixSky) bits |= kDirtySatellites;
+  if (changes & (kFixPrecision | kFixError)) bits |= kDirtyPrecision | kDirtySatUse;
+  if (changes & kFixSky) bits |= kDirtySatellites | kDirtySatUse;
   // A new position or course is urgent; the rest joins the next refresh.
   Schedule(bits, (changes & (kFixPosition | kFixMotion)) != 0);
 }

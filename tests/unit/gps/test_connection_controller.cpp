@@ -242,7 +242,8 @@ TEST_F(ControllerTest, NotificationsFollowTheSentenceType) {
   EXPECT_EQ(listener_.satellites, 0);
   controller_.OnSentence(Sentence("GPGSV,2,1,05,03,41,050,46,07,60,317,49,08,34,315,45,11,35,148,45"));
   EXPECT_EQ(listener_.satellites, 1);
-  EXPECT_EQ(listener_.last.sky.satellites[4].prn, 28);
+  ASSERT_EQ(listener_.last.sky.size(), 5u);
+  EXPECT_EQ(listener_.last.sky[4].prn, 28);
   controller_.OnSentence(Sentence("GPGSV,2,2,05,28,09,271,36"));
   EXPECT_EQ(listener_.satellites, 1);  // a new cycle has begun
 }

@@ -144,7 +144,7 @@ TEST(NmeaFraming, NulByteIsReportedAsBadBytesNotAsTooLong) {
 
 TEST(NmeaFraming, BadChecksumOnAnUnknownTypeIsABadChecksum) {
   ReceiverState state;
-  for (const char* line : {"$GPVTG,054.7,T,034.4,M,005.5,N,010.2,K*49", "$GLGSV,1,1,01,65,10,010,30*00",
+  for (const char* line : {"$GPVTG,054.7,T,034.4,M,005.5,N,010.2,K*49", "$GPZDA,201530.00,04,07,2002,00,00*61",
                            "$GPTXT,01,01,02,hello*4", "$PGRMT,x*ZZ"}) {
     const DispatchResult r = Feed(state, line);
     EXPECT_EQ(r.kind, SentenceKind::None) << line;
@@ -155,13 +155,13 @@ TEST(NmeaFraming, BadChecksumOnAnUnknownTypeIsABadChecksum) {
   EXPECT_EQ(Feed(state, "$GPTXT,01,01,02,hello").status, SentenceStatus::Ignored);
 }
 
-TEST(NmeaFraming, TalkersOfEverySatelliteSystemForGgaRmcGsaButGsvFromGpsOnly) {
+TEST(NmeaFraming, TalkersOfEverySatelliteSystemForEverySentenceButGsvSlotsFromGpsOnly) {
   for (const char* talker : {"GP", "GN", "GL", "GA", "GB", "BD", "GQ", "QZ", "GI", "II", "IN"}) {
     const std::string t = talker;
     EXPECT_EQ(KindOfAddress(t + "GGA"), SentenceKind::Gga) << t;
     EXPECT_EQ(KindOfAddress(t + "RMC"), SentenceKind::Rmc) << t;
     EXPECT_EQ(KindOfAddress(t + "GSA"), SentenceKind::Gsa) << t;
-    EXPECT_EQ(KindOfAddress(t + "GSV"), t == "GP" ? SentenceKind::Gsv : SentenceKind::None) << t;
+    EXPECT_EQ(KindOfAddress(t + "GSV"), SentenceKind::Gsv) << t;
   }
   EXPECT_EQ(KindOfAddress("PGRME"), SentenceKind::Pgrme);
   EXPECT_EQ(KindOfAddress("PGRMZ"), SentenceKind::Pgrmz);
@@ -175,10 +175,13 @@ TEST(NmeaFraming, TalkersOfEverySatelliteSystemForGgaRmcGsaButGsvFromGpsOnly) {
   EXPECT_EQ(gn.status, SentenceStatus::Parsed);
   EXPECT_DOUBLE_EQ(state.rmcFix.latitude, 60.0);
 
+  // GLONASS satellites join the sky, not the twelve GPS slots.
   const DispatchResult gl = Feed(state, Sentence("GLGSV,1,1,01,70,45,100,40"));
-  EXPECT_EQ(gl.kind, SentenceKind::None);
-  EXPECT_EQ(gl.status, SentenceStatus::Ignored);
+  EXPECT_EQ(gl.kind, SentenceKind::Gsv);
+  EXPECT_EQ(gl.status, SentenceStatus::Parsed);
   EXPECT_EQ(state.satelliteView.satellites[0].prn, 0);
+  ASSERT_EQ(state.sky.satellites().size(), 1u);
+  EXPECT_EQ(state.sky.satellites()[0].system, GnssSystem::Glonass);
 
   EXPECT_EQ(Feed(state, "$GPVTG,054.7,T,034.4,M,005.5,N,010.2,K*48").status, SentenceStatus::Ignored);
   EXPECT_EQ(Feed(state, "GPGGA,1").status, SentenceStatus::Ignored);
@@ -704,6 +707,9 @@ TEST(NmeaGsv, MoreThanTwelveSatellitesStillCompleteACycle) {
   ClearGsvCycle(view);
   EXPECT_EQ(Feed(state, Sentence("GPGSV,4,4,14,13,10,010,30,14,20,020,31")).status, SentenceStatus::Ignored);
   EXPECT_EQ(view.satellites[0].prn, 1);
+  // The sky of every system holds all fourteen.
+  EXPECT_EQ(state.sky.satellites().size(), 14u);
+  EXPECT_EQ(state.sky.inView(), 14);
 }
 
 TEST(NmeaGsv, SignalIdOfNewerReceiversIsNotASatellite) {

@@ -1,0 +1,85 @@
+// The sky of every satellite system: the satellites in view from the GSV
+// sentences of every talker (GP, GL, GA, GB/BD, GQ/QZ, GI, GN), one entry per
+// satellite whatever signals report it, and the ones in use from GSA.
+//
+// A GSV cycle is the run of messages 1..n of one talker and, with NMEA 4.10,
+// one signal id (a receiver sends one cycle per signal: L1 C/A, L5, ...).
+// When a cycle completes, its satellites replace those the same talker and
+// signal reported before; the sky is the union of the latest cycles, a
+// satellite reported on several signals showing its strongest. A cycle not
+// repeated for kSkyAgeOutSeconds is dropped, so a satellite that set, or a
+// signal the receiver stopped sending, goes away.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+namespace tarvo {
+
+enum class GnssSystem : uint8_t { Gps, Sbas, Glonass, Galileo, BeiDou, Qzss, NavIC };
+inline constexpr int kGnssSystemCount = 7;
+
+// "GPS", "SBAS", "GLONASS", "Galileo", "BeiDou", "QZSS", "NavIC".
+std::string_view GnssSystemName(GnssSystem system);
+
+struct SkySatellite {
+  GnssSystem system = GnssSystem::Gps;
+  int16_t prn = 0;         // as the sentences number it (GPS 1..32, SBAS 33..64 or 120..158, GLONASS 65..96, ...)
+  int16_t elevation = -1;  // degrees 0..90; -1 when the sentence left it empty
+  int16_t azimuth = -1;    // degrees true 0..359; -1 when empty
+  int16_t snr = -1;        // dB-Hz 0..99; -1 when not tracked
+  bool used = false;       // in the solution (GSA)
+
+  friend bool operator==(const SkySatellite&, const SkySatellite&) = default;
+};
+
+// Seconds after which a cycle not repeated leaves the sky.
+inline constexpr int64_t kSkyAgeOutSeconds = 10;
+// Most satellites the sky holds (more are not kept).
+inline constexpr std::size_t kSkyCapacity = 128;
+
+class SkyTable {
+ public:
+  // One framed GSV: `talker` is the address's first two letters, `fields` the
+  // text after "GSV,". `now` is seconds of any clock (ages cycles). True when
+  // the message completed its cycle and the sky changed.
+  bool AddGsv(std::string_view talker, std::string_view fields, int64_t now);
+  // One framed GSA: the satellites of its system (from the NMEA 4.10 system
+  // id, else the talker, else the PRN ranges of "GN") become the ones in use.
+  void AddGsa(std::string_view talker, std::string_view fields);
+
+  // In view: every satellite of the latest cycles, by system and PRN.
+  const std::vector<SkySatellite>& satellites() const { return sky_; }
+  // Satellites with a signal, and those in use.
+  int inView() const;
+  int used() const;
+  void Clear() { *this = SkyTable{}; }
+
+ private:
+  struct Cycle {
+    char talker[2] = {};
+    int signal = 0;
+    int messageCount = 0;
+    uint32_t seenMask = 0;
+    int64_t completedAt = 0;
+    std::vector<SkySatellite> pending;
+    std::vector<SkySatellite> last;  // of the latest completed cycle
+  };
+  Cycle* CycleOf(std::string_view talker, int signal);
+  void Merge(int64_t now);
+  bool IsUsed(GnssSystem system, int prn) const;
+
+  std::vector<Cycle> cycles_;
+  std::vector<SkySatellite> sky_;
+  // The PRNs in use per system, from the latest GSA of that system.
+  std::array<std::vector<int16_t>, kGnssSystemCount> usedPrns_{};
+};
+
+// The system a satellite of a "GN" (or unknown) talker belongs to, by the
+// PRN ranges of NMEA 0183: 1..32 GPS, 33..64 and 120..158 SBAS, 65..96
+// GLONASS, 193..202 QZSS, 201..264 BeiDou (u-blox), 301..336 Galileo.
+GnssSystem SystemOfPrn(int prn);
+
+}  // namespace tarvo
