@@ -68,7 +68,29 @@ void TrackRecorder::Changed() {
   if (changed_) changed_();
 }
 
+bool TrackRecorder::WritePending() {
+  const char* p = pending_.data();
+  std::size_t left = pending_.size();
+  bool ok = true;
+  while (left > 0) {
+    const ssize_t n = ::write(fd_, p, left);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      // The lines are lost, as a full disk loses them; the next ones are tried again.
+      lastError_ = std::string("cannot write the track file: ") + std::strerror(errno);
+      ok = false;
+      break;
+    }
+    p += n;
+    left -= static_cast<std::size_t>(n);
+  }
+  pending_.clear();
+  dirty_ = true;
+  return ok;
+}
+
 void TrackRecorder::Sync() {
+  if (fd_ >= 0 && !pending_.empty()) WritePending();
   if (fd_ < 0 || !dirty_) return;
   ::fsync(fd_);
   dirty_ = false;
@@ -105,29 +127,19 @@ bool TrackRecorder::RecordSentence(const Sentence& s, int64_t nowMs) {
     hasTick_ = true;
   }
   if (write) {
-    std::string text(s.line);
-    text.push_back('\n');
-    const char* p = text.data();
-    std::size_t left = text.size();
-    while (left > 0) {
-      const ssize_t n = ::write(fd_, p, left);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) {
-        lastError_ = std::string("cannot write the track file: ") + std::strerror(errno);
-        break;
-      }
-      p += n;
-      left -= static_cast<std::size_t>(n);
-    }
-    dirty_ = true;
+    pending_.append(s.line);
+    pending_.push_back('\n');
+    if (!batch_ || pending_.size() >= (1u << 16)) WritePending();
     // Durable every few seconds of real time, whatever clock paces the interval.
-    const int64_t real = std::chrono::duration_cast<std::chrono::milliseconds>(
-                             std::chrono::steady_clock::now().time_since_epoch())
-                             .count();
-    if (real - lastSyncMs_ >= kTrackSyncPeriodMs) {
-      ::fsync(fd_);
-      dirty_ = false;
-      lastSyncMs_ = real;
+    if (!batch_) {
+      const int64_t real = std::chrono::duration_cast<std::chrono::milliseconds>(
+                               std::chrono::steady_clock::now().time_since_epoch())
+                               .count();
+      if (real - lastSyncMs_ >= kTrackSyncPeriodMs) {
+        ::fsync(fd_);
+        dirty_ = false;
+        lastSyncMs_ = real;
+      }
     }
   }
   Changed();
@@ -178,6 +190,7 @@ bool TrackRecorder::OpenFile(bool readOnly) {
 
 void TrackRecorder::CloseFile() {
   if (fd_ < 0) return;
+  if (!pending_.empty()) WritePending();
   if (dirty_) ::fsync(fd_);
   dirty_ = false;
   ::close(fd_);

@@ -147,6 +147,10 @@ class TrackRecorder : public FixListener {
   const std::string& lastError() const { return lastError_; }
   // Makes the written lines durable now.
   void Sync();
+  // Batch use (tarvo-track): lines are collected and written in large blocks,
+  // at the latest by Sync(), Export and closing. The program writes each line
+  // at once instead.
+  void SetBatchWrites(bool batch) { batch_ = batch; }
 
  private:
   bool UseFile(const std::string& path);
@@ -162,6 +166,9 @@ class TrackRecorder : public FixListener {
   uint64_t revision_ = 0;
   int fd_ = -1;
   bool dirty_ = false;
+  bool batch_ = false;
+  std::string pending_;  // batch writes not yet written
+  bool WritePending();
   int64_t lastSyncMs_ = 0;
   int64_t lastTick_ = 0;
   bool hasTick_ = false;

@@ -138,6 +138,7 @@ int main(int argc, char** argv) {
   settings.path = trackTemp;
   TrackRecorder recorder(settings);
   recorder.SetPositionSourceRmc(useRmc);
+  recorder.SetBatchWrites(true);
   if (!recorder.SetActive(true)) {
     std::fprintf(stderr, "tarvo-track: cannot open the track file %s\n", recorder.lastError().c_str());
     return 3;
