@@ -48,10 +48,6 @@ int16_t Value(const std::optional<std::string_view>& field, int lowest, int high
   return v >= lowest && v <= highest ? static_cast<int16_t>(v) : int16_t{-1};
 }
 
-bool Before(const SkySatellite& a, const SkySatellite& b) {
-  return a.system != b.system ? a.system < b.system : a.prn < b.prn;
-}
-
 }  // namespace
 
 std::string_view GnssSystemName(GnssSystem system) {
@@ -77,15 +73,14 @@ GnssSystem SystemOfPrn(int prn) {
   return GnssSystem::Gps;
 }
 
-SkyTable::Cycle* SkyTable::CycleOf(std::string_view talker, int signal) {
+SkyTable::Cycle* SkyTable::CycleOf(std::string_view talker) {
   for (Cycle& c : cycles_) {
-    if (c.talker[0] == talker[0] && c.talker[1] == talker[1] && c.signal == signal) return &c;
+    if (c.talker[0] == talker[0] && c.talker[1] == talker[1]) return &c;
   }
-  if (cycles_.size() >= 64) return nullptr;  // no receiver sends this many signal kinds
+  if (cycles_.size() >= 32) return nullptr;  // far more talkers than exist
   Cycle& c = cycles_.emplace_back();
   c.talker[0] = talker[0];
   c.talker[1] = talker[1];
-  c.signal = signal;
   return &c;
 }
 
@@ -107,7 +102,7 @@ bool SkyTable::AddGsv(std::string_view talker, std::string_view fields, int64_t 
   if (count < 1 || count > kMaxMessages || message < 1 || message > count) return false;
   next.Skip(1);
 
-  Cycle* cycle = CycleOf(talker, signal);
+  Cycle* cycle = CycleOf(talker);
   if (cycle == nullptr) return false;
   // A message seen already in this cycle, or a different total, starts the
   // cycle again; the messages of one cycle may come in any order.
@@ -115,7 +110,7 @@ bool SkyTable::AddGsv(std::string_view talker, std::string_view fields, int64_t 
   if ((cycle->seenMask & bit) != 0 || cycle->messageCount != count) {
     cycle->messageCount = count;
     cycle->seenMask = 0;
-    cycle->pending.clear();
+    cycle->satellites.clear();
   }
   cycle->seenMask |= bit;
   for (int k = 0; k < 4; ++k) {
@@ -132,16 +127,39 @@ bool SkyTable::AddGsv(std::string_view talker, std::string_view fields, int64_t 
     s.elevation = Value(elevation, 0, 90);
     s.azimuth = Value(azimuth, 0, 359);
     s.snr = Value(snr, 0, 99);
-    cycle->pending.push_back(s);
+    cycle->satellites.emplace_back(signal, s);
   }
   const uint32_t all = count == 32 ? 0xFFFFFFFFu : (1u << count) - 1;
   if (cycle->seenMask != all) return false;
-  cycle->last = std::move(cycle->pending);
-  cycle->pending.clear();
-  cycle->seenMask = 0;
-  cycle->completedAt = now;
-  Merge(now);
+  Complete(*cycle, now);
   return true;
+}
+
+void SkyTable::Complete(Cycle& cycle, int64_t now) {
+  // Each signal of the cycle replaces what the talker last said on it.
+  std::vector<int> signals;
+  for (const auto& [signal, s] : cycle.satellites) {
+    if (std::find(signals.begin(), signals.end(), signal) == signals.end()) signals.push_back(signal);
+  }
+  if (signals.empty()) signals.push_back(0);  // a cycle of no satellites empties the default signal
+  for (int signal : signals) {
+    auto it = std::find_if(reports_.begin(), reports_.end(), [&](const Report& r) {
+      return r.talker[0] == cycle.talker[0] && r.talker[1] == cycle.talker[1] && r.signal == signal;
+    });
+    if (it == reports_.end()) {
+      if (reports_.size() >= 64) continue;  // no receiver sends this many signal kinds
+      it = reports_.insert(reports_.end(), Report{{cycle.talker[0], cycle.talker[1]}, signal, 0, {}});
+    }
+    it->completedAt = now;
+    it->satellites.clear();
+    for (const auto& [sig, s] : cycle.satellites) {
+      if (sig == signal) it->satellites.push_back(s);
+    }
+  }
+  cycle.satellites.clear();
+  cycle.seenMask = 0;
+  ++completedCycles_;
+  Merge(now);
 }
 
 void SkyTable::AddGsa(std::string_view talker, std::string_view fields) {
@@ -190,12 +208,10 @@ bool SkyTable::IsUsed(GnssSystem system, int prn) const {
 }
 
 void SkyTable::Merge(int64_t now) {
-  std::erase_if(cycles_, [now](const Cycle& c) {
-    return c.completedAt != 0 && now - c.completedAt > kSkyAgeOutSeconds && c.pending.empty();
-  });
+  std::erase_if(reports_, [now](const Report& r) { return now - r.completedAt > kSkyAgeOutSeconds; });
   sky_.clear();
-  for (const Cycle& c : cycles_) {
-    for (const SkySatellite& s : c.last) {
+  for (const Report& r : reports_) {
+    for (const SkySatellite& s : r.satellites) {
       auto it = std::find_if(sky_.begin(), sky_.end(),
                              [&](const SkySatellite& t) { return t.system == s.system && t.prn == s.prn; });
       if (it == sky_.end()) {
@@ -208,7 +224,6 @@ void SkyTable::Merge(int64_t now) {
       if (it->azimuth < 0) it->azimuth = s.azimuth;
     }
   }
-  std::sort(sky_.begin(), sky_.end(), Before);
   for (SkySatellite& s : sky_) s.used = IsUsed(s.system, s.prn);
 }
 

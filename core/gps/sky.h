@@ -2,11 +2,12 @@
 // sentences of every talker (GP, GL, GA, GB/BD, GQ/QZ, GI, GN), one entry per
 // satellite whatever signals report it, and the ones in use from GSA.
 //
-// A GSV cycle is the run of messages 1..n of one talker and, with NMEA 4.10,
-// one signal id (a receiver sends one cycle per signal: L1 C/A, L5, ...).
-// When a cycle completes, its satellites replace those the same talker and
-// signal reported before; the sky is the union of the latest cycles, a
-// satellite reported on several signals showing its strongest. A cycle not
+// A GSV cycle is the run of messages 1..n of one talker. With NMEA 4.10 each
+// message names its signal id: most receivers send one cycle per signal (L1
+// C/A, then L5, ...), some mix signals within one cycle. When a cycle
+// completes, its satellites of each signal replace those the same talker
+// reported on that signal before; the sky is the union of the latest reports,
+// a satellite reported on several signals showing its strongest. A report not
 // repeated for kSkyAgeOutSeconds is dropped, so a satellite that set, or a
 // signal the receiver stopped sending, goes away.
 #pragma once
@@ -55,24 +56,34 @@ class SkyTable {
   // Satellites with a signal, and those in use.
   int inView() const;
   int used() const;
+  // Cycles completed so far (any talker): changes whenever the sky may have.
+  uint64_t completedCycles() const { return completedCycles_; }
   void Clear() { *this = SkyTable{}; }
 
  private:
+  // The messages of one talker's cycle so far.
   struct Cycle {
     char talker[2] = {};
-    int signal = 0;
     int messageCount = 0;
     uint32_t seenMask = 0;
-    int64_t completedAt = 0;
-    std::vector<SkySatellite> pending;
-    std::vector<SkySatellite> last;  // of the latest completed cycle
+    std::vector<std::pair<int, SkySatellite>> satellites;  // with their signal ids
   };
-  Cycle* CycleOf(std::string_view talker, int signal);
+  // The satellites one talker last reported on one signal.
+  struct Report {
+    char talker[2] = {};
+    int signal = 0;
+    int64_t completedAt = 0;
+    std::vector<SkySatellite> satellites;
+  };
+  Cycle* CycleOf(std::string_view talker);
+  void Complete(Cycle& cycle, int64_t now);
   void Merge(int64_t now);
   bool IsUsed(GnssSystem system, int prn) const;
 
   std::vector<Cycle> cycles_;
+  std::vector<Report> reports_;
   std::vector<SkySatellite> sky_;
+  uint64_t completedCycles_ = 0;
   // The PRNs in use per system, from the latest GSA of that system.
   std::array<std::vector<int16_t>, kGnssSystemCount> usedPrns_{};
 };

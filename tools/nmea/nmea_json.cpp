@@ -201,4 +201,46 @@ void JsonWriter::Pgrmz(const GpsFix& fix) {
   End();
 }
 
+void JsonWriter::Sky(const std::vector<SkySatellite>& sky, int64_t fixTime) {
+  // Up to kSkyCapacity satellites of about 80 characters each.
+  if (used_ + 96 * sky.size() + kLongestObject > kBlock) Flush();
+  Raw("{\"class\":\"SKY\"");
+  Key("time");
+  if (fixTime == 0) {
+    Raw("null");
+  } else {
+    char text[32];
+    const std::size_t n = FormatUtcTime(fixTime, text);
+    Raw("\"");
+    Raw(std::string_view(text, n));
+    Raw("\"");
+  }
+  Key("satellites");
+  Raw("[");
+  bool first = true;
+  const auto orNull = [this](int16_t v) {
+    if (v < 0) {
+      Raw("null");
+    } else {
+      Integer(v);
+    }
+  };
+  for (const SkySatellite& s : sky) {
+    Raw(first ? "{\"system\":\"" : ",{\"system\":\"");
+    Raw(GnssSystemName(s.system));
+    Raw("\",\"prn\":");
+    Integer(s.prn);
+    Raw(",\"el\":");
+    orNull(s.elevation);
+    Raw(",\"az\":");
+    orNull(s.azimuth);
+    Raw(",\"snr\":");
+    orNull(s.snr);
+    Raw(s.used ? ",\"used\":true}" : ",\"used\":false}");
+    first = false;
+  }
+  Raw("]");
+  End();
+}
+
 }  // namespace tarvo::nmea_tool

@@ -24,6 +24,8 @@ class JsonWriter {
   void Gsv(const SatelliteView& view);
   void Pgrme(const GpsFix& fix);
   void Pgrmz(const GpsFix& fix);
+  // {"class":"SKY","time":...,"satellites":[{"system":"GPS","prn":5,"el":41,"az":120,"snr":38,"used":true},...]}
+  void Sky(const std::vector<SkySatellite>& sky, int64_t fixTime);
 
   // Writes what is collected. False when the output cannot be written.
   bool Flush();

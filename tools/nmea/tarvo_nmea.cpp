@@ -31,7 +31,7 @@ namespace tarvo::nmea_tool {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: tarvo-nmea [--raw] [--stats] [--baud N] [--databits 7|8]\n"
+    "usage: tarvo-nmea [--raw] [--stats] [--sky] [--baud N] [--databits 7|8]\n"
     "                  [--parity none|odd|even|mark|space] [--stopbits 1|2] [SOURCE]\n"
     "\n"
     "Decodes NMEA 0183 sentences and prints one JSON object per GGA, RMC, GSA,\n"
@@ -39,6 +39,8 @@ constexpr const char* kUsage =
     "\n"
     "  SOURCE        a file, - for standard input (default), or a serial device\n"
     "  --raw         values as read: no smoothing, speed threshold or accuracy filter\n"
+    "  --sky         instead, one SKY object per completed sky of every satellite\n"
+    "                system: system, prn, el, az, snr (null when not sent), used\n"
     "  --stats       counts to standard error at the end: lines read, sentences\n"
     "                decoded per type, and lines not decoded because of a\n"
     "                bad checksum  \"*hh\" malformed or not matching (any type)\n"
@@ -57,6 +59,7 @@ constexpr std::size_t kReadBlock = 1 << 18;
 struct Options {
   bool raw = false;
   bool stats = false;
+  bool sky = false;
   std::string source = "-";
   bool lineSettingsGiven = false;
   int baud = 4800;
@@ -102,6 +105,8 @@ bool ParseArguments(int argc, char** argv, Options& options, bool& help) {
       options.raw = true;
     } else if (arg == "--stats") {
       options.stats = true;
+    } else if (arg == "--sky") {
+      options.sky = true;
     } else if (arg == "--baud") {
       if (!takeValue()) return false;
       if (!ParseInt(value, options.baud) || options.baud <= 0) {
@@ -156,13 +161,17 @@ bool ParseArguments(int argc, char** argv, Options& options, bool& help) {
 // Feeds lines to the parsers and prints the records they fill.
 class Decoder {
  public:
-  Decoder(const Options& options, JsonWriter& out) : out_(out) { parse_.raw = options.raw; }
+  Decoder(const Options& options, JsonWriter& out) : out_(out), sky_(options.sky) { parse_.raw = options.raw; }
 
   void SetClock(int64_t nowUtc) { parse_.nowUtc = nowUtc; }
 
   void Line(std::string_view line) {
     ++lines_;
     const DispatchResult r = DispatchSentence(line, state_, parse_);
+    if (sky_ && state_.sky.completedCycles() != skyCycles_) {
+      skyCycles_ = state_.sky.completedCycles();
+      out_.Sky(state_.sky.satellites(), std::max(state_.gpsFix.fixTime, state_.rmcFix.fixTime));
+    }
     switch (r.status) {
       case SentenceStatus::BadChecksum:
         ++badChecksum_;
@@ -180,6 +189,7 @@ class Decoder {
         break;
     }
     ++parsed_[static_cast<int>(r.kind)];
+    if (sky_) return;
     switch (r.kind) {
       case SentenceKind::Gga:
         out_.Gga(state_.gpsFix);
@@ -230,6 +240,8 @@ class Decoder {
 
  private:
   JsonWriter& out_;
+  bool sky_ = false;
+  uint64_t skyCycles_ = 0;
   ParseOptions parse_;
   ReceiverState state_;
   uint64_t lines_ = 0;

@@ -122,6 +122,24 @@ TEST(NmeaTool, PrintsOneObjectPerSentenceWithTheRecordFields) {
   EXPECT_EQ(lines[5], "{\"type\":\"PGRMZ\",\"altitude\":304.78512648582745}");
 }
 
+TEST(NmeaTool, SkyPrintsEveryCompletedSkyOfAllSystems) {
+  TempDir dir;
+  const std::string input = kRmc + "\r\n" + Sentence("GPGSV,1,1,02,05,41,120,38,13,20,,,1") + "\r\n" +
+                            Sentence("GNGSA,A,3,05,,,,,,,,,,,,1.5,0.9,1.2,1") + "\r\n" +
+                            Sentence("GLGSV,1,1,01,70,45,100,40,1") + "\r\n";
+  const Result r = RunTool(dir, "--sky '" + dir.Write("in.nmea", input).string() + "'");
+  ASSERT_EQ(r.status, 0) << r.err;
+  const std::vector<std::string> lines = Lines(r.out);
+  ASSERT_EQ(lines.size(), 2u) << r.out;
+  EXPECT_EQ(lines[0],
+            "{\"class\":\"SKY\",\"time\":\"1994-03-23T12:35:19Z\",\"satellites\":[{\"system\":\"GPS\",\"prn\":5,"
+            "\"el\":41,\"az\":120,\"snr\":38,\"used\":false},{\"system\":\"GPS\",\"prn\":13,\"el\":20,\"az\":null,"
+            "\"snr\":null,\"used\":false}]}");
+  EXPECT_NE(lines[1].find("{\"system\":\"GPS\",\"prn\":5,\"el\":41,\"az\":120,\"snr\":38,\"used\":true}"),
+            std::string::npos);
+  EXPECT_NE(lines[1].find("{\"system\":\"GLONASS\",\"prn\":70,"), std::string::npos);
+}
+
 TEST(NmeaTool, SmoothedUnlessRawAndTimeNullWithoutTime) {
   TempDir dir;
   const std::string input = Sentence("GPRMC,120000,A,6000.000,N,02500.000,E,8.0,10.0,090624,,") + "\n" +
