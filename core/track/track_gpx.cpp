@@ -26,6 +26,27 @@ const char* FixType(const TrackLine& gga) {
   return gga.satellites >= 4 ? "3d" : "2d";
 }
 
+// `value` with `decimals` places (0..7), rounded half away from zero, as
+// "%.*f" writes it but without the cost of printf's exact conversion.
+void AppendFixed(std::string& out, double value, int decimals) {
+  static constexpr int64_t kScale[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000};
+  const double scaled = std::fabs(value) * static_cast<double>(kScale[decimals]);
+  if (!std::isfinite(value) || scaled >= 9.0e15) {
+    char buffer[64];
+    const int n = std::snprintf(buffer, sizeof buffer, "%.*f", decimals, value);
+    out.append(buffer, static_cast<std::size_t>(n));
+    return;
+  }
+  const auto units = static_cast<int64_t>(std::llround(scaled));
+  if (value < 0 && units != 0) out.push_back('-');
+  out.append(std::to_string(units / kScale[decimals]));
+  if (decimals == 0) return;
+  out.push_back('.');
+  std::string fraction = std::to_string(units % kScale[decimals]);
+  out.append(static_cast<std::size_t>(decimals) - fraction.size(), '0');
+  out.append(fraction);
+}
+
 // The same second of a point: GGA and RMC of one epoch. By time of day, as a
 // GGA before the log's first RMC has no date yet.
 bool SameSecond(const TrackLine& a, const TrackLine& b) {
@@ -98,39 +119,41 @@ void GpxTrackWriter::Flush() {
     ++segments_;
   }
   lastPointTime_ = p.time;
-  char buffer[512];
-  int n = std::snprintf(buffer, sizeof buffer, "<trkpt lat=\"%.7f\" lon=\"%.7f\">", p.position.latitude,
-                        p.position.longitude);
-  Write({buffer, static_cast<std::size_t>(n)});
+  std::string& o = point_;
+  o.assign("<trkpt lat=\"");
+  AppendFixed(o, p.position.latitude, 7);
+  o.append("\" lon=\"");
+  AppendFixed(o, p.position.longitude, 7);
+  o.append("\">");
   if (pending_.hasGga) {
-    n = std::snprintf(buffer, sizeof buffer, "<ele>%.1f</ele>", pending_.gga.altitude);
-    Write({buffer, static_cast<std::size_t>(n)});
+    o.append("<ele>");
+    AppendFixed(o, pending_.gga.altitude, 1);
+    o.append("</ele>");
   }
   if (p.time != 0) {
     char when[32];
     const std::size_t length = FormatUtcTime(p.time, when);
-    Write("<time>");
-    Write({when, length});
-    Write("</time>");
+    o.append("<time>").append(when, length).append("</time>");
   }
   if (pending_.hasGga) {
     const TrackLine& g = pending_.gga;
-    n = std::snprintf(buffer, sizeof buffer, "<fix>%s</fix><sat>%d</sat>", FixType(g), static_cast<int>(g.satellites));
-    Write({buffer, static_cast<std::size_t>(n)});
+    o.append("<fix>").append(FixType(g)).append("</fix><sat>").append(std::to_string(g.satellites)).append("</sat>");
     if (g.hdop > 0.0) {
-      n = std::snprintf(buffer, sizeof buffer, "<hdop>%.1f</hdop>", g.hdop);
-      Write({buffer, static_cast<std::size_t>(n)});
+      o.append("<hdop>");
+      AppendFixed(o, g.hdop, 1);
+      o.append("</hdop>");
     }
   }
   if (pending_.hasRmc) {
     const TrackLine& r = pending_.rmc;
-    n = std::snprintf(buffer, sizeof buffer,
-                      "<extensions><gpxtpx:TrackPointExtension><gpxtpx:speed>%.2f</gpxtpx:speed>"
-                      "<gpxtpx:course>%.1f</gpxtpx:course></gpxtpx:TrackPointExtension></extensions>",
-                      r.speedKnots * kKnotsToMetresPerSecond, r.course);
-    Write({buffer, static_cast<std::size_t>(n)});
+    o.append("<extensions><gpxtpx:TrackPointExtension><gpxtpx:speed>");
+    AppendFixed(o, r.speedKnots * kKnotsToMetresPerSecond, 2);
+    o.append("</gpxtpx:speed><gpxtpx:course>");
+    AppendFixed(o, r.course, 1);
+    o.append("</gpxtpx:course></gpxtpx:TrackPointExtension></extensions>");
   }
-  Write("</trkpt>\n");
+  o.append("</trkpt>\n");
+  Write(o);
   ++points_;
   pending_ = Pending{};
 }

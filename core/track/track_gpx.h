@@ -52,6 +52,7 @@ class GpxTrackWriter {
   int64_t points_ = 0;
   int64_t segments_ = 0;
   bool failed_ = false;
+  std::string point_;  // the text of the point being written
 };
 
 }  // namespace tarvo
