@@ -9,6 +9,7 @@
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <filesystem>
 
@@ -68,6 +69,10 @@ TrackPage::TrackPage(PageHost& host, TrackRecorder& recorder)
   };
   dialogs_.message = [this](const QString& text) { QMessageBox::warning(this, tr("Track Recorder"), text); };
   BuildControls();
+  // Lines written just before a pause become durable within the period too.
+  auto* sync = new QTimer(this);
+  connect(sync, &QTimer::timeout, this, [this] { recorder_.Sync(); });
+  sync->start(static_cast<int>(kTrackSyncPeriodMs));
   connect(&host_.settings(), &SettingsModel::changed, this, [this](const std::vector<Key>& keys) {
     if (Contains(keys, Key::FmtDist) || Contains(keys, Key::FmtSpeed) || Contains(keys, Key::AltitudeOffset)) {
       RefreshTexts();
