@@ -1,5 +1,6 @@
 #include "core/track/track_gpx.h"
 
+#include <algorithm>
 #include <cinttypes>
 #include <cmath>
 
@@ -32,9 +33,10 @@ void AppendFixed(std::string& out, double value, int decimals) {
   static constexpr int64_t kScale[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000};
   const double scaled = std::fabs(value) * static_cast<double>(kScale[decimals]);
   if (!std::isfinite(value) || scaled >= 9.0e15) {
-    char buffer[64];
+    // Up to 309 digits before the point (DBL_MAX), the places, sign and point.
+    char buffer[330];
     const int n = std::snprintf(buffer, sizeof buffer, "%.*f", decimals, value);
-    out.append(buffer, static_cast<std::size_t>(n));
+    if (n > 0) out.append(buffer, std::min(static_cast<std::size_t>(n), sizeof buffer - 1));
     return;
   }
   const auto units = static_cast<int64_t>(std::llround(scaled));

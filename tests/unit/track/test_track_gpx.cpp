@@ -50,6 +50,18 @@ TEST_F(Gpx, OneSegmentPerSessionWithEveryValue) {
             std::string::npos)
       << gpx;
 
+  // An altitude of 90 digits (the sentence has room for it) is written whole.
+  const std::string huge = "1" + std::string(89, '0');
+  const std::string line = test::WithChecksum("GPGGA,120500,,,,,1,,," + huge + ",M,,,,");
+  r->SetPositionSourceRmc(false);
+  r->RecordSentence({line, true, true, 1718453100, {46.0, 14.0}, 1e89}, 500000);
+  ASSERT_TRUE(r->ExportGpx(Path("t.gpx")));
+  const std::string withHuge = Slurp(Path("t.gpx"));
+  const size_t ele = withHuge.rfind("<ele>");
+  ASSERT_NE(ele, std::string::npos);
+  EXPECT_GT(withHuge.find("</ele>", ele) - ele, 5u + 80);  // all digits and ".0", not cut at a buffer
+  EXPECT_EQ(withHuge.substr(withHuge.size() - 7), "</gpx>\n");
+
   // An unwritable destination fails and leaves nothing behind.
   EXPECT_FALSE(r->ExportGpx(Path("no/folder/t.gpx")));
   EXPECT_FALSE(r->lastError().empty());
