@@ -4,6 +4,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QRadioButton>
+#include <cstdlib>
 #include <memory>
 
 #include "gui/satellites/satellites_page.h"
@@ -187,6 +188,18 @@ TEST_F(SatellitesPageTest, EverySystemInItsColourWithALegend) {
   host().now += 60;  // the other reports age out
   host().Feed(Sentence("GPGSV,1,1,01,05,45,090,40"));
   EXPECT_NE(At(page.RenderScene(300, 200), 5, 6), kFront);
+}
+
+TEST_F(SatellitesPageTest, TheWidgetShowsTheScene) {
+  SatellitesPage& page = MakePage();
+  host().Feed(Sentence("GPGSV,1,1,02,05,45,090,40,12,20,300,25"));
+  host().Feed(Sentence("GAGSV,1,1,01,301,60,200,45"));
+  page.FlushPendingRefresh();
+  const QImage shot = page.grab().toImage();
+  if (const char* out = std::getenv("TARVO_SATELLITES_GRAB")) shot.save(QString::fromLocal8Bit(out));
+  const QRect scene = page.sceneRect();
+  const QImage drawn = page.RenderScene(scene.width(), scene.height());
+  EXPECT_EQ(shot.copy(scene).convertToFormat(QImage::Format_RGB32), drawn);
 }
 
 }  // namespace
