@@ -41,6 +41,8 @@ constexpr int kDiscMargin = 14;
 // Pixels between the horizon disc's near edge and the area's bottom.
 constexpr int kHorizonBottom = 20;
 constexpr int kBallRadius = 8;
+// Faces darker than this (HSL lightness 0..255) carry white numbers.
+constexpr int kDarkFace = 128;
 
 struct Faces {
   QColor front, side, top;
@@ -324,6 +326,8 @@ QImage SatellitesPage::RenderScene(int w, int h) {
       p.setPen(black);
       p.setBrush(faces.front);
       DrawCircle(p, x, y - ht, kBallRadius);
+      // A number on a dark ball is written in white to stay readable.
+      p.setPen(faces.front.lightness() < kDarkFace ? QColor(Qt::white) : QColor(Qt::black));
       DrawCentredText(p, font, prn, QPoint(x, y - ht));
     }
   }

@@ -194,12 +194,16 @@ TEST_F(SatellitesPageTest, TheWidgetShowsTheScene) {
   SatellitesPage& page = MakePage();
   host().Feed(Sentence("GPGSV,1,1,02,05,45,090,40,12,20,300,25"));
   host().Feed(Sentence("GAGSV,1,1,01,301,60,200,45"));
-  page.FlushPendingRefresh();
-  const QImage shot = page.grab().toImage();
-  if (const char* out = std::getenv("TARVO_SATELLITES_GRAB")) shot.save(QString::fromLocal8Bit(out));
-  const QRect scene = page.sceneRect();
-  const QImage drawn = page.RenderScene(scene.width(), scene.height());
-  EXPECT_EQ(shot.copy(scene).convertToFormat(QImage::Format_RGB32), drawn);
+  for (int mode : {0, 1}) {
+    page.SetDrawMode(mode);
+    page.FlushPendingRefresh();
+    const QImage shot = page.grab().toImage();
+    if (const char* out = std::getenv("TARVO_SATELLITES_GRAB"))  // to look at the page
+      shot.save(QString::fromLocal8Bit(out) + QString::number(mode) + ".png");
+    const QRect scene = page.sceneRect();
+    const QImage drawn = page.RenderScene(scene.width(), scene.height());
+    EXPECT_EQ(shot.copy(scene).convertToFormat(QImage::Format_RGB32), drawn) << "mode " << mode;
+  }
 }
 
 }  // namespace
