@@ -399,7 +399,7 @@ void ConnectionController::Publish(FixChanges changes, SentenceKind kind, std::s
   fix_.horizontalError = gga.horizontalError;
   fix_.verticalError = gga.verticalError;
   fix_.sphericalError = gga.sphericalError;
-  if (changes & kFixPosition) {
+  if (kind == SentenceKind::Gga || kind == SentenceKind::Rmc) {
     fix_.source = kind;
     fix_.sentence.assign(line);
   }

@@ -52,7 +52,8 @@ struct Fix {
   double horizontalError = 0.0;  // receiver's estimates (PGRME); 0 = not reported
   double verticalError = 0.0;
   double sphericalError = 0.0;
-  // The sentence that brought the position, and its text as received.
+  // The latest GGA or RMC and its text as received (the track recorder
+  // writes them); whether it moved the position says kFixPosition.
   SentenceKind source = SentenceKind::None;
   std::string sentence;
   // The satellites in view of every system, as of the latest complete GSV

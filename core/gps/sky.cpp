@@ -127,7 +127,7 @@ bool SkyTable::AddGsv(std::string_view talker, std::string_view fields, int64_t 
     s.elevation = Value(elevation, 0, 90);
     s.azimuth = Value(azimuth, 0, 359);
     s.snr = Value(snr, 0, 99);
-    cycle->satellites.emplace_back(signal, s);
+    cycle->satellites.push_back({message, signal, s});
   }
   const uint32_t all = count == 32 ? 0xFFFFFFFFu : (1u << count) - 1;
   if (cycle->seenMask != all) return false;
@@ -136,10 +136,13 @@ bool SkyTable::AddGsv(std::string_view talker, std::string_view fields, int64_t 
 }
 
 void SkyTable::Complete(Cycle& cycle, int64_t now) {
+  // In message order, as the receiver numbered them.
+  std::stable_sort(cycle.satellites.begin(), cycle.satellites.end(),
+                   [](const Cycle::Entry& a, const Cycle::Entry& b) { return a.message < b.message; });
   // Each signal of the cycle replaces what the talker last said on it.
   std::vector<int> signals;
-  for (const auto& [signal, s] : cycle.satellites) {
-    if (std::find(signals.begin(), signals.end(), signal) == signals.end()) signals.push_back(signal);
+  for (const Cycle::Entry& e : cycle.satellites) {
+    if (std::find(signals.begin(), signals.end(), e.signal) == signals.end()) signals.push_back(e.signal);
   }
   if (signals.empty()) signals.push_back(0);  // a cycle of no satellites empties the default signal
   for (int signal : signals) {
@@ -152,8 +155,8 @@ void SkyTable::Complete(Cycle& cycle, int64_t now) {
     }
     it->completedAt = now;
     it->satellites.clear();
-    for (const auto& [sig, s] : cycle.satellites) {
-      if (sig == signal) it->satellites.push_back(s);
+    for (const Cycle::Entry& e : cycle.satellites) {
+      if (e.signal == signal) it->satellites.push_back(e.satellite);
     }
   }
   cycle.satellites.clear();

@@ -66,7 +66,12 @@ class SkyTable {
     char talker[2] = {};
     int messageCount = 0;
     uint32_t seenMask = 0;
-    std::vector<std::pair<int, SkySatellite>> satellites;  // with their signal ids
+    struct Entry {
+      int message;  // 1..messageCount, for the order reported
+      int signal;   // NMEA 4.10 signal id, 0 when none
+      SkySatellite satellite;
+    };
+    std::vector<Entry> satellites;
   };
   // The satellites one talker last reported on one signal.
   struct Report {

@@ -387,11 +387,8 @@ void PoiPage::BuildNavigationView() {
 }
 
 void PoiPage::OnCreate() {
-  std::string path = host_.settings().pageText(Key::TrkFile);
-  if (path.empty()) {
-    path = (QCoreApplication::applicationDirPath() + QLatin1Char('/') + Q(kDefaultPoiFileName)).toStdString();
-  }
-  LoadFile(path);
+  // The stored file, else "Location.csv" in the user's data folder.
+  LoadFile(host_.settings().pagePath(Key::TrkFile).string());
 }
 
 Page::ToolbarState PoiPage::toolbarState() const {

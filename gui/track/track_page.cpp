@@ -40,7 +40,8 @@ TrackSettings LoadTrackSettings(const SettingsModel& settings, const std::string
   t.intervalSeconds = settings.pageValue(Key::TripTime);
   t.minDistance = settings.pageValue(Key::TripMinDist);
   t.units = settings.pageValue(Key::TripUnits);
-  t.path = settings.pageText(Key::TripFile);
+  // The stored file, else "Track0001.nmea" in the user's data folder.
+  t.path = settings.pagePath(Key::TripFile).string();
   if (t.path.empty()) t.path = (std::filesystem::path(dataFolder) / kDefaultTrackFileName).string();
   return t;
 }

@@ -35,9 +35,18 @@
 #include "gui/window/dialogs.h"
 #include "gui/window/error_texts.h"
 #include "gui/window/shipped_data.h"
+#include "core/poi/poi_list.h"
+#include "core/service/location_service_client.h"
+#include "core/track/track_recorder.h"
 #include "gui/hardware/hardware_page.h"
 #include "gui/log/log_page.h"
+#include "gui/map/map_page.h"
+#include "gui/poi/poi_page.h"
+#include "gui/satellites/satellites_page.h"
+#include "gui/service/service_page.h"
+#include "gui/service/service_reports.h"
 #include "gui/status/status_page.h"
+#include "gui/track/track_page.h"
 
 namespace tarvo {
 
@@ -136,18 +145,35 @@ void MainWindow::BuildWindow() {
   layout->addWidget(tabs_, 1);
 
   // Pages in construction order; they join the tabs in index order.
+  pois_ = std::make_unique<PoiList>();
+  serviceReports_ = std::make_unique<ServiceReports>();
+  service_ = std::make_unique<LocationServiceClient>(*serviceReports_, ServicePage::DefaultResultsPagePath());
+  std::error_code folderError;
+  const std::filesystem::path userData = UserDataDir(folderError);
+  recorder_ = std::make_unique<TrackRecorder>(
+      LoadTrackSettings(*settings_, (userData.empty() ? DataDirPath() : userData).string()));
+  trackOverlay_ = std::make_unique<RecorderTrackOverlay>(*recorder_);
   statusPage_ = new StatusPage(*this);
+  mapPage_ = new MapPage(*this);
+  poiPage_ = new PoiPage(*this, *pois_);
+  poiPage_->mapImageSize = [this] { return QSize(mapPage_->image().Width(), mapPage_->image().Height()); };
+  auto* satellites = new SatellitesPage(*this);
+  trackPage_ = new TrackPage(*this, *recorder_);
   auto* hardware = new HardwarePage(*this);
+  servicePage_ = new ServicePage(*this, *service_, *serviceReports_);
+  connect(servicePage_, &ServicePage::uploadAttempted, this, [this] { controller_->SetLastUploadTime(NowUtc()); });
   auto* about = new AboutPage(*this);
   logPage_ = new LogPage(*this);
-  for (Page* p : std::initializer_list<Page*>{statusPage_, hardware, logPage_, about}) {
+  for (Page* p : std::initializer_list<Page*>{statusPage_, mapPage_, poiPage_, satellites, trackPage_, hardware,
+                                              servicePage_, logPage_, about}) {
     pages_[p->index()] = p;
   }
   for (Page* p : pages_) {
     if (p) AddPage(p);
   }
-  controller_->AddListener(statusPage_);
-  controller_->AddListener(logPage_);
+  for (Page* p : pages_) {
+    if (auto* listener = dynamic_cast<FixListener*>(p)) controller_->AddListener(listener);
+  }
   controller_->AddListener(this);
   connect(tabs_, &QTabWidget::currentChanged, this, &MainWindow::OnTabChanged);
 
@@ -171,7 +197,7 @@ void MainWindow::BuildWindow() {
   QList<QScrollArea*> scrolls;
   for (int i = 0; i < tabs_->count(); ++i) {
     auto* scroll = qobject_cast<QScrollArea*>(tabs_->widget(i));
-    scroll->setMinimumSize(scroll->widget()->minimumSizeHint());
+    scroll->setMinimumSize(scroll->widget()->minimumSizeHint().expandedTo(QSize(0, 0)));
     scrolls << scroll;
   }
   const QSize least = minimumSizeHint();
@@ -202,7 +228,9 @@ int MainWindow::TabOf(const Page* page) const {
 
 void MainWindow::Start() {
   // Every page's window exists before the first line can arrive.
-  for (int index : {kSatellitesPage, kHardwarePage, kPoiPage, kTrackPage, kLogPage, kAboutPage, kStatusPage}) {
+  // The map first: the POI page places its records on the map it loaded.
+  for (int index : {kMapPage, kSatellitesPage, kHardwarePage, kPoiPage, kTrackPage, kServicePage, kLogPage,
+                    kAboutPage, kStatusPage}) {
     if (pages_[index]) pages_[index]->OnCreate();
   }
   ActivatePage(kStatusPage);
@@ -296,11 +324,14 @@ void MainWindow::SettingsSaveFailed() {
   const std::string message = "Cannot save the settings to " + store_.file().string() +
                               (error != 0 ? std::string(": ") + std::strerror(error) : std::string()) +
                               ".\nThe changes stay in effect until Tarvo closes.";
-  if (options_.quiet || !options_.screenshotDir.isEmpty() || destroying_ || !isVisible()) {
+  // One box at a time: pages saving while it is up say the same thing.
+  if (options_.quiet || !options_.screenshotDir.isEmpty() || destroying_ || !isVisible() || saveFailureShowing_) {
     std::fprintf(stderr, "tarvo: %s\n", message.c_str());
     return;
   }
+  saveFailureShowing_ = true;
   QMessageBox::warning(this, FromView(kProgramName), QString::fromStdString(message));
+  saveFailureShowing_ = false;
 }
 
 int MainWindow::screenHeight() const {
@@ -383,6 +414,16 @@ std::optional<std::string> MainWindow::AskReplayFile(const std::string& path) {
   if (!AskOpenFile(this, chosen, kReplayFileFilter)) return std::nullopt;
   return chosen.toStdString();
 }
+
+MapCommands* MainWindow::mapCommands() { return mapPage_; }
+
+ServiceCommands* MainWindow::serviceCommands() { return servicePage_; }
+
+const TrackOverlay* MainWindow::trackOverlay() const { return trackOverlay_.get(); }
+
+bool MainWindow::UploadPosition() { return servicePage_ && servicePage_->UploadPosition(controller_->fix()); }
+
+PoiCommands* MainWindow::poiCommands() { return poiPage_; }
 
 void MainWindow::RedrawStatusLed() {
   if (Page* p = activePage()) p->update(QRect(p->width() - 16, 0, 16, 16));

@@ -26,6 +26,7 @@ class QToolBar;
 
 namespace tarvo {
 
+class PoiList;
 class SettingsStore;
 class StatusPage;
 
@@ -69,6 +70,10 @@ class MainWindow : public QDialog, public ControllerHost, public PageHost, publi
   void DrawStatusLed(QPainter& painter, int width) override;
   int screenHeight() const override;
   void ShowPage(int index) override { ActivatePage(index); }
+  MapCommands* mapCommands() override;
+  PoiCommands* poiCommands() override;
+  ServiceCommands* serviceCommands() override;
+  const TrackOverlay* trackOverlay() const override;
 
   Page* page(int index) const;
   Page* activePage() const;
@@ -95,6 +100,7 @@ class MainWindow : public QDialog, public ControllerHost, public PageHost, publi
   void ShowError(const ConnectionError& error) override;
   std::optional<std::string> AskReplayFile(const std::string& path) override;
   void LogLine(std::string_view line) override;
+  bool UploadPosition() override;
   void PostToMainThread(std::function<void()> task) override;
   bool StartTimer(ConnectionTimer timer, int periodMs) override;
   void StopTimer(ConnectionTimer timer) override;
@@ -130,8 +136,20 @@ class MainWindow : public QDialog, public ControllerHost, public PageHost, publi
   Palette palette_;
   std::unique_ptr<ConnectionController> controller_;
   std::array<Page*, kPageCount> pages_{};
+  // What the pages share: the POI list the POI page shows and the map page
+  // draws and edits; the location service (reports before the client, which
+  // calls them); the track recorder and its picture for the map.
+  std::unique_ptr<PoiList> pois_;
+  std::unique_ptr<class ServiceReports> serviceReports_;
+  std::unique_ptr<class LocationServiceClient> service_;
+  std::unique_ptr<class TrackRecorder> recorder_;
+  std::unique_ptr<TrackOverlay> trackOverlay_;
   StatusPage* statusPage_ = nullptr;
   class LogPage* logPage_ = nullptr;
+  class MapPage* mapPage_ = nullptr;
+  class PoiPage* poiPage_ = nullptr;
+  class ServicePage* servicePage_ = nullptr;
+  class TrackPage* trackPage_ = nullptr;
 
   QToolBar* toolbar_ = nullptr;
   QAction* zoomInAction_ = nullptr;
@@ -146,6 +164,7 @@ class MainWindow : public QDialog, public ControllerHost, public PageHost, publi
   int screenHeightOverride_ = 0;
   bool saved_ = false;
   bool destroying_ = false;  // no message boxes from the destructor
+  bool saveFailureShowing_ = false;
 };
 
 }  // namespace tarvo

@@ -24,6 +24,11 @@ bool SettingsModel::Save(const std::vector<Key>& keys) {
 }
 
 bool SettingsModel::SetPageValues(const std::vector<std::pair<Key, int32_t>>& values) {
+  // Values the file holds already are not written again.
+  const bool same = std::all_of(values.begin(), values.end(), [this](const auto& v) {
+    return store_.Has(v.first) && store_.GetInt(v.first) == v.second;
+  });
+  if (same) return true;
   SettingsStore::Batch batch(store_);
   for (const auto& [key, value] : values) store_.SetInt(key, value);
   if (batch.Commit()) return true;
@@ -32,6 +37,9 @@ bool SettingsModel::SetPageValues(const std::vector<std::pair<Key, int32_t>>& va
 }
 
 bool SettingsModel::SetPageText(Key key, const std::string& text) {
+  if (store_.Has(key) && store_.GetText(key) == text) return true;
+  // A file key naming its default file is left to its default.
+  if (!store_.Has(key) && Info(key).inUserFolder && store_.GetPath(key).string() == text) return true;
   if (store_.SetText(key, text)) return true;
   emit saveFailed();
   return false;

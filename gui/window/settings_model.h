@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QObject>
+#include <filesystem>
 #include <functional>
 #include <vector>
 
@@ -34,6 +35,9 @@ class SettingsModel : public QObject {
   bool SetPageValues(const std::vector<std::pair<Key, int32_t>>& values);
   // The same for text keys (file paths such as "MapFile", "TRKFile").
   std::string pageText(Key key) const { return store_.GetText(key); }
+  // A file key as a path: the stored one, else its default file in the
+  // user's data folder.
+  std::filesystem::path pagePath(Key key) const { return store_.GetPath(key); }
   bool SetPageText(Key key, const std::string& text);
 
   SettingsStore& store() { return store_; }

@@ -222,7 +222,7 @@ TEST_F(MainWindowTest, ArrowKeysInATextFieldEditTheTextInsteadOfChangingPages) {
   EXPECT_EQ(mainWindow().activePage()->index(), kHardwarePage);
   mainWindow().page(kHardwarePage)->setFocus();
   QTest::keyClick(mainWindow().page(kHardwarePage), Qt::Key_Left);
-  EXPECT_EQ(mainWindow().activePage()->index(), kStatusPage);
+  EXPECT_EQ(mainWindow().activePage()->index(), kTrackPage);
 }
 
 TEST_F(MainWindowTest, AChosenPathLongerThanTheLimitIsRefusedNotCut) {

@@ -202,7 +202,8 @@ TEST_F(ControllerTest, RmcIsThePositionSourceUntilTheSwitch) {
   EXPECT_EQ(listener_.position, 1);
   EXPECT_EQ(listener_.last.satellitesUsed, 8);
   EXPECT_DOUBLE_EQ(listener_.last.altitude, 545.4);
-  EXPECT_EQ(listener_.last.sentence, kRmc);
+  EXPECT_EQ(listener_.last.source, SentenceKind::Gga);
+  EXPECT_EQ(listener_.last.sentence, kGga);
 
   settings_.useRmc = false;  // as the hardware page's check box does
   controller_.OnSentence(kGga);
@@ -212,7 +213,8 @@ TEST_F(ControllerTest, RmcIsThePositionSourceUntilTheSwitch) {
   EXPECT_EQ(listener_.position, 2);  // RMC no longer moves the position
   EXPECT_EQ(listener_.rmc, 2);
   EXPECT_EQ(listener_.sources, std::vector<SentenceKind>({SentenceKind::Rmc, SentenceKind::Gga}));
-  EXPECT_EQ(listener_.last.sentence, kGga);
+  EXPECT_EQ(listener_.last.source, SentenceKind::Rmc);  // the latest GGA or RMC, whichever moves the position
+  EXPECT_EQ(listener_.last.sentence, kRmc);
 }
 
 TEST_F(ControllerTest, EveryLineIsLoggedButOnlyGoodSentencesAreParsed) {
