@@ -98,8 +98,12 @@ std::string CleanPoiText(std::string_view text, size_t maxBytes) {
     } else if (n > 1) {
       piece = text.substr(i, n);
     } else {
-      const char16_t u = c >= 0x80 && c < 0xA0 ? kCp1252High[c - 0x80] : 0;
-      piece = Utf8(u != 0 ? u : c, converted);
+      // A byte that is not UTF-8: Windows-1252. Its five unassigned bytes
+      // become blanks, like the C1 controls above, so cleaning twice changes
+      // nothing.
+      const bool high = c >= 0x80 && c < 0xA0;
+      const char16_t u = high ? kCp1252High[c - 0x80] : 0;
+      piece = u != 0 ? Utf8(u, converted) : high ? std::string_view(" ") : Utf8(c, converted);
     }
     i += n > 0 ? n : 1;
     if (out.size() + piece.size() > maxBytes) break;

@@ -125,6 +125,12 @@ TEST(PoiCsv, OlderFilesInWindows1252ReadAsUtf8) {
   ASSERT_EQ(r.records.size(), 2u);
   EXPECT_EQ(r.records[0].name, "Caf\xC3\xA9 \xE2\x82\xAC");
   EXPECT_EQ(r.records[1].name, "Z\xC3\xBCrich");  // UTF-8 stays as it is
+  // A byte Windows-1252 leaves unassigned reads as a blank, which cleaning
+  // again keeps (the fuzzer found it read as a C1 control once).
+  const auto unassigned = Csv("\"la\x8Ft\",1,2\n");
+  ASSERT_EQ(unassigned.records.size(), 1u);
+  EXPECT_EQ(unassigned.records[0].name, "la t");
+  EXPECT_EQ(CleanPoiText(unassigned.records[0].name, kPoiNameMax), "la t");
 }
 
 }  // namespace
