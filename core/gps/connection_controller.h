@@ -21,6 +21,7 @@
 #include "core/gps/nmea.h"
 #include "core/gps/records.h"
 #include "core/gps/replay_file.h"
+#include "core/gps/source_kind.h"
 
 namespace tarvo {
 
@@ -75,6 +76,18 @@ struct ConnectionSettings {
   int update = 15;         // upload period, seconds
   bool upload = false;
   FilterSettings filter;
+  // The source of the lines; the network kinds ignore the line settings above.
+  SourceKind sourceKind = SourceKind::Serial;
+  std::string gpsdHost = "127.0.0.1";
+  int gpsdPort = kGpsdDefaultPort;
+  std::string tcpHost;  // empty: not set (connecting fails with a message)
+  int tcpPort = kNmeaDefaultPort;
+  int udpPort = kNmeaDefaultPort;
+  // Re-serving: every received line goes on to the TCP clients of servePort,
+  // on the loopback interface only unless serveRemote.
+  bool serveLines = false;
+  int servePort = kNmeaDefaultPort;
+  bool serveRemote = false;
 
   friend bool operator==(const ConnectionSettings&, const ConnectionSettings&) = default;
 };

@@ -122,6 +122,15 @@ constexpr std::array<KeyInfo, kKeyCount> kKeys = {{
     F("TripFile", "Track0001.nmea"),
     S("ReplayRealTime", 0, kReplayFactorSet),
     T("ServiceURL", "http://127.0.0.1:8642/hopla/", kPathCapacity),
+    R("SourceKind", 0, 0, 3),  // enum SourceKind: serial, gpsd, TCP client, UDP listener
+    T("GpsdHost", "127.0.0.1", kHostCapacity),
+    R("GpsdPort", 2947, 1, 65535),
+    T("TcpHost", "", kHostCapacity),
+    R("TcpPort", 10110, 1, 65535),
+    R("UdpPort", 10110, 1, 65535),
+    B("ServeLines", 0),   // pass received lines on to TCP clients
+    R("ServePort", 10110, 1, 65535),
+    B("ServeRemote", 0),  // 0: clients on this machine only (loopback)
 }};
 
 static_assert(kKeys[static_cast<std::size_t>(Key::PortName)].name == "PortName");
@@ -133,6 +142,8 @@ static_assert(kKeys[static_cast<std::size_t>(Key::TrkFile)].name == "TRKFile");
 static_assert(kKeys[static_cast<std::size_t>(Key::TripFile)].name == "TripFile");
 static_assert(kKeys[static_cast<std::size_t>(Key::ReplayRealTime)].name == "ReplayRealTime");
 static_assert(kKeys[static_cast<std::size_t>(Key::ServiceUrl)].name == "ServiceURL");
+static_assert(kKeys[static_cast<std::size_t>(Key::SourceKind)].name == "SourceKind");
+static_assert(kKeys[static_cast<std::size_t>(Key::ServeRemote)].name == "ServeRemote");
 
 }  // namespace
 

@@ -31,8 +31,9 @@ enum class Key : uint8_t {
   SatDrawMode, SatCompassMode, CourseCompassMode,
   TripActive, TripTime, TripUnits, TripMinDist, TripFile,
   ReplayRealTime, ServiceUrl,
+  SourceKind, GpsdHost, GpsdPort, TcpHost, TcpPort, UdpPort, ServeLines, ServePort, ServeRemote,
 };
-inline constexpr std::size_t kKeyCount = static_cast<std::size_t>(Key::ServiceUrl) + 1;
+inline constexpr std::size_t kKeyCount = static_cast<std::size_t>(Key::ServeRemote) + 1;
 
 // Capacities of text settings (characters + 1, as in a C buffer): a stored text
 // of `capacity` or more characters reads as the default.
@@ -40,6 +41,7 @@ inline constexpr std::size_t kDecimalCapacity = 16;   // "%.1f" / "%.5f" numbers
 inline constexpr std::size_t kAccountCapacity = 24;   // user name: 23 characters
 inline constexpr std::size_t kPasswordCodeCapacity = 33;  // Base64 of 23 (or 24) bytes: 32
 inline constexpr std::size_t kPathCapacity = 4096;    // PATH_MAX on Linux
+inline constexpr std::size_t kHostCapacity = 254;     // a DNS name: 253 characters
 
 // How a text key holding a number is read.
 enum class TextNumber : uint8_t {

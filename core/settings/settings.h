@@ -65,6 +65,15 @@ void ForEachSetting(S& s, Visit&& visit) {
   visit(Key::LatDefault, s.defaultPosition.latitude);
   visit(Key::LonDefault, s.defaultPosition.longitude);
   visit(Key::ReplayRealTime, c.replayRealTime);
+  visit(Key::SourceKind, c.sourceKind);
+  visit(Key::GpsdHost, c.gpsdHost);
+  visit(Key::GpsdPort, c.gpsdPort);
+  visit(Key::TcpHost, c.tcpHost);
+  visit(Key::TcpPort, c.tcpPort);
+  visit(Key::UdpPort, c.udpPort);
+  visit(Key::ServeLines, c.serveLines);
+  visit(Key::ServePort, c.servePort);
+  visit(Key::ServeRemote, c.serveRemote);
 }
 
 // Writes ProgramPath = `programPath` and TodayFix = 0 (for other programs to

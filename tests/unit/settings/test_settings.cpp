@@ -22,6 +22,8 @@ const Key kRecordKeys[] = {
     Key::AltitudeOffset, Key::AutoStart,   Key::AccuracyEnable, Key::AccuracyGps, Key::AccuracyMinimum,
     Key::SpeedMinimum, Key::FmtPos,        Key::FmtSpeed,     Key::FmtDist,      Key::FmtTime,
     Key::Update,     Key::Upload,          Key::LatDefault,   Key::LonDefault, Key::ReplayRealTime,
+    Key::SourceKind, Key::GpsdHost,        Key::GpsdPort,     Key::TcpHost,      Key::TcpPort,
+    Key::UdpPort,    Key::ServeLines,      Key::ServePort,    Key::ServeRemote,
 };
 
 TEST_F(SettingsRecordTest, AnEmptyStoreLoadsTheDefaultsAndOneRunStoresEveryKey) {

@@ -40,7 +40,9 @@ TEST_F(SettingsStoreTest, TheKeyTableIsComplete) {
       EXPECT_TRUE(IsAllowed(key, info.intDefault)) << info.name;  // every default is in its own range
     }
   }
-  EXPECT_EQ(names.size(), 56u);  // the 53 keys of the program, PortName, ReplayRealTime, ServiceURL
+  // The 53 keys of the program, PortName, ReplayRealTime, ServiceURL, and the
+  // nine of the network sources and the re-server.
+  EXPECT_EQ(names.size(), 65u);
   EXPECT_FALSE(FindKey("portname").has_value());
   EXPECT_EQ(Info(Key::Speed).intDefault, 4800);
   EXPECT_EQ(Info(Key::AccuracyMinimum).textDefault, "50.0");
