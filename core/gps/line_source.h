@@ -31,6 +31,15 @@ class LineSource {
   // line callback's consumer (the GUI thread) while the reader waits on it.
   virtual void Close() = 0;
   virtual bool IsOpen() const = 0;
+
+  // The speed of the source's line in bits per second; 0 for a source without
+  // one (a network feed). While `searching`, the source is still trying
+  // speeds and `bitsPerSecond` is the one on trial. Readable from any thread.
+  struct LineSpeed {
+    int bitsPerSecond = 0;
+    bool searching = false;
+  };
+  virtual LineSpeed lineSpeed() const { return {}; }
 };
 
 }  // namespace tarvo

@@ -11,10 +11,12 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <system_error>
 
 #include "core/gps/line_assembler.h"
+#include "core/gps/nmea.h"
 #include "core/gps/serial_baud.h"
 
 namespace tarvo {
@@ -96,6 +98,20 @@ const BaudEntry* FindBaud(int rate) {
   return nullptr;
 }
 
+// A sentence that can only have come through at the right speed: printable
+// ASCII, an address of 2 to 8 capitals or digits and a correct checksum. Noise
+// at a wrong speed passes with a chance of about 1 in 256 per framed line.
+bool IsSoundSentence(std::string_view line) {
+  for (char c : line) {
+    if (c < 0x20 || c > 0x7e) return false;
+  }
+  SentenceFrame frame;
+  if (FrameSentence(line, frame) != SentenceStatus::Parsed || !frame.hasChecksum) return false;
+  if (frame.address.size() < 2 || frame.address.size() > 8) return false;
+  return std::all_of(frame.address.begin(), frame.address.end(),
+                     [](char c) { return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); });
+}
+
 // Errors of a read or poll that mean the device is gone for good.
 std::string LostReason(int err) {
   switch (err) {
@@ -122,6 +138,9 @@ bool SerialLink::Open(const std::string& devicePath, bool writeAccess) {
   Close();
   lastError_ = 0;
   lost_ = false;
+  speed_ = 0;
+  searching_ = false;
+  huntSpeeds_.clear();
   const int flags = (writeAccess ? O_RDWR : O_RDONLY) | O_NOCTTY | O_NONBLOCK | O_CLOEXEC;
   int fd = ::open(devicePath.c_str(), flags);
   if (fd < 0) {
@@ -185,6 +204,41 @@ bool SerialLink::Configure(int baudRate, int dataBits, int parityCheck, int pari
   // the request; that is fine.
   int lines = TIOCM_DTR | TIOCM_RTS;
   if (::ioctl(fd_, TIOCMBIC, &lines) != 0 && errno != ENOTTY && errno != EINVAL) return fail(errno);
+  speed_ = baudRate;
+  searching_ = false;
+  huntSpeeds_.clear();
+  return true;
+}
+
+int SerialLink::SetSpeed(int baudRate) {
+  const BaudEntry* baud = FindBaud(baudRate);
+  if (baud == nullptr) return EINVAL;
+  termios tio{};
+  if (::tcgetattr(fd_, &tio) != 0) return errno;
+  if (::cfsetispeed(&tio, baud->code) != 0 || ::cfsetospeed(&tio, baud->code) != 0) return EINVAL;
+  if (::tcsetattr(fd_, TCSANOW, &tio) != 0) return errno;
+  speed_ = baudRate;
+  return 0;
+}
+
+bool SerialLink::HuntSpeed(std::span<const int> speeds, SpeedHuntRules rules) {
+  if (fd_ < 0 || reader_.joinable()) {
+    lastError_ = fd_ < 0 ? EBADF : EBUSY;
+    return false;
+  }
+  if (speeds.empty() || rules.sentences < 1 || rules.window.count() < 1) {
+    lastError_ = EINVAL;
+    Close();
+    return false;
+  }
+  if (const int err = SetSpeed(speeds.front()); err != 0) {
+    lastError_ = err;
+    Close();
+    return false;
+  }
+  huntSpeeds_.assign(speeds.begin(), speeds.end());
+  huntRules_ = rules;
+  searching_ = true;
   return true;
 }
 
@@ -312,25 +366,55 @@ void SerialLink::WriteStartup(const std::stop_token& stop) {
 }
 
 void SerialLink::ReaderLoop(std::stop_token stop) {
+  using Clock = std::chrono::steady_clock;
   WriteStartup(stop);
   LineAssembler assembler;
   char block[kReadBlock];
   pollfd fds[2] = {{fd_, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
   std::string lost;
 
+  // Speed hunting: the speed on trial, its sound sentences so far, and when
+  // its trial ends.
+  std::size_t trial = 0;
+  int sound = 0;
+  Clock::time_point trialEnd = Clock::now() + huntRules_.window;
+
   auto deliver = [&](std::string_view line) {
     if (stop.stop_requested()) return;
+    if (searching_) {
+      if (!IsSoundSentence(line)) return;
+      if (++sound >= huntRules_.sentences) searching_ = false;  // found: keep this speed
+    }
     std::string_view stored = ring_.Store(line);
     if (onLine_) onLine_(stored, stop);
   };
 
   while (!stop.stop_requested() && lost.empty()) {
-    const int r = ::poll(fds, 2, -1);
+    int timeoutMs = -1;
+    if (searching_) {
+      Clock::time_point now = Clock::now();
+      if (now >= trialEnd) {
+        // Next speed; what is buffered and a half line came at the old one.
+        trial = (trial + 1) % huntSpeeds_.size();
+        if (const int err = SetSpeed(huntSpeeds_[trial]); err != 0) {
+          lost = LostReason(err);
+          break;
+        }
+        ::tcflush(fd_, TCIFLUSH);
+        assembler.Reset();
+        sound = 0;
+        trialEnd = now + huntRules_.window;
+      }
+      const auto left = std::chrono::ceil<std::chrono::milliseconds>(trialEnd - now);
+      timeoutMs = static_cast<int>(std::max<int64_t>(1, left.count()));
+    }
+    const int r = ::poll(fds, 2, timeoutMs);
     if (r < 0) {
       if (errno == EINTR) continue;
       lost = std::strerror(errno);
       break;
     }
+    if (r == 0) continue;  // a speed trial ended
     if (fds[1].revents != 0 || stop.stop_requested()) break;
     const short ev = fds[0].revents;
     if (ev == 0) continue;

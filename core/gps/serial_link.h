@@ -1,16 +1,18 @@
 // The serial link to a GPS receiver on a tty device (/dev/ttyUSB0,
 // /dev/ttyACM0, /dev/rfcomm0, /dev/ttyS0, ...), on POSIX termios.
 //
-// Calling order: Open, Configure, SetTimeouts, WriteText (device start-up
-// strings), Start, ... Close. A failed Configure or SetTimeouts closes the
+// Calling order: Open, Configure, HuntSpeed (for the speed "Auto"),
+// SetTimeouts, WriteText (device start-up strings), Start, ... Close. A failed Configure or SetTimeouts closes the
 // port again. The reader thread cuts the byte stream into lines (see
 // LineAssembler) and hands each line on as soon as it is complete.
 #pragma once
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -19,6 +21,18 @@
 #include "core/gps/line_source.h"
 
 namespace tarvo {
+
+// The speed setting "Auto": the link hunts for the receiver's speed.
+inline constexpr int kAutoSpeed = -1;
+// The speeds tried for "Auto", in this order (bits per second).
+inline constexpr std::array<int, 6> kHuntSpeeds = {4800, 9600, 19200, 38400, 57600, 115200};
+
+// When a speed on trial counts as found: `sentences` sound sentences (a
+// correct "*hh" checksum) within `window` of switching to it.
+struct SpeedHuntRules {
+  int sentences = 2;
+  std::chrono::milliseconds window{1500};
+};
 
 // Ring of the last five delivered lines, 256 bytes each. A line handed on
 // lives in the ring until five more lines have been delivered; since each
@@ -58,6 +72,14 @@ class SerialLink : public LineSource {
   // fails), 2 two. Raw mode, no flow control, DTR and RTS lowered.
   bool Configure(int baudRate, int dataBits, int parityCheck, int parity, int stopBits);
 
+  // Instead of keeping the configured speed, the reader tries each of
+  // `speeds` in turn, round and round from the first, until `rules` are met,
+  // then keeps that speed. Until then only sound sentences are handed on:
+  // what arrives at a wrong speed is noise. Call after Configure, before
+  // Start. `speeds` must be standard rates (kHuntSpeeds are); false when the
+  // first cannot be set (the port is then closed, like a failed Configure).
+  bool HuntSpeed(std::span<const int> speeds, SpeedHuntRules rules = {});
+
   // Reads return at once with what has arrived (the reader waits in poll).
   bool SetTimeouts();
 
@@ -81,6 +103,9 @@ class SerialLink : public LineSource {
   // True from a successful Open until Close, and false once the reader found
   // the device gone.
   bool IsOpen() const override;
+  // The configured speed, or while hunting the one on trial and then the one
+  // found.
+  LineSpeed lineSpeed() const override { return {speed_.load(), searching_.load()}; }
 
   // Lines the reader dropped since the last Start because they were longer
   // than LineAssembler::kMaxLine. Readable from any thread; final once Close
@@ -95,6 +120,7 @@ class SerialLink : public LineSource {
   void ReaderLoop(std::stop_token stop);
   void WriteStartup(const std::stop_token& stop);
   void Release();  // closes the descriptors; the reader must have ended
+  int SetSpeed(int baudRate);  // a standard rate, other settings kept; 0 or errno
 
   int fd_ = -1;
   int wakeFd_ = -1;  // eventfd in the reader's poll set; Close writes it
@@ -106,6 +132,10 @@ class SerialLink : public LineSource {
   std::atomic<bool> lost_{false};  // set by the reader when the device went away
   std::atomic<bool> started_{false};  // reader_ is assigned; the reader may use it
   std::atomic<uint64_t> droppedTooLong_{0};
+  std::atomic<int> speed_{0};
+  std::atomic<bool> searching_{false};
+  std::vector<int> huntSpeeds_;  // empty: the configured speed is kept
+  SpeedHuntRules huntRules_;
   std::jthread reader_;
 };
 

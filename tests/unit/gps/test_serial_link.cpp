@@ -3,11 +3,13 @@
 #include <termios.h>
 
 #include <atomic>
+#include <random>
 #include <thread>
 
 #include "core/gps/line_assembler.h"
 #include "core/gps/serial_baud.h"
 #include "core/gps/serial_link.h"
+#include "tests/unit/gps/test_nmea_util.h"
 #include "tests/unit/gps/test_serial_pty.h"
 
 namespace tarvo {
@@ -355,6 +357,83 @@ TEST_F(SerialLinkTest, NoLossIsReportedAfterClose) {
   pty.CloseMaster();
   std::this_thread::sleep_for(20ms);
   EXPECT_TRUE(inbox.losses().empty());
+}
+
+// A receiver fixed at `speed`: at the speed the link has set on the line it
+// sends sound sentences (after `silentFor`, a late start); at any other speed
+// the link would read noise, so it sends noise, broken checksums included.
+class FixedSpeedReceiver {
+ public:
+  FixedSpeedReceiver(const PtyPair& pty, speed_t speed, std::chrono::milliseconds silentFor = 0ms)
+      : thread_([&pty, speed, silentFor](std::stop_token stop) {
+          const auto start = std::chrono::steady_clock::now();
+          std::minstd_rand noise(14);
+          const std::string sound = test::Sentence("GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,,") + "\r\n";
+          while (!stop.stop_requested()) {
+            termios tio{};
+            if (::tcgetattr(pty.master(), &tio) != 0) return;  // the master shows the slave's settings
+            const bool talking = std::chrono::steady_clock::now() - start >= silentFor;
+            if (cfgetospeed(&tio) == speed) {
+              if (talking && !pty.Send(sound)) return;
+            } else {
+              std::string bytes = "$GPGGA,1*00\r\n$";
+              for (int i = 0; i < 40; ++i) bytes += static_cast<char>(noise() % 256);
+              bytes += "\r\n";
+              if (!pty.Send(bytes)) return;
+            }
+            std::this_thread::sleep_for(10ms);
+          }
+        }) {}
+
+ private:
+  std::jthread thread_;
+};
+
+TEST_F(SerialLinkTest, AutoSpeedTriesEachSpeedUntilSoundSentencesArriveThenKeepsIt) {
+  const SpeedHuntRules quick{2, 150ms};
+  struct Case {
+    speed_t code;
+    int rate;
+    std::chrono::milliseconds silentFor;  // longer than the first trial: the hunt must come round again
+  };
+  for (const Case c : {Case{B38400, 38400, 0ms}, Case{B115200, 115200, 0ms}, Case{B4800, 4800, 400ms}}) {
+    SerialLink link;
+    Inbox inbox;
+    ASSERT_TRUE(link.Open(pty.path(), false));
+    ASSERT_TRUE(link.Configure(4800, 8, 1, 0, 0));
+    ASSERT_TRUE(link.HuntSpeed(kHuntSpeeds, quick));
+    EXPECT_TRUE(link.lineSpeed().searching);
+    ASSERT_TRUE(link.SetTimeouts());
+    ASSERT_TRUE(StartInto(link, inbox));
+    {
+      FixedSpeedReceiver receiver(pty, c.code, c.silentFor);
+      ASSERT_TRUE(inbox.WaitLines(6));
+      // Several trials later the speed found stands.
+      std::this_thread::sleep_for(3 * quick.window);
+    }
+    EXPECT_EQ(link.lineSpeed().bitsPerSecond, c.rate);
+    EXPECT_FALSE(link.lineSpeed().searching);
+    // Only sound sentences came through the hunt; once found, lines pass as
+    // on a fixed speed (noise too: the parser judges them).
+    for (const std::string& line : inbox.lines()) EXPECT_EQ(line.rfind("$GPRMC,123519,A", 0), 0u) << line;
+    ASSERT_TRUE(pty.Send("$GPGGA,1*00\r\n"));
+    ASSERT_TRUE(inbox.WaitLines(inbox.lines().size() + 1));
+    EXPECT_EQ(inbox.lines().back(), "$GPGGA,1*00");
+    link.Close();
+  }
+
+  // A fixed speed is kept whatever arrives.
+  SerialLink fixed;
+  Inbox inbox;
+  ASSERT_TRUE(OpenLink(fixed, pty));
+  ASSERT_TRUE(StartInto(fixed, inbox));
+  {
+    FixedSpeedReceiver receiver(pty, B38400);
+    ASSERT_TRUE(inbox.WaitLines(6));
+  }
+  EXPECT_EQ(SlaveSettings(pty).c_cflag & CBAUD, static_cast<tcflag_t>(B4800));
+  EXPECT_EQ(fixed.lineSpeed().bitsPerSecond, 4800);
+  EXPECT_FALSE(fixed.lineSpeed().searching);
 }
 
 TEST(LineRing, KeepsTheLastFiveLinesCutTo255) {
