@@ -37,6 +37,8 @@ fs::path InRoot(const fs::path& root, const std::string& name) { return root / f
 
 int BaudRateItem(int32_t speed) { return ItemOf(kBaudRates, speed, kFallbackBaudItem); }
 
+std::string BaudRateText(int32_t speed) { return speed == kAutoSpeed ? "Auto" : std::to_string(speed); }
+
 int DataBitsItem(int32_t databits) { return ItemOf(kDataBits, databits, 0); }
 
 int IndexItem(int32_t value, int count) { return value >= 0 && value < count ? static_cast<int>(value) : -1; }

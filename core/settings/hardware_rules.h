@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/gps/records.h"
+#include "core/gps/serial_link.h"
 #include "core/gps/serial_ports.h"
 
 namespace tarvo {
@@ -20,8 +21,12 @@ namespace tarvo {
 // "GPSType" = index.
 inline constexpr std::array<std::string_view, 4> kGpsTypeNames = {
     "Serial NMEA 0183", "DeLorme TripMate/EarthMate", "Garmin", "Bluetooth GPS"};
-// "Speed" = the chosen rate.
-inline constexpr std::array<int32_t, 10> kBaudRates = {300, 1200, 2400, 4800, 9600, 14400, 19200, 38400, 57600, 115200};
+// "Speed" = the chosen rate; the last item, "Auto", stores kAutoSpeed (the
+// link then hunts for the receiver's speed).
+inline constexpr std::array<int32_t, 11> kBaudRates = {300,   1200,  2400,  4800,   9600,      14400,
+                                                       19200, 38400, 57600, 115200, kAutoSpeed};
+// The text of an item of the speed list: the rate, or "Auto".
+std::string BaudRateText(int32_t speed);
 // Shown when the stored rate is not in the list: "19200".
 inline constexpr int kFallbackBaudItem = 6;
 // "Parity" = index.

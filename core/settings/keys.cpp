@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 
+#include "core/gps/serial_link.h"
 #include "core/settings/text_codec.h"
 
 namespace tarvo {
@@ -53,7 +54,8 @@ constexpr KeyInfo F(std::string_view name, std::string_view fileName) {
   return {name, SettingKind::Text, 0, fileName, true, kPathCapacity};
 }
 
-constexpr int32_t kBaudRateSet[] = {300, 1200, 2400, 4800, 9600, 14400, 19200, 38400, 57600, 115200};
+// The rates of the speed list, and "Auto" (hunting; older versions read it as the default).
+constexpr int32_t kBaudRateSet[] = {300, 1200, 2400, 4800, 9600, 14400, 19200, 38400, 57600, 115200, kAutoSpeed};
 constexpr int32_t kDataBitsSet[] = {7, 8};
 constexpr int32_t kReplayFactorSet[] = {0, 1, 2, 4, 8};  // 0: EmulationSpeed lines per second
 // The track page's interval (seconds) and minimum distance (metres) lists.

@@ -17,6 +17,16 @@ namespace tarvo {
 namespace {
 namespace fs = std::filesystem;
 
+TEST(HardwareLists, AutoSpeedIsTheLastSpeedItemAndAStoredValueOfItsOwn) {
+  EXPECT_EQ(BaudRateItem(kAutoSpeed), static_cast<int>(kBaudRates.size()) - 1);
+  EXPECT_EQ(BaudRateText(kAutoSpeed), "Auto");
+  EXPECT_EQ(BaudRateText(19200), "19200");
+  // Stored as its own value; no rate a file holds today changes meaning.
+  EXPECT_TRUE(IsAllowed(Key::Speed, kAutoSpeed));
+  EXPECT_TRUE(IsAllowed(Key::Speed, 4800));
+  EXPECT_FALSE(IsAllowed(Key::Speed, 0));
+}
+
 TEST(HardwareLists, StoredValuesOutsideTheListsKeepTheirFallbackItem) {
   // A rate the list does not offer shows "19200"; the setting is not touched here.
   EXPECT_EQ(kBaudRates[static_cast<std::size_t>(BaudRateItem(7200))], 19200);
