@@ -35,7 +35,12 @@ class DefaultSerialOpener : public SerialOpener {
     auto link = std::make_unique<SerialLink>();
     error_ = 0;
     if (!link->Open(path, writeAccess)) return Fails(Failure::Open, *link);
-    if (!link->Configure(s.speed, s.databits, 1, s.parity, s.stopbits)) return Fails(Failure::Configure, *link);
+    // "Auto" starts at the first speed of the hunt.
+    const bool hunt = s.speed == kAutoSpeed;
+    if (!link->Configure(hunt ? kHuntSpeeds.front() : s.speed, s.databits, 1, s.parity, s.stopbits) ||
+        (hunt && !link->HuntSpeed(kHuntSpeeds))) {
+      return Fails(Failure::Configure, *link);
+    }
     if (!link->SetTimeouts()) return Fails(Failure::Timeouts, *link);
     // Written by the reader thread, so a slow or blocked port never holds up
     // the window; results are ignored.
@@ -97,7 +102,7 @@ bool ConnectionController::HasFix() const {
 }
 
 ConnectionController::Led ConnectionController::StatusLed() const {
-  if (!connected_ || !HasFix()) return Led::Red;
+  if (!connected_ || !HasFix() || health_.Report(host_.MonotonicMs()).stale) return Led::Red;
   const double hdop = state_.dopInfo.hdop;
   if (hdop != 0.0 && hdop * settings_.filter.accuracyGps > settings_.filter.accuracyMinimum) return Led::Yellow;
   return Led::Green;
@@ -112,9 +117,19 @@ void ConnectionController::ToggleConnection() {
   }
 }
 
+StreamHealthReport ConnectionController::streamHealth() const {
+  if (!connected_) return {};
+  StreamHealthReport report = health_.Report(host_.MonotonicMs());
+  if (source_) report.lineSpeed = source_->lineSpeed();
+  report.autoSpeed = autoSpeed_;
+  return report;
+}
+
 void ConnectionController::Connect() {
   connected_ = true;
   ++generation_;
+  health_.Start(host_.MonotonicMs());
+  autoSpeed_ = !settings_.emulation && settings_.sourceKind == SourceKind::Serial && settings_.speed == kAutoSpeed;
   // The receiver state starts afresh, but the position shown stays the last
   // known one until the new connection delivers a fix.
   state_.Clear();
@@ -333,6 +348,8 @@ void ConnectionController::OnSentence(std::string_view line) {
   options.filter = settings_.filter;
   options.nowUtc = host_.NowUtc();
   const DispatchResult result = DispatchSentence(line, state_, options);
+  const int64_t nowMs = host_.MonotonicMs();
+  health_.Count(line, result.status, nowMs);
   if (result.status != SentenceStatus::Parsed) return;
 
   GpsFix& gga = state_.gpsFix;
@@ -375,6 +392,7 @@ void ConnectionController::OnSentence(std::string_view line) {
     case SentenceKind::None:
       break;
   }
+  if ((result.kind == SentenceKind::Gga || result.kind == SentenceKind::Rmc) && HasFix()) health_.FixSeen(nowMs);
   if (changes != 0) Publish(changes, result.kind, line);
 }
 

@@ -22,6 +22,7 @@
 #include "core/gps/records.h"
 #include "core/gps/replay_file.h"
 #include "core/gps/source_kind.h"
+#include "core/gps/stream_health.h"
 
 namespace tarvo {
 
@@ -194,11 +195,15 @@ class ConnectionController {
   void SetLastKnownPosition(LatLon position);
   // The current fix flag: RMC valid while RMC is the position source, else the GGA quality.
   bool HasFix() const;
-  // The indicator every page shows: red while disconnected or without a fix,
-  // yellow when the precision is poorer than the accuracy threshold (whether
-  // or not the filter is on), green otherwise.
+  // The indicator every page shows: red while disconnected, without a fix or
+  // while the stream is stale, yellow when the precision is poorer than the
+  // accuracy threshold (whether or not the filter is on), green otherwise.
   enum class Led { Red, Yellow, Green };
   Led StatusLed() const;
+  // How the current connection's stream is doing, as of now (the host's
+  // monotonic clock), with the source's line speed; all zero while
+  // disconnected.
+  StreamHealthReport streamHealth() const;
 
  private:
   void Connect();
@@ -232,6 +237,8 @@ class ConnectionController {
   bool askForReplayFile_ = true;
   uint32_t ggaCount_ = 0;
   uint32_t rmcCount_ = 0;
+  StreamHealth health_;
+  bool autoSpeed_ = false;  // the connected serial port hunts for its speed
   int64_t lastUploadTime_ = 0;
   std::shared_ptr<class LineHandoff> handoff_;
 };

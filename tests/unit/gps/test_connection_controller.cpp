@@ -21,6 +21,7 @@
 
 #include "core/gps/connection_controller.h"
 #include "core/gps/nmea.h"
+#include "core/gps/serial_link.h"
 #include "tests/unit/gps/test_nmea_util.h"
 
 namespace tarvo {
@@ -564,6 +565,46 @@ TEST_F(SerialControllerTest, LinesFromTheDeviceArriveOnTheMainThread) {
   EXPECT_EQ(host_.logged[1], kRmc);
   EXPECT_EQ(listener_.gga, 1 + 1);  // the connect, then the sentence
   EXPECT_EQ(controller_.state().gpsFix.satellitesUsed, 8);
+}
+
+TEST_F(SerialControllerTest, StreamHealthFollowsTheConnectionAndAStaleStreamTurnsTheLightRed) {
+  settings_.speed = kAutoSpeed;
+  controller_.ToggleConnection();
+  ASSERT_TRUE(controller_.IsConnected());
+  StreamHealthReport health = controller_.streamHealth();
+  EXPECT_TRUE(health.autoSpeed);
+  EXPECT_EQ(health.lineSpeed.bitsPerSecond, kHuntSpeeds.front());
+  // Two sound sentences settle the hunt at the first speed; the broken line
+  // after them is counted.
+  const std::string bytes = kRmc + "\r\n" + kGga + "\r\n$GPGGA,1*00\r\n";
+  ASSERT_EQ(write(master_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+  ASSERT_TRUE(host_.RunUntil([&] { return host_.logged.size() == 3; }));
+  health = controller_.streamHealth();
+  EXPECT_EQ(health.sentences, 2u);
+  EXPECT_EQ(health.checksumErrors, 1u);
+  EXPECT_EQ(health.fixAgeMs, 0);
+  EXPECT_EQ(health.lineSpeed.bitsPerSecond, 4800);
+  EXPECT_FALSE(health.lineSpeed.searching);
+  EXPECT_EQ(controller_.StatusLed(), ConnectionController::Led::Green);
+
+  // Five seconds without a sound sentence: stale, and the light says so.
+  host_.monotonic += kStaleAfterMs;
+  EXPECT_TRUE(controller_.streamHealth().stale);
+  EXPECT_EQ(controller_.streamHealth().fixAgeMs, kStaleAfterMs);
+  EXPECT_EQ(controller_.StatusLed(), ConnectionController::Led::Red);
+  controller_.OnSentence(kRmc);
+  EXPECT_EQ(controller_.StatusLed(), ConnectionController::Led::Green);
+
+  // The next connection starts counting afresh; nothing is reported while disconnected.
+  controller_.ToggleConnection();
+  EXPECT_EQ(controller_.streamHealth().sentences, 0u);
+  settings_.speed = 9600;
+  controller_.ToggleConnection();
+  health = controller_.streamHealth();
+  EXPECT_EQ(health.sentences, 0u);
+  EXPECT_FALSE(health.autoSpeed);
+  EXPECT_EQ(health.lineSpeed.bitsPerSecond, 9600);
+  EXPECT_FALSE(health.lineSpeed.searching);
 }
 
 TEST_F(SerialControllerTest, LineSettingsTheLinuxDriverCannotSetFail) {
