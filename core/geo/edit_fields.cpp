@@ -95,9 +95,14 @@ std::optional<double> ReadAngle(const EditAxis& axis, int fieldCount, const char
 }  // namespace
 
 EditFields FillEditFields(CoordFormat format, double lat, double lon) {
+  if (CoordFormatName(format).empty()) return {};  // a value that is no format
+  const GeoResult<FormatNumbers> n = PositionNumbers(format, lat, lon);
+  return FillEditFieldsFromNumbers(format, n ? &*n : nullptr);
+}
+
+EditFields FillEditFieldsFromNumbers(CoordFormat format, const FormatNumbers* n) {
   EditFields f;
   if (CoordFormatName(format).empty()) return f;  // a value that is no format
-  const GeoResult<FormatNumbers> n = PositionNumbers(format, lat, lon);
   EditAxis& a0 = f.axes[0];
   EditAxis& a1 = f.axes[1];
   switch (format) {
@@ -156,6 +161,12 @@ EditFields FillEditFields(CoordFormat format, double lat, double lon) {
 }
 
 GeoResult<LatLon> ReadEditFields(CoordFormat format, const EditFields& f) {
+  const GeoResult<FormatNumbers> n = ReadEditFieldNumbers(format, f);
+  if (!n) return n.error();
+  return PositionFromNumbers(format, n->first, n->second, n->zone);
+}
+
+GeoResult<FormatNumbers> ReadEditFieldNumbers(CoordFormat format, const EditFields& f) {
   if (CoordFormatName(format).empty()) return GeoFailure::UnknownFormat;
   const EditAxis& a0 = f.axes[0];
   const EditAxis& a1 = f.axes[1];
@@ -168,22 +179,22 @@ GeoResult<LatLon> ReadEditFields(CoordFormat format, const EditFields& f) {
       const std::optional<double> lat = ReadAngle(a0, count, "S");
       const std::optional<double> lon = ReadAngle(a1, count, "W");
       if (!lat || !lon) return GeoFailure::BadNumber;
-      return PositionFromNumbers(format, *lat, *lon);
+      return FormatNumbers{*lat, *lon, {}};
     }
     case CoordFormat::UtmWgs84:
     case CoordFormat::UtmInternational: {
       const std::optional<double> northing = ParseDecimalField(a0.fields[0]);
       const std::optional<double> easting = ParseDecimalField(a1.fields[0]);
-      const std::optional<std::string> zone = CanonicalUtmZone(a0.fields[1]);
+      std::optional<std::string> zone = CanonicalUtmZone(a0.fields[1]);
       if (!northing || !easting) return GeoFailure::BadNumber;
       if (!zone) return GeoFailure::BadZone;
-      return PositionFromNumbers(format, *northing, *easting, *zone);
+      return FormatNumbers{*northing, *easting, std::move(*zone)};
     }
     default: {  // the X/Y and the Transverse Mercator grids
       const std::optional<double> first = ParseDecimalField(a0.fields[0]);
       const std::optional<double> second = ParseDecimalField(a1.fields[0]);
       if (!first || !second) return GeoFailure::BadNumber;
-      return PositionFromNumbers(format, *first, *second);
+      return FormatNumbers{*first, *second, {}};
     }
   }
 }

@@ -39,6 +39,11 @@ struct EditFields {
 // the format. A value that is no format gives an empty record.
 EditFields FillEditFields(CoordFormat format, double lat, double lon);
 
+// The same from the numbers PositionNumbers gives for the format (nullptr:
+// the position has no value in it, so the texts stay empty), for callers
+// that convert the position themselves.
+EditFields FillEditFieldsFromNumbers(CoordFormat format, const FormatNumbers* numbers);
+
 // Reads typed fields of a format back into a WGS-84 position (degrees).
 // Each used field must be empty (reads as 0) or a plain decimal number
 // ("12", "-3.5"; integers in the integer fields; no comma, no exponent);
@@ -53,5 +58,11 @@ EditFields FillEditFields(CoordFormat format, double lat, double lon);
 // UnknownFormat for a value that is no format. Out-of-range latitudes are
 // returned as typed; the caller decides.
 GeoResult<LatLon> ReadEditFields(CoordFormat format, const EditFields& fields);
+
+// The first step of ReadEditFields alone: the numbers the fields hold, in
+// PositionFromNumbers' order and units (Nzgd49 still on the 1949 datum, the
+// UTM zone in its canonical form), for callers that convert them
+// themselves. Fails as ReadEditFields does before its conversion.
+GeoResult<FormatNumbers> ReadEditFieldNumbers(CoordFormat format, const EditFields& fields);
 
 }  // namespace tarvo

@@ -6,13 +6,16 @@
 //                                     TAB first number TAB second number
 //   tarvo-coord --format N --inverse  the format's fields per line -> lat TAB lon
 //   tarvo-coord --list                the format names with their index
+//   --accurate                        the national grids through PROJ with the
+//                                     published datum transformations (the
+//                                     transformation used is named on stderr)
 //
 // Output line N belongs to input line N: blank lines and comment lines
 // ("#" first) are passed through as they are, as cs2cs does, and a line
 // that cannot be converted prints "*\t*" and gets a message on
 // standard error with its line number; the conversion goes on with the next
 // line. Exit status: 0 all lines converted, 1 some line refused, 2 bad
-// arguments, 3 standard input could not be read or standard output not written.
+// arguments or no accurate transformation, 3 standard input could not be read or standard output not written.
 #include <unistd.h>
 
 #include <cerrno>
@@ -31,14 +34,15 @@
 #include "core/geo/nz.h"
 #include "core/geo/number_text.h"
 #include "core/geo/tm_grid.h"
+#include "core/proj/accurate_datum.h"
 
 namespace {
 
 using namespace tarvo;
 
 constexpr const char* kUsage =
-    "usage: tarvo-coord [--format N] [--inverse] < input\n"
-    "       tarvo-coord --list\n"
+    "usage: tarvo-coord [--format N] [--inverse] [--accurate] < input\n"
+    "       tarvo-coord --list [--accurate]\n"
     "\n"
     "Forward (default): each input line is \"latitude longitude\" in decimal degrees\n"
     "(WGS-84, north and east positive, latitude -90..90, longitude -180..180). Each\n"
@@ -56,7 +60,12 @@ constexpr const char* kUsage =
     "and a message on standard error. Exit status: 0 all converted, 1 some line\n"
     "refused, 2 bad arguments, 3 read or write error.\n"
     "\n"
-    "Options: --format N (0..18, default 0), --inverse, --list, --help.\n";
+    "--accurate converts the national grids through PROJ with the published\n"
+    "datum transformation (the one cs2cs picks for the same EPSG codes, no network),\n"
+    "instead of the built-in shifts; standard error names the transformation, and\n"
+    "--list shows each format's EPSG code. Degrees, UTM and SWEREF93 are unchanged.\n"
+    "\n"
+    "Options: --format N (0..18, default 0), --inverse, --accurate, --list, --help.\n";
 
 constexpr int kExitBadLine = 1;
 constexpr int kExitIoError = 3;
@@ -386,7 +395,8 @@ std::string AngleFieldsProblem(CoordFormat format, const EditFields& f) {
 
 // The forward conversion of one position into its output line at p; empty
 // (and why set) when the position has no value in the format.
-char* PutForward(char* p, CoordFormat format, double lat, double lon, PositionText& t, std::string& why) {
+char* PutForward(char* p, DatumMode mode, CoordFormat format, double lat, double lon, PositionText& t,
+                 std::string& why) {
   if (!LatLonInRange(lat, lon)) {
     why = "latitude must be -90..90 and longitude -180..180";
     return nullptr;
@@ -398,7 +408,7 @@ char* PutForward(char* p, CoordFormat format, double lat, double lon, PositionTe
       return nullptr;
     }
   }
-  const GeoResult<FormatNumbers> n = PositionNumbers(format, lat, lon);
+  const GeoResult<FormatNumbers> n = PositionNumbers(mode, format, lat, lon);
   if (!n) {
     why = "no value in this format";
     return nullptr;
@@ -454,10 +464,10 @@ const char* NoPositionText(GeoFailure reason) {
   return "no position (unreadable number, bad zone or outside the grid)";
 }
 
-char* PutInverse(char* p, CoordFormat format, const TokenList& tokens, std::string& why) {
+char* PutInverse(char* p, DatumMode mode, CoordFormat format, const TokenList& tokens, std::string& why) {
   const std::optional<EditFields> fields = FieldsFromTokens(format, tokens, why);
   if (!fields) return nullptr;
-  const GeoResult<LatLon> pos = ReadEditFields(format, *fields);
+  const GeoResult<LatLon> pos = ReadEditFields(mode, format, *fields);
   if (!pos) {
     why = NoPositionText(pos.error());
     return nullptr;
@@ -485,7 +495,7 @@ int WriteError(int error) {
   return kExitIoError;
 }
 
-int Run(CoordFormat format, bool inverse) {
+int Run(DatumMode mode, CoordFormat format, bool inverse) {
   LineReader reader;
   Output out;
   std::string_view line;
@@ -508,7 +518,7 @@ int Run(CoordFormat format, bool inverse) {
         continue;
       }
       if (inverse) {
-        end = PutInverse(p, format, tokens, why);
+        end = PutInverse(p, mode, format, tokens, why);
       } else {
         std::optional<double> lat, lon;
         if (tokens.size() == 2) {
@@ -516,7 +526,7 @@ int Run(CoordFormat format, bool inverse) {
           lon = Number(tokens[1]);
         }
         if (lat && lon)
-          end = PutForward(p, format, *lat, *lon, texts, why);
+          end = PutForward(p, mode, format, *lat, *lon, texts, why);
         else
           why = "expected \"latitude longitude\" in decimal degrees";
       }
@@ -540,6 +550,39 @@ int Run(CoordFormat format, bool inverse) {
   return anyBad ? kExitBadLine : 0;
 }
 
+// Names on standard error what the accurate mode uses for the format; false
+// (after saying why) when PROJ has no transformation for it.
+bool AnnounceAccurate(CoordFormat format) {
+  const std::string_view name = CoordFormatName(format);
+  const int code = AccurateCrsCode(format);
+  if (code == 0) {
+    std::fprintf(stderr, "tarvo-coord: accurate datum: %.*s keeps its WGS-84 numbers\n", static_cast<int>(name.size()),
+                 name.data());
+    return true;
+  }
+  const AccurateOperation op = DescribeAccurate(format);
+  if (!op.available) {
+    std::fprintf(stderr, "tarvo-coord: no accurate transformation for %.*s (EPSG:%d): %s\n",
+                 static_cast<int>(name.size()), name.data(), code, op.problem.c_str());
+    return false;
+  }
+  std::string accuracy;
+  if (op.accuracyMetres >= 0) {
+    accuracy = " (";
+    AppendShortest(accuracy, op.accuracyMetres);
+    accuracy += " m)";
+  }
+  const std::string_view version = ProjVersion();
+  std::fprintf(stderr, "tarvo-coord: accurate datum through PROJ %.*s: EPSG:4326 -> EPSG:%d, %s%s\n",
+               static_cast<int>(version.size()), version.data(), code, op.operation.c_str(), accuracy.c_str());
+  if (!op.missingGrid.empty())
+    std::fprintf(stderr,
+                 "tarvo-coord: the grid file %s of the better transformation is not installed; %.*s falls back "
+                 "to the transformation above\n",
+                 op.missingGrid.c_str(), static_cast<int>(name.size()), name.data());
+  return true;
+}
+
 // Ends a run that printed through stdio: a failed write is an error too.
 int FinishStdout() {
   if (std::fflush(stdout) != 0 || std::ferror(stdout)) return WriteError(errno);
@@ -551,6 +594,7 @@ int FinishStdout() {
 int main(int argc, char** argv) {
   CoordFormat format = CoordFormat::WgsDms;
   bool inverse = false, list = false;
+  DatumMode mode = DatumMode::BuiltIn;
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
     if (arg == "--format" && i + 1 < argc) {
@@ -565,6 +609,8 @@ int main(int argc, char** argv) {
       format = *chosen;
     } else if (arg == "--inverse") {
       inverse = true;
+    } else if (arg == "--accurate") {
+      mode = DatumMode::Accurate;
     } else if (arg == "--list") {
       list = true;
     } else if (arg == "--help" || arg == "-h") {
@@ -578,9 +624,12 @@ int main(int argc, char** argv) {
   if (list) {
     for (const CoordFormat f : kAllCoordFormats) {
       const std::string_view name = CoordFormatName(f);
-      std::printf("%d\t%.*s\n", static_cast<int>(f), static_cast<int>(name.size()), name.data());
+      std::printf("%d\t%.*s", static_cast<int>(f), static_cast<int>(name.size()), name.data());
+      if (mode == DatumMode::Accurate && AccurateCrsCode(f) != 0) std::printf("\tEPSG:%d", AccurateCrsCode(f));
+      std::printf("\n");
     }
     return FinishStdout();
   }
-  return Run(format, inverse);
+  if (mode == DatumMode::Accurate && !AnnounceAccurate(format)) return 2;
+  return Run(mode, format, inverse);
 }
