@@ -104,10 +104,13 @@ bool SkyTable::AddGsv(std::string_view talker, std::string_view fields, int64_t 
 
   Cycle* cycle = CycleOf(talker);
   if (cycle == nullptr) return false;
-  // A message seen already in this cycle, or a different total, starts the
-  // cycle again; the messages of one cycle may come in any order.
+  // Message 1, a message seen already in this cycle, or a different total
+  // starts the cycle again; the later messages may come in any order. Were
+  // message 1 allowed to complete a cycle, a log or link that begins
+  // mid-cycle would complete every later cycle at its message 1, joining
+  // the previous cycle's tail to the new head.
   const uint32_t bit = 1u << (message - 1);
-  if ((cycle->seenMask & bit) != 0 || cycle->messageCount != count) {
+  if (message == 1 || (cycle->seenMask & bit) != 0 || cycle->messageCount != count) {
     cycle->messageCount = count;
     cycle->seenMask = 0;
     cycle->satellites.clear();
@@ -205,9 +208,23 @@ void SkyTable::AddGsa(std::string_view talker, std::string_view fields) {
   for (SkySatellite& s : sky_) s.used = IsUsed(s.system, s.prn);
 }
 
+int SystemLocalNumber(GnssSystem system, int prn) {
+  switch (system) {
+    case GnssSystem::Sbas: return prn >= 33 && prn <= 64 ? prn + 87 : prn;
+    case GnssSystem::Glonass: return prn >= 65 && prn <= 96 ? prn - 64 : prn;
+    case GnssSystem::Galileo: return prn >= 301 && prn <= 336 ? prn - 300 : prn;
+    case GnssSystem::BeiDou: return prn >= 401 && prn <= 463 ? prn - 400 : prn >= 201 && prn <= 263 ? prn - 200 : prn;
+    case GnssSystem::Qzss: return prn >= 193 && prn <= 202 ? prn - 192 : prn;
+    default: return prn;
+  }
+}
+
 bool SkyTable::IsUsed(GnssSystem system, int prn) const {
+  // Some receivers number one satellite differently in GSV and GSA (BeiDou
+  // 8 in GSV, 208 in GSA).
+  const int number = SystemLocalNumber(system, prn);
   const std::vector<int16_t>& used = usedPrns_[static_cast<int>(system)];
-  return std::find(used.begin(), used.end(), prn) != used.end();
+  return std::any_of(used.begin(), used.end(), [&](int16_t p) { return SystemLocalNumber(system, p) == number; });
 }
 
 void SkyTable::Merge(int64_t now) {

@@ -98,4 +98,10 @@ class SkyTable {
 // GLONASS, 193..202 QZSS, 201..264 BeiDou (u-blox), 301..336 Galileo.
 GnssSystem SystemOfPrn(int prn);
 
+// A satellite's number within its system, whichever NMEA numbering the
+// sentence used: GLONASS 65..96 as 1..32, BeiDou 201..263 and 401..463 as
+// 1..63, Galileo 301..336 as 1..36, QZSS 193..202 as 1..10, SBAS 33..64 as
+// its PRN 120..151. Other numbers are returned as they are.
+int SystemLocalNumber(GnssSystem system, int prn);
+
 }  // namespace tarvo
