@@ -14,11 +14,14 @@ namespace tarvo {
 namespace {
 
 constexpr const char* kWgs84Crs = "EPSG:4326";
+constexpr double kMillimetre = 0.001;                 // metres
+constexpr double kMillimetreInDegrees = 0.001 / 111320.0;  // degrees of latitude
 
 // One format's transformation from WGS-84 on one thread.
 struct Transform {
   PJ* pj = nullptr;
   bool northFirst = false;  // the target's first axis counts north (KKJ, RT90, NZGD49 degrees)
+  double closeEnough = 0;   // 1 mm in the target's unit
   std::string problem;      // why pj is null
 };
 
@@ -86,12 +89,14 @@ class ThreadProj {
     const bool axis = cs != nullptr && proj_cs_get_axis_info(ctx_, cs, 0, nullptr, nullptr, &direction, nullptr,
                                                              nullptr, nullptr, nullptr) != 0;
     if (cs != nullptr) proj_destroy(cs);
-    if (crs != nullptr) proj_destroy(crs);
     if (!axis || direction == nullptr) {
+      if (crs != nullptr) proj_destroy(crs);
       t.problem = target + ": " + LastError(ctx_);
       return t;
     }
     t.northFirst = std::strcmp(direction, "north") == 0;
+    t.closeEnough = proj_get_type(crs) == PJ_TYPE_GEOGRAPHIC_2D_CRS ? kMillimetreInDegrees : kMillimetre;
+    proj_destroy(crs);
     // No area of interest: the candidates and the choice among them per
     // point are those of cs2cs for the same two codes.
     t.pj = proj_create_crs_to_crs(ctx_, kWgs84Crs, target.c_str(), nullptr);
@@ -126,6 +131,7 @@ class ThreadProj {
       const char* name = proj_get_name(used);
       out.operation = name != nullptr ? name : "";
       out.accuracyMetres = proj_coordoperation_get_accuracy(ctx_, used);
+      proj_get_area_of_use(ctx_, used, &out.west, &out.south, &out.east, &out.north, nullptr);
       proj_destroy(used);
     } else {
       out.problem = target + ": no transformation at the centre of its area";
@@ -182,16 +188,34 @@ std::optional<NorthEast> Forward(const Transform& t, double lat, double lon) {
   return t.northFirst ? NorthEast{c.v[0], c.v[1]} : NorthEast{c.v[1], c.v[0]};
 }
 
-// The target's north and east -> WGS-84 degrees; empty when PROJ has no result.
+std::optional<LatLon> Finite(const PJ_COORD& c) {
+  if (!std::isfinite(c.v[0]) || !std::isfinite(c.v[1])) return std::nullopt;
+  return LatLon{c.v[0], c.v[1]};
+}
+
+// The target's north and east -> WGS-84 degrees; empty when PROJ has no
+// result. PROJ picks the inverse's transformation by the area of use in
+// grid numbers, the forward's by the area in degrees; near the edge of an
+// area the two can differ (Italy's mainland and Sicily strait sets are 70 m
+// apart there), so the answer is checked by the forward, and inverted again
+// with the forward's transformation when that does not give the numbers
+// back: a position read from a grid shows the same grid numbers again.
 std::optional<LatLon> Inverse(const Transform& t, const NorthEast& p) {
   if (t.pj == nullptr) return std::nullopt;
   const PJ_COORD in = t.northFirst ? proj_coord(p.north, p.east, 0, HUGE_VAL) : proj_coord(p.east, p.north, 0, HUGE_VAL);
-  const PJ_COORD c = proj_trans(t.pj, PJ_INV, in);
-  if (!std::isfinite(c.v[0]) || !std::isfinite(c.v[1])) {
+  const std::optional<LatLon> first = Finite(proj_trans(t.pj, PJ_INV, in));
+  if (!first) {
     proj_errno_reset(t.pj);
     return std::nullopt;
   }
-  return LatLon{c.v[0], c.v[1]};
+  const PJ_COORD again = proj_trans(t.pj, PJ_FWD, proj_coord(first->latitude, first->longitude, 0, HUGE_VAL));
+  if (std::hypot(again.v[0] - in.v[0], again.v[1] - in.v[1]) <= t.closeEnough) return first;
+  proj_errno_reset(t.pj);
+  PJ* forwardOperation = proj_trans_get_last_used_operation(t.pj);
+  if (forwardOperation == nullptr) return first;
+  const std::optional<LatLon> second = Finite(proj_trans(forwardOperation, PJ_INV, in));
+  proj_destroy(forwardOperation);
+  return second ? second : first;
 }
 
 }  // namespace

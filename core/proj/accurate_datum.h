@@ -40,6 +40,10 @@ struct AccurateOperation {
   bool available = false;    // PROJ has a transformation (false too for code 0)
   std::string operation;     // its name at the centre of the grid's area of use
   double accuracyMetres = -1;  // its stated accuracy; -1 unknown
+  // Its area of use, WGS-84 degrees (west may exceed east across 180).
+  // Outside it PROJ may pick another transformation, or a different one for
+  // each direction, as cs2cs does.
+  double west = 0, south = 0, east = 0, north = 0;
   // A grid file that a better transformation needs and that is not
   // installed, e.g. "uk_os_OSTN15_NTv2_OSGBtoETRS.tif"; empty when the best
   // one is in use.
