@@ -21,6 +21,10 @@ class LineSource {
   // unplugged, hang-up, read error); never after Close. `reason` is a short
   // text for the user ("device removed", strerror text, ...).
   using LostCallback = std::function<void(const std::string& reason)>;
+  // Sources that win their peer back by themselves (network feeds) do not end
+  // when it goes away while this is set: they call it once per loss, on their
+  // own thread, with a reason as for LostCallback, and keep trying.
+  using InterruptedCallback = std::function<void(const std::string& reason)>;
 
   virtual ~LineSource() = default;
 
@@ -31,6 +35,8 @@ class LineSource {
   // line callback's consumer (the GUI thread) while the reader waits on it.
   virtual void Close() = 0;
   virtual bool IsOpen() const = 0;
+  // Set before Start. Sources that cannot win their peer back ignore it.
+  virtual void SetInterruptedCallback(InterruptedCallback /*onInterrupted*/) {}
 
   // The speed of the source's line in bits per second; 0 for a source without
   // one (a network feed). While `searching`, the source is still trying

@@ -4,7 +4,8 @@
 //   tarvo-nmea [--raw] [--stats] [--baud N] [--databits 7|8]
 //              [--parity none|odd|even|mark|space] [--stopbits 1|2] [SOURCE]
 //
-// SOURCE is a file, "-" for standard input (the default) or a serial device.
+// SOURCE is a file, "-" for standard input (the default), a serial device or
+// a network feed: gpsd://HOST[:PORT], tcp://HOST:PORT or udp://:PORT.
 // Lines are cut from the byte stream exactly as from a serial port: "$" opens
 // a line, CR or LF ends it.
 #include <fcntl.h>
@@ -18,11 +19,13 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <string_view>
 
 #include "core/gps/line_assembler.h"
+#include "core/gps/net_source.h"
 #include "core/gps/nmea.h"
 #include "core/gps/serial_link.h"
 #include "tools/nmea/nmea_json.h"
@@ -37,7 +40,10 @@ constexpr const char* kUsage =
     "Decodes NMEA 0183 sentences and prints one JSON object per GGA, RMC, GSA,\n"
     "PGRME and PGRMZ sentence and per complete GSV cycle.\n"
     "\n"
-    "  SOURCE        a file, - for standard input (default), or a serial device\n"
+    "  SOURCE        a file, - for standard input (default), a serial device, or\n"
+    "                gpsd://HOST[:PORT]  the NMEA a gpsd relays (port 2947)\n"
+    "                tcp://HOST:PORT     an NMEA server (port 10110 is usual)\n"
+    "                udp://:PORT         NMEA datagrams to this machine, broadcasts too\n"
     "  --raw         values as read: no smoothing, speed threshold or accuracy filter\n"
     "  --sky         instead, one SKY object per completed sky of every satellite\n"
     "                system: system, prn, el, az, snr (null when not sent), used\n"
@@ -284,6 +290,11 @@ int DecodeStream(int fd, const std::string& name, const Options& options) {
   return status;
 }
 
+// Starts `source` and prints its lines as they come, until it ends or the
+// user stops us. `dropped` reads the lines the source dropped as too long.
+int DecodeLive(const Options& options, LineSource& source, const std::string& name,
+               const std::function<uint64_t()>& dropped, const std::function<int()>& startError);
+
 // A receiver on a serial device, until it goes away or the user stops us.
 int DecodeSerial(const Options& options) {
   SerialLink link;
@@ -300,7 +311,20 @@ int DecodeSerial(const Options& options) {
     Fail("cannot set the time-outs of " + options.source + ": " + std::strerror(link.lastError()));
     return 1;
   }
+  return DecodeLive(
+      options, link, options.source, [&] { return link.droppedTooLong(); }, [&] { return link.lastError(); });
+}
 
+// gpsd, TCP or UDP: ends when the peer goes away (no reconnecting here).
+int DecodeNet(const Options& options, const NetSourceConfig& config) {
+  NetSource source(config);
+  return DecodeLive(
+      options, source, NetSourceName(config), [&] { return source.droppedTooLong(); },
+      [&] { return source.lastError(); });
+}
+
+int DecodeLive(const Options& options, LineSource& source, const std::string& name,
+               const std::function<uint64_t()>& dropped, const std::function<int()>& startError) {
   // Signals are taken by sigwait below; the reader thread inherits the mask.
   sigset_t signals;
   sigemptyset(&signals);
@@ -312,7 +336,7 @@ int DecodeSerial(const Options& options) {
   std::mutex lostMutex;
   std::string lostReason;
   std::atomic<bool> lost{false};
-  const bool started = link.Start(
+  const bool started = source.Start(
       [&](std::string_view line, std::stop_token) {
         decoder.SetClock(static_cast<int64_t>(std::time(nullptr)));
         decoder.Line(line);
@@ -327,20 +351,20 @@ int DecodeSerial(const Options& options) {
         ::kill(::getpid(), SIGUSR1);
       });
   if (!started) {
-    Fail("cannot start reading " + options.source + ": " + std::strerror(link.lastError()));
+    Fail("cannot start reading " + name + ": " + std::strerror(startError()));
     return 1;
   }
   int signal = 0;
   do {
     sigwait(&signals, &signal);
   } while (signal == SIGUSR1 && !lost);
-  link.Close();
-  decoder.DroppedOverlong(link.droppedTooLong());
+  source.Close();
+  decoder.DroppedOverlong(dropped());
   out.Flush();
   if (options.stats) decoder.PrintStats();
   if (lost) {
     std::lock_guard<std::mutex> lock(lostMutex);
-    Fail("lost " + options.source + ": " + lostReason);
+    Fail("lost " + name + ": " + lostReason);
     return 1;
   }
   return 0;
@@ -360,6 +384,19 @@ int Run(int argc, char** argv) {
       return 1;
     }
     return DecodeStream(STDIN_FILENO, "standard input", options);
+  }
+  if (options.source.find("://") != std::string::npos) {
+    NetSourceConfig config;
+    std::string error;
+    if (!ParseNetSourceUrl(options.source, config, error)) {
+      Fail(error);
+      return 1;
+    }
+    if (options.lineSettingsGiven) {
+      Fail("line settings apply to serial devices only, not to " + NetSourceName(config));
+      return 1;
+    }
+    return DecodeNet(options, config);
   }
 
   struct stat info {};
