@@ -8,6 +8,8 @@
 #include <utility>
 
 #include "core/gps/line_handoff.h"
+#include "core/gps/line_reserver.h"
+#include "core/gps/net_source.h"
 #include "core/gps/serial_link.h"
 
 namespace tarvo {
@@ -175,28 +177,19 @@ void ConnectionController::Connect() {
     return;
   }
 
-  std::string path = settings_.portName;
-  if (path.empty() && portFinder_) path = portFinder_();
-  if (path.empty()) {
-    Fail(ConnectionFailure::NoPortFound);
-    return;
-  }
-  const bool writeAccess = settings_.gpsType == GpsType::DeLorme || settings_.gpsType == GpsType::Garmin;
   std::unique_ptr<LineSource> source;
-  const SerialOpener::Failure failure =
-      opener_->OpenPort(path, writeAccess, settings_, DeviceStartupStrings(settings_.gpsType), source);
-  switch (failure) {
-    case SerialOpener::Failure::Open:
-      Fail(ConnectionFailure::PortUnopenable, path, opener_->lastError());
-      return;
-    case SerialOpener::Failure::Configure:
-      Fail(ConnectionFailure::PortSettingsRefused, path, opener_->lastError());
-      return;
-    case SerialOpener::Failure::Timeouts:
-      Fail(ConnectionFailure::PortTimeoutsRefused, path, opener_->lastError());
-      return;
-    case SerialOpener::Failure::None:
-      break;
+  std::string path;
+  if (settings_.sourceKind != SourceKind::Serial) {
+    NetSourceConfig net;
+    net.kind = settings_.sourceKind;
+    net.host = settings_.sourceKind == SourceKind::Gpsd ? settings_.gpsdHost : settings_.tcpHost;
+    net.port = settings_.sourceKind == SourceKind::Gpsd       ? settings_.gpsdPort
+               : settings_.sourceKind == SourceKind::TcpClient ? settings_.tcpPort
+                                                               : settings_.udpPort;
+    path = NetSourceName(net);
+    source = std::make_unique<NetSource>(std::move(net));
+  } else if (!OpenSerialSource(path, source)) {
+    return;
   }
   source_ = std::move(source);
   sourcePath_ = path;
@@ -209,7 +202,28 @@ void ConnectionController::Connect() {
   const uint64_t generation = generation_;
   auto onLost = handoff_->AsLostCallback(
       [this, generation](const std::string& reason) { ConnectionLost(generation, reason); });
-  if (!source_->Start(handoff_->AsCallback(), onLost)) {
+  // A network source that lost its peer says so once and keeps trying.
+  source_->SetInterruptedCallback(handoff_->AsLostCallback(
+      [this, generation](const std::string& reason) { ConnectionInterrupted(generation, reason); }));
+  LineSource::LineCallback onLine = handoff_->AsCallback();
+  if (settings_.serveLines) {
+    // Re-serving is an extra: when its port cannot be had, the user is told
+    // and the connection goes on without it.
+    auto reserver = std::make_unique<LineReserver>();
+    if (reserver->Start(settings_.servePort, settings_.serveRemote)) {
+      reserver_ = std::move(reserver);
+      // Passed on from the reader thread, before the hand-off waits for the window.
+      onLine = [served = reserver_.get(), deliver = std::move(onLine)](std::string_view line,
+                                                                       std::stop_token stop) {
+        served->Publish(line);
+        deliver(line, std::move(stop));
+      };
+    } else {
+      host_.ShowError({ConnectionFailure::PortUnopenable,
+                       "re-serving on TCP port " + std::to_string(settings_.servePort), reserver->lastError(), {}});
+    }
+  }
+  if (!source_->Start(std::move(onLine), onLost)) {
     Fail(ConnectionFailure::ReaderNotStarted, path);
     return;
   }
@@ -219,6 +233,32 @@ void ConnectionController::Connect() {
     return;
   }
   timer_ = ConnectionTimer::Upload;
+}
+
+bool ConnectionController::OpenSerialSource(std::string& path, std::unique_ptr<LineSource>& source) {
+  path = settings_.portName;
+  if (path.empty() && portFinder_) path = portFinder_();
+  if (path.empty()) {
+    Fail(ConnectionFailure::NoPortFound);
+    return false;
+  }
+  const bool writeAccess = settings_.gpsType == GpsType::DeLorme || settings_.gpsType == GpsType::Garmin;
+  const SerialOpener::Failure failure =
+      opener_->OpenPort(path, writeAccess, settings_, DeviceStartupStrings(settings_.gpsType), source);
+  switch (failure) {
+    case SerialOpener::Failure::Open:
+      Fail(ConnectionFailure::PortUnopenable, path, opener_->lastError());
+      return false;
+    case SerialOpener::Failure::Configure:
+      Fail(ConnectionFailure::PortSettingsRefused, path, opener_->lastError());
+      return false;
+    case SerialOpener::Failure::Timeouts:
+      Fail(ConnectionFailure::PortTimeoutsRefused, path, opener_->lastError());
+      return false;
+    case SerialOpener::Failure::None:
+      break;
+  }
+  return true;
 }
 
 void ConnectionController::Fail(ConnectionFailure failure, std::string where, int error) {
@@ -268,6 +308,7 @@ void ConnectionController::CloseSource() {
     source_->Close();
     source_.reset();
   }
+  reserver_.reset();  // after the source: its reader publishes to it
   // A loss reported just before the Close must not reach a later connection.
   if (handoff_) handoff_->Cancel();
   handoff_.reset();
@@ -276,6 +317,11 @@ void ConnectionController::CloseSource() {
 void ConnectionController::ConnectionLost(uint64_t generation, const std::string& reason) {
   if (closing_ || !connected_ || generation != generation_ || !source_) return;
   Disconnect();
+  host_.ShowError({ConnectionFailure::ConnectionLost, sourcePath_, 0, reason});
+}
+
+void ConnectionController::ConnectionInterrupted(uint64_t generation, const std::string& reason) {
+  if (closing_ || !connected_ || generation != generation_ || !source_) return;
   host_.ShowError({ConnectionFailure::ConnectionLost, sourcePath_, 0, reason});
 }
 

@@ -26,6 +26,7 @@
 
 namespace tarvo {
 
+class LineReserver;
 class SerialLink;
 
 // The timers of a running connection: one of them at a time, only while
@@ -213,6 +214,10 @@ class ConnectionController {
   void Publish(FixChanges changes, SentenceKind kind, std::string_view line);
   void KeepLastKnownPosition(bool sentenceHasFix);
   void ConnectionLost(uint64_t generation, const std::string& reason);
+  // A network source lost its peer and is winning it back: told, not ended.
+  void ConnectionInterrupted(uint64_t generation, const std::string& reason);
+  // The serial port of the settings, opened and configured; false after Fail.
+  bool OpenSerialSource(std::string& path, std::unique_ptr<LineSource>& source);
   void CloseSource();
 
   ControllerHost& host_;
@@ -241,6 +246,7 @@ class ConnectionController {
   bool autoSpeed_ = false;  // the connected serial port hunts for its speed
   int64_t lastUploadTime_ = 0;
   std::shared_ptr<class LineHandoff> handoff_;
+  std::unique_ptr<LineReserver> reserver_;  // while connected with "ServeLines"
 };
 
 }  // namespace tarvo

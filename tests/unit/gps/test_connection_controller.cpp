@@ -22,6 +22,7 @@
 #include "core/gps/connection_controller.h"
 #include "core/gps/nmea.h"
 #include "core/gps/serial_link.h"
+#include "tests/unit/gps/test_net_peers.h"
 #include "tests/unit/gps/test_nmea_util.h"
 
 namespace tarvo {
@@ -657,6 +658,51 @@ TEST(DeviceStartupStrings, OnlyTheTwoReceiversThatNeedThem) {
   EXPECT_EQ(DeviceStartupStrings(GpsType::DeLorme).size(), 6u);
   EXPECT_EQ(DeviceStartupStrings(GpsType::Garmin).size(), 6u);
   EXPECT_EQ(DeviceStartupStrings(GpsType::Garmin).back(), "$PGRMC,,,,,,,,,,3,,2,0\r\n");
+}
+
+// A network source: its lines reach the fix and the re-server's clients; a
+// server that goes is reported while the controller stays connected and
+// reconnects; the re-server closes with the connection.
+TEST_F(ControllerTest, ATcpSourceFeedsTheFixAndTheReServerAndALostServerIsReportedWhileItReconnects) {
+  test::LoopbackServer server;
+  settings_.sourceKind = SourceKind::TcpClient;
+  settings_.tcpHost = "127.0.0.1";
+  settings_.tcpPort = server.port();
+  settings_.serveLines = true;
+  settings_.servePort = test::FreePort();
+  controller_.ToggleConnection();
+  ASSERT_TRUE(controller_.IsConnected());
+  ASSERT_TRUE(server.Accept());
+  const int client = test::ConnectLoopback(settings_.servePort);
+  ASSERT_GE(client, 0);
+  // Lines until the re-server has taken the client on.
+  std::string served;
+  for (int i = 0; i < 100 && served.empty(); ++i) {
+    ASSERT_TRUE(server.Send(kGga + "\r\n"));
+    ASSERT_TRUE(host_.RunUntil([&] { return !host_.logged.empty() && host_.logged.back() == kGga; }));
+    host_.logged.clear();
+    served = test::ReadLinesFrom(client, 1, std::chrono::milliseconds(20));
+  }
+  ASSERT_EQ(served, kGga + "\r\n");
+  ASSERT_TRUE(server.Send(kRmc + "\r\n"));
+  ASSERT_TRUE(host_.RunUntil([&] { return listener_.rmc > 0; }));
+  EXPECT_EQ(test::ReadLinesFrom(client, 1), kRmc + "\r\n");
+  EXPECT_NEAR(controller_.fix().position.latitude, 48.1173, 1e-4);
+
+  const std::string where = "tcp://127.0.0.1:" + std::to_string(server.port());
+  server.CloseClient();
+  ASSERT_TRUE(host_.RunUntil([&] { return !host_.errors.empty(); }));
+  EXPECT_EQ(host_.errors,
+            std::vector<std::string>{"ConnectionLost|" + where + "|the server closed the connection; reconnecting"});
+  EXPECT_TRUE(controller_.IsConnected());
+  ASSERT_TRUE(server.Accept(std::chrono::seconds(2)));
+  ASSERT_TRUE(server.Send(kGga + "\r\n"));
+  ASSERT_TRUE(host_.RunUntil([&] { return !host_.logged.empty() && host_.logged.back() == kGga; }));
+
+  controller_.ToggleConnection();
+  EXPECT_EQ(test::ConnectLoopback(settings_.servePort), -1);
+  ::close(client);
+  EXPECT_EQ(host_.errors.size(), 1u);
 }
 
 }  // namespace
