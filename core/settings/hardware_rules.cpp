@@ -69,6 +69,71 @@ int StopBitsItem(int32_t stopbits) {
 
 int32_t UsableStopBits(int32_t stopbits) { return stopbits == 1 ? 2 : stopbits; }
 
+std::optional<Key> SourceHostKey(SourceKind kind) {
+  switch (kind) {
+    case SourceKind::Gpsd: return Key::GpsdHost;
+    case SourceKind::TcpClient: return Key::TcpHost;
+    default: return std::nullopt;
+  }
+}
+
+std::optional<Key> SourcePortKey(SourceKind kind) {
+  switch (kind) {
+    case SourceKind::Gpsd: return Key::GpsdPort;
+    case SourceKind::TcpClient: return Key::TcpPort;
+    case SourceKind::UdpListener: return Key::UdpPort;
+    default: return std::nullopt;
+  }
+}
+
+std::string HostSetting(const ConnectionSettings& c, Key key) {
+  if (key == Key::GpsdHost) return c.gpsdHost;
+  if (key == Key::TcpHost) return c.tcpHost;
+  return {};
+}
+
+void SetHostSetting(ConnectionSettings& c, Key key, std::string host) {
+  if (key == Key::GpsdHost) c.gpsdHost = std::move(host);
+  if (key == Key::TcpHost) c.tcpHost = std::move(host);
+}
+
+int32_t PortSetting(const ConnectionSettings& c, Key key) {
+  switch (key) {
+    case Key::GpsdPort: return c.gpsdPort;
+    case Key::TcpPort: return c.tcpPort;
+    case Key::UdpPort: return c.udpPort;
+    case Key::ServePort: return c.servePort;
+    default: return 0;
+  }
+}
+
+void SetPortSetting(ConnectionSettings& c, Key key, int32_t port) {
+  switch (key) {
+    case Key::GpsdPort: c.gpsdPort = port; break;
+    case Key::TcpPort: c.tcpPort = port; break;
+    case Key::UdpPort: c.udpPort = port; break;
+    case Key::ServePort: c.servePort = port; break;
+    default: break;
+  }
+}
+
+std::optional<int32_t> ReadPortNumber(Key key, std::string_view text) {
+  const std::optional<int> value = ParseIntegerField(text);
+  if (!value || Info(key).kind != SettingKind::Int || !IsAllowed(key, *value)) return std::nullopt;
+  return static_cast<int32_t>(*value);
+}
+
+std::optional<std::string> ReadHostName(Key key, std::string_view text) {
+  const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+  if (Info(key).kind != SettingKind::Text || text.size() >= Info(key).capacity) return std::nullopt;
+  for (char c : text) {
+    if (static_cast<unsigned char>(c) <= 0x20 || c == 0x7f) return std::nullopt;
+  }
+  return std::string(text);
+}
+
 PortList MakePortList(const std::vector<SerialPortInfo>& ports, const std::string& portName, const fs::path& root) {
   PortList list;
   for (const SerialPortInfo& port : ports) list.items.push_back({port.path, port.label, true});

@@ -12,9 +12,12 @@
 #include <string_view>
 #include <vector>
 
+#include "core/gps/connection_controller.h"
 #include "core/gps/records.h"
 #include "core/gps/serial_link.h"
 #include "core/gps/serial_ports.h"
+#include "core/gps/source_kind.h"
+#include "core/settings/keys.h"
 
 namespace tarvo {
 
@@ -65,6 +68,29 @@ int ReplaySpeedItem(int32_t emulationSpeed, int32_t replayRealTime);
 // emulationSpeed 1..4 and replayRealTime 0; the real-time items set the
 // factor and keep emulationSpeed. Other items change nothing.
 void ChooseReplaySpeed(int item, int32_t& emulationSpeed, int32_t& replayRealTime);
+
+// ---- Where the lines come from ----
+
+// "SourceKind" = index.
+inline constexpr std::array<std::string_view, 4> kSourceKindNames = {"Serial port", "gpsd", "NMEA over TCP",
+                                                                     "NMEA over UDP"};
+// The host and port keys a source kind reads: gpsd GpsdHost and GpsdPort,
+// TCP TcpHost and TcpPort, UDP only UdpPort; the serial port none.
+std::optional<Key> SourceHostKey(SourceKind kind);
+std::optional<Key> SourcePortKey(SourceKind kind);
+// The fields of those keys in `c`. Other keys: an empty host, port 0, and
+// setting them changes nothing.
+std::string HostSetting(const ConnectionSettings& c, Key key);
+void SetHostSetting(ConnectionSettings& c, Key key, std::string host);
+int32_t PortSetting(const ConnectionSettings& c, Key key);
+void SetPortSetting(ConnectionSettings& c, Key key, int32_t port);
+// A typed port number: a whole number that `key` allows (1..65535 for every
+// port key), blanks around it allowed; nullopt for anything else.
+std::optional<int32_t> ReadPortNumber(Key key, std::string_view text);
+// A typed host name or address, blanks around it dropped: nullopt when a
+// blank or control character is left inside, or it is too long for `key`.
+// An empty text is empty (no host set).
+std::optional<std::string> ReadHostName(Key key, std::string_view text);
 
 // The port list: what EnumerateSerialPorts found, with their labels, and the
 // stored port when it is not among them, so the list never shows a port

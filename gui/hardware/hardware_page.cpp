@@ -129,6 +129,26 @@ QComboBox* HardwarePage::MakeList(const char* name) {
 }
 
 void HardwarePage::BuildControls() {
+  source_ = MakeList("sourceList");
+  for (std::string_view name : kSourceKindNames) source_->addItem(Q(name));
+  const auto makeEdit = [this](const char* name, int maxLength, const QString& widest) {
+    auto* edit = new QLineEdit(this);
+    edit->setObjectName(QString::fromLatin1(name));
+    edit->setMaxLength(maxLength);
+    edit->setMinimumWidth(edit->fontMetrics().horizontalAdvance(widest) + 12);
+    return edit;
+  };
+  hostEdit_ = makeEdit("hostEdit", static_cast<int>(Info(Key::TcpHost).capacity) - 1, QStringLiteral("receiver.example.org"));
+  netPortEdit_ = makeEdit("netPortEdit", 5, QStringLiteral("000000"));
+  serveLines_ = new QCheckBox(QStringLiteral("Share the lines on TCP port"), this);
+  serveLines_->setObjectName(QStringLiteral("serveLines"));
+  servePortEdit_ = makeEdit("servePortEdit", 5, QStringLiteral("000000"));
+  serveRemote_ = new QCheckBox(QStringLiteral("Allow other hosts"), this);
+  serveRemote_->setObjectName(QStringLiteral("serveRemote"));
+  for (QLineEdit* edit : {netPortEdit_, servePortEdit_}) {
+    edit->setAlignment(Qt::AlignRight);
+    edit->setMaximumWidth(edit->minimumWidth());
+  }
   type_ = MakeList("typeList");
   for (std::string_view name : kGpsTypeNames) type_->addItem(Q(name));
   port_ = MakeList("portList");
@@ -138,7 +158,7 @@ void HardwarePage::BuildControls() {
   port_->setEditable(true);
   port_->setInsertPolicy(QComboBox::NoInsert);
   speed_ = MakeList("speedList");
-  for (int32_t rate : kBaudRates) speed_->addItem(QString::number(rate));
+  for (int32_t rate : kBaudRates) speed_->addItem(Q(BaudRateText(rate)));
   parity_ = MakeList("parityList");
   for (std::string_view name : kParityNames) parity_->addItem(Q(name));
   dataBits_ = MakeList("dataBitsList");
@@ -171,18 +191,31 @@ void HardwarePage::BuildControls() {
   auto* g = new QGridLayout(gpsGroup_);
   g->setHorizontalSpacing(8);
   g->setVerticalSpacing(6);
-  g->addWidget(LabelFor(QStringLiteral("Type:"), type_, gpsGroup_), 0, 0);
-  g->addWidget(type_, 0, 1, 1, 3, Qt::AlignLeft);
-  g->addWidget(LabelFor(QStringLiteral("Port:"), port_, gpsGroup_), 1, 0);
-  g->addWidget(port_, 1, 1, 1, 4);
-  g->addWidget(LabelFor(QStringLiteral("Speed:"), speed_, gpsGroup_), 2, 0);
-  g->addWidget(speed_, 2, 1);
-  g->addWidget(LabelFor(QStringLiteral("Parity:"), parity_, gpsGroup_), 2, 2);
-  g->addWidget(parity_, 2, 3);
-  g->addWidget(LabelFor(QStringLiteral("Data bits:"), dataBits_, gpsGroup_), 3, 0);
-  g->addWidget(dataBits_, 3, 1);
-  g->addWidget(LabelFor(QStringLiteral("Stop bits:"), stopBits_, gpsGroup_), 3, 2);
-  g->addWidget(stopBits_, 3, 3);
+  g->addWidget(LabelFor(QStringLiteral("Source:"), source_, gpsGroup_), 0, 0);
+  g->addWidget(source_, 0, 1, 1, 3, Qt::AlignLeft);
+  g->addWidget(LabelFor(QStringLiteral("Type:"), type_, gpsGroup_), 1, 0);
+  g->addWidget(type_, 1, 1, 1, 3, Qt::AlignLeft);
+  g->addWidget(LabelFor(QStringLiteral("Port:"), port_, gpsGroup_), 2, 0);
+  g->addWidget(port_, 2, 1, 1, 4);
+  g->addWidget(LabelFor(QStringLiteral("Speed:"), speed_, gpsGroup_), 3, 0);
+  g->addWidget(speed_, 3, 1);
+  g->addWidget(LabelFor(QStringLiteral("Parity:"), parity_, gpsGroup_), 3, 2);
+  g->addWidget(parity_, 3, 3);
+  g->addWidget(LabelFor(QStringLiteral("Data bits:"), dataBits_, gpsGroup_), 4, 0);
+  g->addWidget(dataBits_, 4, 1);
+  g->addWidget(LabelFor(QStringLiteral("Stop bits:"), stopBits_, gpsGroup_), 4, 2);
+  g->addWidget(stopBits_, 4, 3);
+  g->addWidget(LabelFor(QStringLiteral("Host:"), hostEdit_, gpsGroup_), 5, 0);
+  g->addWidget(hostEdit_, 5, 1);
+  g->addWidget(LabelFor(QStringLiteral("Net port:"), netPortEdit_, gpsGroup_), 5, 2);
+  g->addWidget(netPortEdit_, 5, 3, Qt::AlignLeft);
+  auto* serve = new QHBoxLayout;
+  serve->setSpacing(6);
+  serve->addWidget(serveLines_);
+  serve->addWidget(servePortEdit_);
+  serve->addSpacing(16);
+  serve->addWidget(serveRemote_);
+  serve->addStretch(1);
   auto* replay = new QHBoxLayout;
   replay->setSpacing(6);
   replay->addWidget(emulation_);
@@ -191,8 +224,9 @@ void HardwarePage::BuildControls() {
   replay->addWidget(replaySpeed_);
   replay->addWidget(new QLabel(QStringLiteral("x"), gpsGroup_));
   replay->addStretch(1);
-  g->addLayout(replay, 4, 0, 1, 5);
-  g->addWidget(useGga_, 5, 0, 1, 5);
+  g->addLayout(replay, 6, 0, 1, 5);
+  g->addWidget(useGga_, 7, 0, 1, 5);
+  g->addLayout(serve, 8, 0, 1, 5);
   g->setColumnStretch(4, 1);
   for (QComboBox* list : {speed_, parity_, dataBits_, stopBits_}) list->setMinimumWidth(90);
 
@@ -226,6 +260,29 @@ void HardwarePage::BuildControls() {
   // Each list applies its setting when the user picks an item.
   SettingsModel& settings = host_.settings();
   const auto change = [&settings](auto edit) { settings.Change(edit); };
+  connect(source_, &QComboBox::activated, this, [this, change](int i) {
+    if (i < 0 || i >= static_cast<int>(kSourceKindNames.size())) return;
+    change([i](Settings& s) { s.connection.sourceKind = static_cast<SourceKind>(i); });
+    ShowSourceFields();
+    ShowEmulationEnabling();
+  });
+  connect(hostEdit_, &QLineEdit::textEdited, this, [this] { OnHostEdited(false); });
+  connect(hostEdit_, &QLineEdit::editingFinished, this, [this] { OnHostEdited(true); });
+  const auto portKey = [this] { return SourcePortKey(host_.settings().values().connection.sourceKind); };
+  connect(netPortEdit_, &QLineEdit::textEdited, this,
+          [this, portKey] { OnNetworkPortEdited(netPortEdit_, portKey(), committedNetPort_, false); });
+  connect(netPortEdit_, &QLineEdit::editingFinished, this,
+          [this, portKey] { OnNetworkPortEdited(netPortEdit_, portKey(), committedNetPort_, true); });
+  connect(servePortEdit_, &QLineEdit::textEdited, this,
+          [this] { OnNetworkPortEdited(servePortEdit_, Key::ServePort, committedServePort_, false); });
+  connect(servePortEdit_, &QLineEdit::editingFinished, this,
+          [this] { OnNetworkPortEdited(servePortEdit_, Key::ServePort, committedServePort_, true); });
+  connect(serveLines_, &QCheckBox::clicked, this, [this, change](bool on) {
+    change([on](Settings& s) { s.connection.serveLines = on; });
+    ShowSourceFields();
+  });
+  connect(serveRemote_, &QCheckBox::clicked, this,
+          [change](bool on) { change([on](Settings& s) { s.connection.serveRemote = on; }); });
   connect(type_, &QComboBox::activated, this,
           [change](int i) { change([i](Settings& s) { s.connection.gpsType = static_cast<GpsType>(i); }); });
   connect(port_, &QComboBox::activated, this, &HardwarePage::OnPortChosen);
@@ -274,6 +331,10 @@ void HardwarePage::OnActivate() {
 void HardwarePage::OnDeactivate() {
   OnAltitudeFinished();
   OnPortTyped();
+  OnHostEdited(true);
+  OnNetworkPortEdited(netPortEdit_, SourcePortKey(host_.settings().values().connection.sourceKind),
+                      committedNetPort_, true);
+  OnNetworkPortEdited(servePortEdit_, Key::ServePort, committedServePort_, true);
 }
 
 void HardwarePage::FillControls() {
@@ -293,6 +354,7 @@ void HardwarePage::FillControls() {
     port_->setCurrentIndex(ports.selected);
   }
 
+  Select(source_, IndexItem(static_cast<int>(c.sourceKind), source_->count()));
   Select(type_, IndexItem(static_cast<int>(c.gpsType), type_->count()));
   Select(speed_, BaudRateItem(c.speed));
   Select(parity_, IndexItem(c.parity, parity_->count()));
@@ -304,6 +366,9 @@ void HardwarePage::FillControls() {
   Select(position_, IndexItem(static_cast<int>(s.coordFormat), position_->count()));
   emulation_->setChecked(c.emulation);
   useGga_->setChecked(!c.useRmc);
+  serveLines_->setChecked(c.serveLines);
+  serveRemote_->setChecked(c.serveRemote);
+  ShowSourceFields();
   ShowEmulationEnabling();
   committedOffset_ = s.altitudeOffset;
   altitude_->setText(QString::number(committedOffset_));
@@ -311,10 +376,58 @@ void HardwarePage::FillControls() {
 
 void HardwarePage::ShowEmulationEnabling() {
   const bool emulation = emulation_->isChecked();
+  const SourceKind kind = host_.settings().values().connection.sourceKind;
+  const bool serial = kind == SourceKind::Serial;
   for (QWidget* w : std::initializer_list<QWidget*>{port_, speed_, parity_, dataBits_, stopBits_}) {
-    w->setEnabled(!emulation);
+    w->setEnabled(!emulation && serial);
   }
+  // The receiver type chooses start-up commands, which only a serial port gets.
+  type_->setEnabled(serial);
+  hostEdit_->setEnabled(!emulation && SourceHostKey(kind).has_value());
+  netPortEdit_->setEnabled(!emulation && SourcePortKey(kind).has_value());
   replaySpeed_->setEnabled(emulation);
+}
+
+void HardwarePage::ShowSourceFields() {
+  const ConnectionSettings& c = host_.settings().values().connection;
+  const std::optional<Key> hostKey = SourceHostKey(c.sourceKind);
+  const std::optional<Key> portKey = SourcePortKey(c.sourceKind);
+  committedHost_ = hostKey ? HostSetting(c, *hostKey) : std::string();
+  committedNetPort_ = portKey ? PortSetting(c, *portKey) : 0;
+  committedServePort_ = c.servePort;
+  hostEdit_->setText(hostKey ? Q(committedHost_) : QString());
+  hostEdit_->setPlaceholderText(c.sourceKind == SourceKind::UdpListener ? tr("any sender") : QString());
+  netPortEdit_->setText(portKey ? QString::number(committedNetPort_) : QString());
+  servePortEdit_->setText(QString::number(committedServePort_));
+  servePortEdit_->setEnabled(c.serveLines);
+  serveRemote_->setEnabled(c.serveLines);
+}
+
+// The host follows the text while it is a sound name, so one typed just
+// before the window closes is kept; other text keeps the host from before
+// the edit, which the field shows again when the edit ends.
+void HardwarePage::OnHostEdited(bool finished) {
+  const std::optional<Key> key = SourceHostKey(host_.settings().values().connection.sourceKind);
+  if (!key) return;
+  const std::optional<std::string> typed = ReadHostName(*key, hostEdit_->text().toStdString());
+  if (finished && typed) committedHost_ = *typed;
+  const std::string host = typed && !finished ? *typed : committedHost_;
+  const Key k = *key;
+  host_.settings().Change([k, &host](Settings& s) { SetHostSetting(s.connection, k, host); });
+  if (finished && hostEdit_->text() != Q(committedHost_)) hostEdit_->setText(Q(committedHost_));
+}
+
+// The same for a port: a number its key allows (1..65535), else the port
+// from before the edit ("7000" on the way to a mistyped "70000" is not kept).
+void HardwarePage::OnNetworkPortEdited(QLineEdit* edit, std::optional<Key> key, int32_t& committed, bool finished) {
+  if (!key) return;
+  const std::optional<int32_t> typed = ReadPortNumber(*key, edit->text().toStdString());
+  if (finished && typed) committed = *typed;
+  const int32_t port = typed && !finished ? *typed : committed;
+  const Key k = *key;
+  host_.settings().Change([k, port](Settings& s) { SetPortSetting(s.connection, k, port); });
+  const QString shown = QString::number(committed);
+  if (finished && edit->text() != shown) edit->setText(shown);
 }
 
 void HardwarePage::OnPortChosen(int item) {

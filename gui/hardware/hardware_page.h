@@ -1,11 +1,14 @@
-// The GPS hardware settings page: receiver type, port and line settings,
-// simulation mode, the position source, units, coordinate format and the
-// altitude offset. Its page menu opens the "GPS Accuracy" and "Tarvo
+// The GPS hardware settings page: where the lines come from (a serial port,
+// gpsd, NMEA over TCP or UDP) with the port and line settings or the host and
+// port, re-serving the lines to other programs, receiver type, simulation
+// mode, the position source, units, coordinate format and the altitude
+// offset. Its page menu opens the "GPS Accuracy" and "Tarvo
 // Settings" dialogs. Every change goes into the window's settings at once.
 #pragma once
 
 #include <QDialog>
 #include <filesystem>
+#include <optional>
 #include <vector>
 
 #include "core/settings/hardware_rules.h"
@@ -80,6 +83,10 @@ class HardwarePage : public Page {
  private:
   void BuildControls();
   void ShowEmulationEnabling();
+  // The host and port fields of the chosen source kind, and the re-serve fields.
+  void ShowSourceFields();
+  void OnHostEdited(bool finished);
+  void OnNetworkPortEdited(QLineEdit* edit, std::optional<Key> key, int32_t& committed, bool finished);
   void OnPortChosen(int item);
   void OnPortTyped();
   void OnAltitudeEdited();
@@ -89,8 +96,18 @@ class HardwarePage : public Page {
   std::filesystem::path portRoot_;
   std::vector<PortItem> portItems_;
   int32_t committedOffset_ = 0;  // the offset before the current edit
+  // The same for the host and the two port fields.
+  std::string committedHost_;
+  int32_t committedNetPort_ = 0;
+  int32_t committedServePort_ = 0;
 
   QGroupBox* gpsGroup_ = nullptr;
+  QComboBox* source_ = nullptr;
+  QLineEdit* hostEdit_ = nullptr;
+  QLineEdit* netPortEdit_ = nullptr;
+  QCheckBox* serveLines_ = nullptr;
+  QLineEdit* servePortEdit_ = nullptr;
+  QCheckBox* serveRemote_ = nullptr;
   QComboBox* type_ = nullptr;
   QComboBox* port_ = nullptr;
   QComboBox* speed_ = nullptr;

@@ -188,6 +188,75 @@ TEST_F(HardwarePageTest, EveryListWritesItsSettingAndTheNextStartShowsIt) {
   EXPECT_EQ(List("speedUnitList")->currentText(), "knot");
 }
 
+TEST_F(HardwarePageTest, ANetworkSourceTakesItsHostAndPortAndSavesThem) {
+  Open();
+  auto* host = Find<QLineEdit>("hostEdit");
+  auto* port = Find<QLineEdit>("netPortEdit");
+  const auto serialFieldsEnabled = [this](bool on) {
+    for (const char* name : {"portList", "speedList", "parityList", "dataBitsList", "stopBitsList", "typeList"}) {
+      EXPECT_EQ(List(name)->isEnabled(), on) << name;
+    }
+  };
+  const auto typeInto = [](QLineEdit* edit, const QString& text) {
+    edit->setFocus();
+    edit->selectAll();
+    QTest::keyClicks(edit, text);
+  };
+  // The simulation of a fresh settings file aside, a serial port has no host or port.
+  if (Find<QCheckBox>("simulationMode")->isChecked()) Tick(Find<QCheckBox>("simulationMode"));
+  serialFieldsEnabled(true);
+  EXPECT_FALSE(host->isEnabled());
+  EXPECT_FALSE(port->isEnabled());
+
+  Choose(List("sourceList"), static_cast<int>(SourceKind::TcpClient));
+  serialFieldsEnabled(false);
+  EXPECT_TRUE(host->isEnabled());
+  EXPECT_EQ(port->text(), "10110");
+  typeInto(host, QStringLiteral("192.168.1.20"));
+  typeInto(port, QStringLiteral("2000"));
+  emit port->editingFinished();
+  // A port out of range is not taken, nor the number on the way to it.
+  typeInto(port, QStringLiteral("70000"));
+  emit port->editingFinished();
+  EXPECT_EQ(port->text(), "2000");
+  Tick(Find<QCheckBox>("serveLines"));
+  EXPECT_TRUE(Find<QLineEdit>("servePortEdit")->isEnabled());
+  typeInto(Find<QLineEdit>("servePortEdit"), QStringLiteral("10111"));
+  Tick(Find<QCheckBox>("serveRemote"));
+  const ConnectionSettings& c = mainWindow().settings().connection();
+  EXPECT_EQ(c.sourceKind, SourceKind::TcpClient);
+  EXPECT_EQ(c.tcpHost, "192.168.1.20");
+  EXPECT_EQ(c.tcpPort, 2000);
+
+  // gpsd shows its own host and port; UDP a port alone.
+  Choose(List("sourceList"), static_cast<int>(SourceKind::Gpsd));
+  EXPECT_EQ(host->text(), "127.0.0.1");
+  EXPECT_EQ(port->text(), "2947");
+  Choose(List("sourceList"), static_cast<int>(SourceKind::UdpListener));
+  EXPECT_FALSE(host->isEnabled());
+  EXPECT_TRUE(port->isEnabled());
+  Choose(List("sourceList"), static_cast<int>(SourceKind::TcpClient));
+  EXPECT_EQ(host->text(), "192.168.1.20");
+  CloseWindow();
+  ReopenStore();
+  EXPECT_EQ(store().GetInt(Key::SourceKind), static_cast<int>(SourceKind::TcpClient));
+  EXPECT_EQ(store().GetText(Key::TcpHost), "192.168.1.20");
+  EXPECT_EQ(store().GetInt(Key::TcpPort), 2000);
+  EXPECT_EQ(store().GetInt(Key::ServeLines), 1);
+  EXPECT_EQ(store().GetInt(Key::ServePort), 10111);
+  EXPECT_EQ(store().GetInt(Key::ServeRemote), 1);
+  EXPECT_EQ(store().GetInt(Key::GpsdPort), 2947);
+
+  // "Auto" is the speed list's last item and is kept like a rate.
+  Open();
+  Choose(List("sourceList"), static_cast<int>(SourceKind::Serial));
+  Choose(List("speedList"), List("speedList")->count() - 1);
+  EXPECT_EQ(List("speedList")->currentText(), "Auto");
+  EXPECT_EQ(mainWindow().settings().connection().speed, kAutoSpeed);
+  Revisit();
+  EXPECT_EQ(List("speedList")->currentText(), "Auto");
+}
+
 TEST_F(HardwarePageTest, PositionListReformatsTheStatusPageAtOnceAndSavesAtExit) {
   store().SetText(Key::LatDefault, "52.50000");
   store().SetText(Key::LonDefault, "4.90000");

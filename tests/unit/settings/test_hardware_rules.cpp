@@ -27,6 +27,34 @@ TEST(HardwareLists, AutoSpeedIsTheLastSpeedItemAndAStoredValueOfItsOwn) {
   EXPECT_FALSE(IsAllowed(Key::Speed, 0));
 }
 
+TEST(HardwareLists, NetworkFieldsEditTheKeysOfTheirSourceWithinTheTable) {
+  ConnectionSettings c;
+  EXPECT_FALSE(SourceHostKey(SourceKind::Serial).has_value());
+  EXPECT_FALSE(SourceHostKey(SourceKind::UdpListener).has_value());
+  EXPECT_EQ(SourcePortKey(SourceKind::UdpListener), Key::UdpPort);
+  SetHostSetting(c, *SourceHostKey(SourceKind::TcpClient), "nmea.example");
+  SetPortSetting(c, *SourcePortKey(SourceKind::TcpClient), 2000);
+  SetPortSetting(c, *SourcePortKey(SourceKind::Gpsd), 2948);
+  EXPECT_EQ(c.tcpHost, "nmea.example");
+  EXPECT_EQ(c.tcpPort, 2000);
+  EXPECT_EQ(PortSetting(c, Key::GpsdPort), 2948);
+  EXPECT_EQ(HostSetting(c, Key::GpsdHost), "127.0.0.1");
+  SetPortSetting(c, Key::Speed, 9600);  // not a port: nothing changes
+  EXPECT_EQ(c.speed, 4800);
+
+  EXPECT_EQ(ReadPortNumber(Key::TcpPort, " 10110 "), 10110);
+  EXPECT_EQ(ReadPortNumber(Key::ServePort, "65535"), 65535);
+  for (const char* bad : {"0", "65536", "-1", "", "80x", "1e3", "99999999999"}) {
+    EXPECT_FALSE(ReadPortNumber(Key::TcpPort, bad).has_value()) << bad;
+  }
+  EXPECT_EQ(ReadHostName(Key::TcpHost, "  192.168.1.20 "), "192.168.1.20");
+  EXPECT_EQ(ReadHostName(Key::GpsdHost, ""), "");
+  EXPECT_FALSE(ReadHostName(Key::TcpHost, "two words").has_value());
+  EXPECT_FALSE(ReadHostName(Key::TcpHost, "tab\there").has_value());
+  EXPECT_FALSE(ReadHostName(Key::TcpHost, std::string(Info(Key::TcpHost).capacity, 'a')).has_value());
+  EXPECT_TRUE(ReadHostName(Key::TcpHost, std::string(Info(Key::TcpHost).capacity - 1, 'a')).has_value());
+}
+
 TEST(HardwareLists, StoredValuesOutsideTheListsKeepTheirFallbackItem) {
   // A rate the list does not offer shows "19200"; the setting is not touched here.
   EXPECT_EQ(kBaudRates[static_cast<std::size_t>(BaudRateItem(7200))], 19200);
