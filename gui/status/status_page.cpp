@@ -14,6 +14,8 @@
 
 #include "core/geo/coord_format.h"
 #include "core/geo/units.h"
+#include "core/gps/connection_controller.h"
+#include "core/gps/stream_health.h"
 #include "core/settings/settings_store.h"
 #include "gui/status/sky_plot.h"
 #include "gui/window/settings_model.h"
@@ -25,6 +27,10 @@ namespace tarvo {
 namespace {
 
 QString Q(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+
+void SetTextIfChanged(QLabel* label, const QString& text) {
+  if (label->text() != text) label->setText(text);
+}
 
 QLabel* MakeLabel(QWidget* parent, const char* name, const QFont& font, Qt::Alignment align = Qt::AlignLeft) {
   auto* label = new QLabel(parent);
@@ -116,6 +122,9 @@ StatusPage::StatusPage(PageHost& host) : Page(host, kStatusPage, QStringLiteral(
   zoom_->hide();
   refreshTimer_.setSingleShot(true);
   connect(&refreshTimer_, &QTimer::timeout, this, &StatusPage::FlushPendingRefresh);
+  // The age of the fix and staleness change without any sentence arriving.
+  connect(&healthTimer_, &QTimer::timeout, this, &StatusPage::RefreshHealth);
+  healthTimer_.start(kHealthRefreshMs);
   connect(&host.settings(), &SettingsModel::changed, this, &StatusPage::OnSettingsChanged);
 }
 
@@ -255,6 +264,11 @@ void StatusPage::BuildFullLayout() {
   }
   grid->addWidget(frames_[3], 3, 0, 1, 2);
 
+  // Frame 5: the stream's health.
+  frames_[4] = MakeWhiteFrame(full_, "frameStream");
+  BuildHealthFrame(frames_[4]);
+  grid->addWidget(frames_[4], 4, 0, 1, 2);
+
   // The two drawings share the right-hand column and grow with the window.
   compassArea_ = MakeArea(full_, "compassArea", QSize(200, 200));
   skyArea_ = MakeArea(full_, "skyArea", QSize(150, 130));
@@ -266,6 +280,35 @@ void StatusPage::BuildFullLayout() {
   grid->setColumnStretch(0, 3);
   grid->setColumnStretch(1, 2);
   grid->setRowStretch(2, 1);
+}
+
+void StatusPage::BuildHealthFrame(QFrame* frame) {
+  const Palette& pal = host_.palette();
+  auto* h = new QHBoxLayout(frame);
+  h->setContentsMargins(8, 3, 8, 3);
+  h->setSpacing(6);
+  const QFontMetrics fm(pal.normal);
+  const auto pair = [&](const char* captionName, const QString& caption, const char* name, const QString& widest) {
+    auto* c = MakeLabel(frame, captionName, pal.small);
+    c->setText(caption);
+    QLabel* value = MakeLabel(frame, name, pal.normal);
+    value->setMinimumWidth(fm.horizontalAdvance(widest));
+    h->addWidget(c);
+    h->addWidget(value);
+    h->addSpacing(8);
+    return value;
+  };
+  rate_ = pair("rateCaption", QStringLiteral("Sentences"), "sentenceRate", QStringLiteral("999.9/s"));
+  checksumErrors_ = pair("checksumCaption", QStringLiteral("Checksum errors"), "checksumErrors", QStringLiteral("99999"));
+  fixAge_ = pair("fixAgeCaption", QStringLiteral("Fix age"), "fixAge", QStringLiteral("999 min"));
+  lineSpeed_ = MakeLabel(frame, "lineSpeed", pal.normal);
+  h->addWidget(lineSpeed_);
+  h->addStretch(1);
+  stale_ = MakeLabel(frame, "staleText", pal.medium, Qt::AlignRight);
+  QPalette red = stale_->palette();
+  red.setColor(QPalette::WindowText, pal.red.color());
+  stale_->setPalette(red);
+  h->addWidget(stale_);
 }
 
 void StatusPage::BuildZoomLayout() {
@@ -305,6 +348,7 @@ void StatusPage::OnCreate() {
   RefreshCourseAndSpeed();
   RefreshAltitude();
   RefreshPrecision();
+  RefreshHealth();
 }
 
 Page::ToolbarState StatusPage::toolbarState() const {
@@ -367,6 +411,23 @@ void StatusPage::RefreshUnits() {
   RefreshPrecision();
 }
 
+void StatusPage::RefreshHealth() {
+  const ConnectionController& controller = host_.controller();
+  const bool connected = controller.IsConnected();
+  const StreamHealthReport h = controller.streamHealth();
+  const QString none = QStringLiteral("\u2013");
+  SetTextIfChanged(rate_, connected ? Q(SentenceRateText(h.sentencesPerSecond)) : none);
+  SetTextIfChanged(checksumErrors_, connected ? QString::number(h.checksumErrors) : none);
+  SetTextIfChanged(fixAge_, connected ? Q(FixAgeText(h.fixAgeMs)) : none);
+  SetTextIfChanged(lineSpeed_, Q(LineSpeedText(h)));
+  SetTextIfChanged(stale_, Q(StaleText(h)));
+  // The indicator turns red when the stream goes stale, with no sentence to redraw it.
+  if (h.stale != shownStale_) {
+    shownStale_ = h.stale;
+    update(QRect(width() - 16, 0, 16, 16));
+  }
+}
+
 void StatusPage::RefreshSatellites() {
   const SignalBars bars = SignalBarsOf(host_.currentFix().sky);
   for (int i = 0; i < 12; ++i) {
@@ -397,6 +458,7 @@ void StatusPage::Schedule(unsigned bits, bool urgent) {
 
 void StatusPage::FlushPendingRefresh() {
   refreshTimer_.stop();
+  RefreshHealth();
   const unsigned bits = dirty_;
   dirty_ = 0;
   sinceRefresh_.restart();
@@ -438,7 +500,10 @@ void StatusPage::OnSettingsChanged(const std::vector<Key>& keys) {
   }
 }
 
-void StatusPage::OnConnectionChanged(bool) { update(QRect(width() - 16, 0, 16, 16)); }
+void StatusPage::OnConnectionChanged(bool) {
+  RefreshHealth();
+  update(QRect(width() - 16, 0, 16, 16));
+}
 
 // ---- layouts and keys ----
 
@@ -616,7 +681,7 @@ void StatusPage::PaintPage(QPainter& painter, const QRect& dirty) {
   const QColor face = palette().color(QPalette::Window);
   const bool full = !zoomedIn_ && full_->isVisible();
   if (full) {
-    for (int i = 0; i < 4; ++i) {
+    for (std::size_t i = 0; i < frames_.size(); ++i) {
       const QRect r(frames_[i]->mapTo(this, QPoint(0, 0)), frames_[i]->size());
       DrawFrameMarks(painter, r, i == 0, pal.navy);
     }

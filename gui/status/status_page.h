@@ -1,5 +1,6 @@
 // The GPS status page: the current fix at a glance, with a course compass,
-// signal bars and a sky plot. Clicking a value changes its unit or format.
+// signal bars and a sky plot, and the health of the receiver's stream.
+// Clicking a value changes its unit or format.
 #pragma once
 
 #include <QElapsedTimer>
@@ -71,6 +72,10 @@ class StatusPage : public Page, public FixListener {
   void FlushPendingRefresh() override;
   // Shows speed, altitude and precision in the current units.
   void RefreshUnits();
+  // Shows the stream's health as of now; done every kHealthRefreshMs, and at
+  // each connect and disconnect.
+  void RefreshHealth();
+  static constexpr int kHealthRefreshMs = 1000;
   static constexpr int kMinRefreshMs = 40;
   static constexpr int kMinUrgentRefreshMs = 20;
   int refreshCount() const { return refreshCount_; }
@@ -119,6 +124,7 @@ class StatusPage : public Page, public FixListener {
   void RefreshAltitude();
   void RefreshPrecision();
   void RefreshSatellites();
+  void BuildHealthFrame(QFrame* frame);
   void ToggleCompassMode();
   void CycleSpeedUnit();
   void CycleDistanceUnit();
@@ -128,6 +134,8 @@ class StatusPage : public Page, public FixListener {
 
   unsigned dirty_ = 0;
   QTimer refreshTimer_;
+  QTimer healthTimer_;
+  bool shownStale_ = false;  // what the indicator showed at the last health refresh
   QElapsedTimer sinceRefresh_;
   QElapsedTimer sinceUrgentRefresh_;
   int refreshCount_ = 0;
@@ -150,7 +158,7 @@ class StatusPage : public Page, public FixListener {
 
   // Full layout.
   QWidget* full_ = nullptr;
-  std::array<QFrame*, 4> frames_{};
+  std::array<QFrame*, 5> frames_{};
   QLabel* timeCaption_ = nullptr;
   QLabel* time_ = nullptr;
   QGroupBox* positionGroup_ = nullptr;
@@ -171,6 +179,11 @@ class StatusPage : public Page, public FixListener {
   QLabel* dopLine_ = nullptr;
   QLabel* fixMode_ = nullptr;
   QLabel* marker_ = nullptr;
+  QLabel* rate_ = nullptr;
+  QLabel* checksumErrors_ = nullptr;
+  QLabel* fixAge_ = nullptr;
+  QLabel* lineSpeed_ = nullptr;
+  QLabel* stale_ = nullptr;
   QWidget* compassArea_ = nullptr;
   QWidget* skyArea_ = nullptr;
 

@@ -4,6 +4,8 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QTest>
+#include <pty.h>
+#include <unistd.h>
 
 #include "core/gps/nmea.h"
 #include "gui/status/status_page.h"
@@ -214,6 +216,47 @@ TEST_F(StatusPageTest, ANewPositionShowsAtOnceAndBurstsAreGathered) {
   ASSERT_TRUE(WaitFor([&] { return Text("altitude") == "609 m"; }, 1000));
   EXPECT_EQ(Status().refreshCount(), before + 2);
   EXPECT_EQ(Text("course"), QString::fromUtf8("94°"));
+}
+
+TEST_F(StatusPageTest, FiveSecondsWithoutASoundSentenceTurnTheLightRedAndSaySo) {
+  int master = -1;
+  int slave = -1;
+  ASSERT_EQ(openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+  store().SetText(Key::PortName, ttyname(slave));
+  MakeWindow();
+  mainWindow().ActivatePage(kStatusPage);
+  mainWindow().controller().ToggleConnection();
+  ASSERT_TRUE(mainWindow().controller().IsConnected());
+  // The indicator as the page paints it, top right.
+  const auto light = [&] { return Status().grab().toImage().pixelColor(Status().width() - 9, 8); };
+  const QColor green(0, 255, 0);
+  const QColor red(255, 0, 0);
+  const std::string rmc = Sentence("GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W") + "\r\n";
+  const auto send = [&](const std::string& bytes) {
+    return ::write(master, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+  };
+
+  ASSERT_TRUE(send(rmc + "$GPGGA,1*00\r\n"));
+  ASSERT_TRUE(WaitFor([&] { return Text("checksumErrors") == "1"; }));
+  EXPECT_EQ(light(), green);
+  EXPECT_EQ(Text("staleText"), "");
+  EXPECT_EQ(Text("lineSpeed"), "4800 baud");
+  EXPECT_EQ(Text("fixAge").right(2), " s");
+
+  // Then silence: the page notices by itself, within its refresh.
+  ASSERT_TRUE(WaitFor([&] { return !Text("staleText").isEmpty(); }, 5000 + 2 * StatusPage::kHealthRefreshMs));
+  EXPECT_EQ(Text("staleText"), "Stale: no valid sentence for 5 s");
+  EXPECT_EQ(light(), red);
+  EXPECT_EQ(Text("sentenceRate"), "0.0/s");
+
+  // One sound sentence ends it.
+  ASSERT_TRUE(send(rmc));
+  ASSERT_TRUE(WaitFor([&] { return Text("staleText").isEmpty(); }));
+  EXPECT_EQ(light(), green);
+  mainWindow().controller().ToggleConnection();
+  EXPECT_EQ(Text("sentenceRate"), QString::fromUtf8("\u2013"));
+  ::close(master);
+  ::close(slave);
 }
 
 TEST_F(StatusPageTest, CompassModeIsKeptAcrossRuns) {
