@@ -133,6 +133,7 @@ constexpr std::array<KeyInfo, kKeyCount> kKeys = {{
     B("ServeLines", 0),   // pass received lines on to TCP clients
     R("ServePort", 10110, 1, 65535),
     B("ServeRemote", 0),  // 0: clients on this machine only (loopback)
+    B("AccurateDatum", 0),  // 1: the national grids through PROJ's published transformations
 }};
 
 static_assert(kKeys[static_cast<std::size_t>(Key::PortName)].name == "PortName");
@@ -146,6 +147,7 @@ static_assert(kKeys[static_cast<std::size_t>(Key::ReplayRealTime)].name == "Repl
 static_assert(kKeys[static_cast<std::size_t>(Key::ServiceUrl)].name == "ServiceURL");
 static_assert(kKeys[static_cast<std::size_t>(Key::SourceKind)].name == "SourceKind");
 static_assert(kKeys[static_cast<std::size_t>(Key::ServeRemote)].name == "ServeRemote");
+static_assert(kKeys[static_cast<std::size_t>(Key::AccurateDatum)].name == "AccurateDatum");
 
 }  // namespace
 

@@ -32,8 +32,9 @@ enum class Key : uint8_t {
   TripActive, TripTime, TripUnits, TripMinDist, TripFile,
   ReplayRealTime, ServiceUrl,
   SourceKind, GpsdHost, GpsdPort, TcpHost, TcpPort, UdpPort, ServeLines, ServePort, ServeRemote,
+  AccurateDatum,
 };
-inline constexpr std::size_t kKeyCount = static_cast<std::size_t>(Key::ServeRemote) + 1;
+inline constexpr std::size_t kKeyCount = static_cast<std::size_t>(Key::AccurateDatum) + 1;
 
 // Capacities of text settings (characters + 1, as in a C buffer): a stored text
 // of `capacity` or more characters reads as the default.

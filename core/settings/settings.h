@@ -32,6 +32,7 @@ struct Settings {
   DistanceUnit distanceUnit = DistanceUnit::Metric;  // also altitudes and accuracies
   TimeDisplay timeDisplay = TimeDisplay::Utc;
   LatLon defaultPosition;  // degrees; shown until the receiver has a fix
+  bool accurateDatum = false;  // national grids through PROJ (core/proj), else the built-in shifts
 
   friend bool operator==(const Settings&, const Settings&) = default;
 };
@@ -74,6 +75,7 @@ void ForEachSetting(S& s, Visit&& visit) {
   visit(Key::ServeLines, c.serveLines);
   visit(Key::ServePort, c.servePort);
   visit(Key::ServeRemote, c.serveRemote);
+  visit(Key::AccurateDatum, s.accurateDatum);
 }
 
 // Writes ProgramPath = `programPath` and TodayFix = 0 (for other programs to

@@ -23,7 +23,7 @@ const Key kRecordKeys[] = {
     Key::SpeedMinimum, Key::FmtPos,        Key::FmtSpeed,     Key::FmtDist,      Key::FmtTime,
     Key::Update,     Key::Upload,          Key::LatDefault,   Key::LonDefault, Key::ReplayRealTime,
     Key::SourceKind, Key::GpsdHost,        Key::GpsdPort,     Key::TcpHost,      Key::TcpPort,
-    Key::UdpPort,    Key::ServeLines,      Key::ServePort,    Key::ServeRemote,
+    Key::UdpPort,    Key::ServeLines,      Key::ServePort,    Key::ServeRemote, Key::AccurateDatum,
 };
 
 TEST_F(SettingsRecordTest, AnEmptyStoreLoadsTheDefaultsAndOneRunStoresEveryKey) {

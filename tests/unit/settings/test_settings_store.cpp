@@ -40,9 +40,10 @@ TEST_F(SettingsStoreTest, TheKeyTableIsComplete) {
       EXPECT_TRUE(IsAllowed(key, info.intDefault)) << info.name;  // every default is in its own range
     }
   }
-  // The 53 keys of the program, PortName, ReplayRealTime, ServiceURL, and the
-  // nine of the network sources and the re-server.
-  EXPECT_EQ(names.size(), 65u);
+  // The 53 keys of the program, PortName, ReplayRealTime, ServiceURL, the
+  // nine of the network sources and the re-server, and AccurateDatum (off).
+  EXPECT_EQ(names.size(), 66u);
+  EXPECT_EQ(Info(Key::AccurateDatum).intDefault, 0);
   EXPECT_FALSE(FindKey("portname").has_value());
   EXPECT_EQ(Info(Key::Speed).intDefault, 4800);
   EXPECT_EQ(Info(Key::AccuracyMinimum).textDefault, "50.0");
