@@ -175,6 +175,12 @@ void MainWindow::BuildWindow() {
     if (auto* listener = dynamic_cast<FixListener*>(p)) controller_->AddListener(listener);
   }
   controller_->AddListener(this);
+  // A stream that goes stale turns the light red with no sentence to redraw it.
+  auto* lightTick = new QTimer(this);
+  connect(lightTick, &QTimer::timeout, this, [this] {
+    if (controller_->IsConnected()) RedrawStatusLed();
+  });
+  lightTick->start(1000);
   connect(tabs_, &QTabWidget::currentChanged, this, &MainWindow::OnTabChanged);
 
   auto* buttons = new QHBoxLayout;
