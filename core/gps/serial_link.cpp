@@ -236,6 +236,8 @@ bool SerialLink::HuntSpeed(std::span<const int> speeds, SpeedHuntRules rules) {
     Close();
     return false;
   }
+  // What arrived before came at a speed nobody knows.
+  ::tcflush(fd_, TCIFLUSH);
   huntSpeeds_.assign(speeds.begin(), speeds.end());
   huntRules_ = rules;
   searching_ = true;

@@ -261,6 +261,12 @@ void StatusPage::BuildFullLayout() {
     h->setContentsMargins(8, 3, 8, 3);
     dopLine_ = MakeLabel(frames_[3], "dopLine", QFont(pal.normal));
     h->addWidget(dopLine_, 1);
+    // A stale stream makes the precision above stale too: said beside it.
+    stale_ = MakeLabel(frames_[3], "staleText", pal.medium, Qt::AlignRight);
+    QPalette red = stale_->palette();
+    red.setColor(QPalette::WindowText, pal.red.color());
+    stale_->setPalette(red);
+    h->addWidget(stale_);
   }
   grid->addWidget(frames_[3], 3, 0, 1, 2);
 
@@ -304,11 +310,6 @@ void StatusPage::BuildHealthFrame(QFrame* frame) {
   lineSpeed_ = MakeLabel(frame, "lineSpeed", pal.normal);
   h->addWidget(lineSpeed_);
   h->addStretch(1);
-  stale_ = MakeLabel(frame, "staleText", pal.medium, Qt::AlignRight);
-  QPalette red = stale_->palette();
-  red.setColor(QPalette::WindowText, pal.red.color());
-  stale_->setPalette(red);
-  h->addWidget(stale_);
 }
 
 void StatusPage::BuildZoomLayout() {
