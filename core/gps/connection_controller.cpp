@@ -10,6 +10,7 @@
 #include "core/gps/line_handoff.h"
 #include "core/gps/line_reserver.h"
 #include "core/gps/net_source.h"
+#include "core/gps/position_source.h"
 #include "core/gps/serial_link.h"
 
 namespace tarvo {
@@ -408,10 +409,10 @@ void ConnectionController::OnSentence(std::string_view line) {
       // satellite count.
       if (settings_.useRmc) changes &= ~(kFixPosition | kFixTime);
       ++ggaCount_;
-      // A receiver that sends far more GGA than RMC gets GGA as its position
-      // source. Skipped in the one call in which the counter wraps to 0.
-      if (ggaCount_ != 0 && rmcCount_ > 0 && (ggaCount_ > 10 || rmcCount_ > 10) &&
-          ggaCount_ / rmcCount_ > 11) {
+      // A receiver that sends far more GGA than RMC, or no RMC at all, gets
+      // GGA as its position source. Skipped in the one call in which the
+      // counter wraps to 0.
+      if (ggaCount_ != 0 && PreferGgaPositions(ggaCount_, rmcCount_)) {
         settings_.useRmc = false;
         state_.smoothing.rmcUnsmoothed = true;
       }
@@ -463,6 +464,8 @@ void ConnectionController::Publish(FixChanges changes, SentenceKind kind, std::s
   fix_.horizontalError = gga.horizontalError;
   fix_.verticalError = gga.verticalError;
   fix_.sphericalError = gga.sphericalError;
+  fix_.positionFromRmc = settings_.useRmc;
+  fix_.replay = IsReplay();
   if (kind == SentenceKind::Gga || kind == SentenceKind::Rmc) {
     fix_.source = kind;
     fix_.sentence.assign(line);

@@ -56,6 +56,11 @@ struct Fix {
   // writes them); whether it moved the position says kFixPosition.
   SentenceKind source = SentenceKind::None;
   std::string sentence;
+  // The controller's position source when it published: RMC, or GGA (chosen
+  // by the user or by the receiver's sentence counts, PreferGgaPositions).
+  bool positionFromRmc = true;
+  // The lines come from a replayed file, not a receiver.
+  bool replay = false;
   // The satellites in view of every system, as of the latest complete GSV
   // cycles, with the ones in use (GSA).
   std::vector<SkySatellite> sky;

@@ -104,13 +104,13 @@ bool SkyTable::AddGsv(std::string_view talker, std::string_view fields, int64_t 
 
   Cycle* cycle = CycleOf(talker);
   if (cycle == nullptr) return false;
-  // Message 1, a message seen already in this cycle, or a different total
-  // starts the cycle again; the later messages may come in any order. Were
-  // message 1 allowed to complete a cycle, a log or link that begins
-  // mid-cycle would complete every later cycle at its message 1, joining
-  // the previous cycle's tail to the new head.
+  // A message seen already in this cycle, or a different total, starts the
+  // cycle again; the messages of a talker's first cycle may come in any
+  // order. After it, message 1 begins a cycle: otherwise a log or link that
+  // began mid-cycle would complete every later cycle at its message 1,
+  // joining the previous cycle's tail to the new head.
   const uint32_t bit = 1u << (message - 1);
-  if (message == 1 || (cycle->seenMask & bit) != 0 || cycle->messageCount != count) {
+  if ((message == 1 && cycle->completedOnce) || (cycle->seenMask & bit) != 0 || cycle->messageCount != count) {
     cycle->messageCount = count;
     cycle->seenMask = 0;
     cycle->satellites.clear();
@@ -164,6 +164,7 @@ void SkyTable::Complete(Cycle& cycle, int64_t now) {
   }
   cycle.satellites.clear();
   cycle.seenMask = 0;
+  cycle.completedOnce = true;
   ++completedCycles_;
   Merge(now);
 }

@@ -66,6 +66,7 @@ class SkyTable {
     char talker[2] = {};
     int messageCount = 0;
     uint32_t seenMask = 0;
+    bool completedOnce = false;
     struct Entry {
       int message;  // 1..messageCount, for the order reported
       int signal;   // NMEA 4.10 signal id, 0 when none

@@ -148,12 +148,18 @@ bool TrackRecorder::RecordSentence(const Sentence& s, int64_t nowMs) {
 
 void TrackRecorder::OnFix(const Fix& fix, FixChanges changes) {
   const bool isGga = fix.source == SentenceKind::Gga;
-  const bool isRmc = fix.source == SentenceKind::Rmc;
-  if (!(changes & kFixPosition) || !(isGga || isRmc) || fix.sentence.empty()) return;
+  if ((!isGga && fix.source != SentenceKind::Rmc) || fix.sentence.empty()) return;
+  // A sentence is new when it brought the position, or (a GGA while RMC is
+  // the position source, bringing the altitude) when its text differs from
+  // the last one seen.
+  if (!(changes & kFixPosition) && fix.sentence == lastSentence_) return;
+  lastSentence_ = fix.sentence;
+  useRmc_ = fix.positionFromRmc;
+  simulation_ = fix.replay;
   Sentence s;
   s.line = fix.sentence;
   s.isGga = isGga;
-  s.valid = fix.valid;
+  s.valid = isGga ? fix.quality > 0 : fix.valid;
   s.fixTime = fix.time;
   s.position = fix.position;
   s.altitude = fix.altitude;

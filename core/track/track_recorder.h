@@ -103,7 +103,10 @@ class TrackRecorder : public FixListener {
     double altitude = 0.0;
   };
   bool RecordSentence(const Sentence& sentence, int64_t nowMs);
-  // The published fix: its GGA or RMC sentence goes to RecordSentence.
+  // The published fix: each new GGA or RMC sentence goes to RecordSentence,
+  // with the fix's position source and replay state. The window registers
+  // the recorder with the controller, so it records whether or not the track
+  // page is ever shown.
   void OnFix(const Fix& fix, FixChanges changes) override;
   // A replay ended or a connection closed: the file is made durable.
   void OnConnectionChanged(bool connected) override;
@@ -174,6 +177,7 @@ class TrackRecorder : public FixListener {
   bool hasTick_ = false;
   bool useRmc_ = true;
   bool simulation_ = false;
+  std::string lastSentence_;  // the latest fix sentence seen by OnFix
   std::function<int64_t()> clock_;
   std::function<void()> changed_;
   std::string lastError_;

@@ -9,7 +9,6 @@
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <QTimer>
 #include <QVBoxLayout>
 #include <filesystem>
 
@@ -70,10 +69,6 @@ TrackPage::TrackPage(PageHost& host, TrackRecorder& recorder)
   };
   dialogs_.message = [this](const QString& text) { QMessageBox::warning(this, tr("Track Recorder"), text); };
   BuildControls();
-  // Lines written just before a pause become durable within the period too.
-  auto* sync = new QTimer(this);
-  connect(sync, &QTimer::timeout, this, [this] { recorder_.Sync(); });
-  sync->start(static_cast<int>(kTrackSyncPeriodMs));
   connect(&host_.settings(), &SettingsModel::changed, this, [this](const std::vector<Key>& keys) {
     if (Contains(keys, Key::FmtDist) || Contains(keys, Key::FmtSpeed) || Contains(keys, Key::AltitudeOffset)) {
       RefreshTexts();
@@ -181,26 +176,9 @@ void TrackPage::OnActivate() {
   RefreshTexts();
 }
 
-void TrackPage::OnFix(const Fix& fix, FixChanges changes) {
-  const bool isGga = fix.source == SentenceKind::Gga;
-  if (!isGga && fix.source != SentenceKind::Rmc) return;
-  // A sentence is new when it brought the position, or (a GGA while RMC is
-  // the position source) when its text differs from the last one seen.
-  if (!(changes & kFixPosition) && fix.sentence == lastSentence_) return;
-  lastSentence_ = fix.sentence;
-  recorder_.SetPositionSourceRmc(host_.settings().connection().useRmc);
-  recorder_.SetSimulation(host_.controller().IsReplay());
-  TrackRecorder::Sentence s;
-  s.line = fix.sentence;
-  s.isGga = isGga;
-  s.valid = isGga ? fix.quality > 0 : fix.valid;
-  s.fixTime = fix.time;
-  s.position = fix.position;
-  s.altitude = fix.altitude;
-  if (recorder_.RecordSentence(s, recorder_.NowMs()) && IsActivePage()) RefreshTexts();
+void TrackPage::OnFix(const Fix& /*fix*/, FixChanges /*changes*/) {
+  if (IsActivePage() && !(recorder_.statistics() == shown_)) RefreshTexts();
 }
-
-void TrackPage::OnConnectionChanged(bool connected) { recorder_.OnConnectionChanged(connected); }
 
 void TrackPage::ShowOpenError() {
   active_->setChecked(false);
@@ -259,6 +237,7 @@ void TrackPage::RefreshFileText() { file_->setText(FileText(recorder_.settings()
 void TrackPage::RefreshTexts() {
   const Settings& s = host_.settings().values();
   const TrackStatistics& st = recorder_.statistics();
+  shown_ = st;
   items_->setText(QString::number(st.pointCount));
   distance_->setText(Q(TrackDistanceText(st.totalDistance, s.distanceUnit)));
   time_->setText(Q(TrackTimeText(st.elapsed)));

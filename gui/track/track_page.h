@@ -62,9 +62,8 @@ class TrackPage : public Page, public FixListener {
   void OnCreate() override;
   void OnActivate() override;
 
-  // Fixes go to the recorder, with the position source and replay state of now.
+  // The recorder hears the fixes itself; the page shows what it recorded.
   void OnFix(const Fix& fix, FixChanges changes) override;
-  void OnConnectionChanged(bool connected) override;
 
   // The user's choices, for tests to answer instead of modal dialogs.
   struct Dialogs {
@@ -101,7 +100,7 @@ class TrackPage : public Page, public FixListener {
   QLabel* time_ = nullptr;
   ClickLabel* speed_ = nullptr;
   QLabel* altitude_ = nullptr;
-  std::string lastSentence_;
+  TrackStatistics shown_;  // the statistics the texts show
 };
 
 }  // namespace tarvo

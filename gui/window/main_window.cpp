@@ -108,6 +108,7 @@ MainWindow::~MainWindow() {
   for (int i = kPageCount - 1; i >= 0; --i) {
     if (pages_[i]) controller_->RemoveListener(dynamic_cast<FixListener*>(pages_[i]));
   }
+  controller_->RemoveListener(recorder_.get());
   controller_->RemoveListener(this);
   delete tabs_;
   tabs_ = nullptr;
@@ -171,6 +172,13 @@ void MainWindow::BuildWindow() {
   for (Page* p : pages_) {
     if (p) AddPage(p);
   }
+  // The recorder hears every fix itself, before the pages (the trip page
+  // shows what it recorded); its lines become durable within the sync period
+  // even while no new line arrives.
+  controller_->AddListener(recorder_.get());
+  auto* trackSync = new QTimer(this);
+  connect(trackSync, &QTimer::timeout, this, [this] { recorder_->Sync(); });
+  trackSync->start(static_cast<int>(kTrackSyncPeriodMs));
   for (Page* p : pages_) {
     if (auto* listener = dynamic_cast<FixListener*>(p)) controller_->AddListener(listener);
   }

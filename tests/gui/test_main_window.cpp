@@ -109,6 +109,19 @@ TEST_F(MainWindowTest, AFailedConnectShowsItsMessageInABox) {
   EXPECT_EQ(mainWindow().connectButton()->text(), "&Start");
 }
 
+TEST_F(MainWindowTest, TheTrackRecorderRecordsWhileTheTripPageWasNeverShown) {
+  const QString track = path(QStringLiteral("Track0001.nmea"));
+  store().SetText(Key::TripFile, track.toStdString());
+  store().SetInt(Key::TripActive, 1);
+  MakeWindow();
+  mainWindow().controller().OnSentence(kRmc);
+  EXPECT_NE(mainWindow().activePage(), mainWindow().page(kTrackPage));
+  CloseWindow();
+  QFile f(track);
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  EXPECT_EQ(f.readAll().toStdString(), kRmc + "\n");
+}
+
 TEST_F(MainWindowTest, StatusIndicatorRedYellowGreen) {
   WindowOptions options;
   options.replayFile = WriteReplay({kRmc, Sentence("GPGSA,A,3,04,05,,09,12,,,24,,,,,2.5,6.0,2.1"),

@@ -50,12 +50,14 @@ class TrackPageTest : public PageFixture {
     page_->dialogs().askExportFile = page_->dialogs().askNewFile;
     page_->dialogs().confirmReset = [this](const QString&) { ++resetQuestions_; return confirm_; };
     page_->OnCreate();
+    host().connection().AddListener(recorder_.get());
     host().connection().AddListener(page_.get());
     host().SetActivePage(page_.get());
   }
   void DropPage() {
     if (!page_) return;
     host().connection().RemoveListener(page_.get());
+    host().connection().RemoveListener(recorder_.get());
     page_.reset();
     recorder_.reset();
   }

@@ -175,7 +175,7 @@ TEST_F(ControllerTest, TwelveGgaPerRmcSwitchesToGgaOnceMoreThanTenArrived) {
   EXPECT_TRUE(controller_.state().smoothing.rmcUnsmoothed);
 }
 
-TEST_F(ControllerTest, ElevenGgaPerRmcOrNoRmcNeverSwitches) {
+TEST_F(ControllerTest, ElevenGgaPerRmcNeverSwitchesGgaWithoutRmcDoes) {
   for (int cycle = 0; cycle < 30; ++cycle) {
     controller_.OnSentence(kRmc);
     for (int i = 0; i < 11; ++i) controller_.OnSentence(kGga);
@@ -184,8 +184,14 @@ TEST_F(ControllerTest, ElevenGgaPerRmcOrNoRmcNeverSwitches) {
 
   ConnectionSettings other;
   ConnectionController onlyGga(host_, other);
-  for (int i = 0; i < 500; ++i) onlyGga.OnSentence(kGga);
+  // A receiver without RMC would otherwise never show a position.
+  for (int i = 0; i < 10; ++i) onlyGga.OnSentence(kGga);
   EXPECT_TRUE(other.useRmc);
+  onlyGga.OnSentence(kGga);
+  EXPECT_FALSE(other.useRmc);
+  EXPECT_TRUE(onlyGga.fix().valid);
+  EXPECT_FALSE(onlyGga.fix().positionFromRmc);
+  for (int i = 11; i < 500; ++i) onlyGga.OnSentence(kGga);
   EXPECT_EQ(onlyGga.ggaCount(), 500u);
 }
 
