@@ -277,7 +277,7 @@ void TrackRecorder::RebuildTrackRoute(const MapCalibration& calibration) {
   for (const LatLon& p : positions_) route_.push_back(calibration_.GeoToPixel(p.latitude, p.longitude));
 }
 
-bool TrackRecorder::ExportGpx(const std::string& path) {
+bool TrackRecorder::ExportGpx(const std::string& path, int64_t dateHint) {
   lastError_.clear();
   Sync();
   const int in = ::open(settings_.path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -294,7 +294,7 @@ bool TrackRecorder::ExportGpx(const std::string& path) {
   }
   static char buffer[1 << 16];
   std::setvbuf(out, buffer, _IOFBF, sizeof buffer);
-  GpxTrackWriter writer(out, useRmc_);
+  GpxTrackWriter writer(out, useRmc_, dateHint);
   TrackPieceReader reader(in);
   while (std::optional<std::string_view> line = reader.Next()) writer.AddLine(*line);
   const int readError = reader.readError();

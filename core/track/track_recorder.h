@@ -141,7 +141,9 @@ class TrackRecorder : public FixListener {
 
   // Writes the track file as GPX 1.1 to `path` (temporary file, fsync,
   // rename). False with lastError() set when it fails.
-  bool ExportGpx(const std::string& path);
+  // `dateHint` (seconds since 1970, best the day's noon) dates GGA lines
+  // before the file's first RMC date; 0 dates them 1970-01-01.
+  bool ExportGpx(const std::string& path, int64_t dateHint = 0);
 
   const TrackStatistics& statistics() const { return stats_; }
   const TrackSettings& settings() const { return settings_; }

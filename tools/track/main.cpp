@@ -2,17 +2,20 @@
 // arrived live; the file's fix times stand in for the clock.
 //
 //   tarvo-track NMEA_FILE [--interval S] [--min-distance M] [--track OUT.nmea]
-//               [--gpx OUT.gpx] [--stats]
+//               [--gpx OUT.gpx] [--stats] [--date YYYY-MM-DD]
 //
 // The recorder's rules pick the sentences of the track file (every GGA and
 // RMC from any talker); GPX points carry the positions of those lines as sent.
-// RMC is the position source when the log holds any RMC, else GGA. GGA lines
-// are dated by the latest RMC date with a fix (a void RMC's date is ignored),
-// or, in a log without dates, by 1970-01-01 running on across midnight.
+// The position source follows the window's rule (PreferGgaPositions) over the
+// whole log: RMC, unless the log has far more GGA than RMC, or no RMC. GGA
+// lines are dated by the latest RMC date with a fix (a void RMC's date is
+// ignored); before any, by --date, else the log file's modification date
+// (UTC), running on across midnight.
 // Output files are written whole or not at all (temporary file, fsync,
 // rename). Exit status: 0 done, 2 bad arguments, 3 a file could not be read
 // or written.
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <charconv>
@@ -25,6 +28,8 @@
 #include <string_view>
 
 #include "core/gps/nmea.h"
+#include "core/gps/nmea_time.h"
+#include "core/gps/position_source.h"
 #include "core/gps/replay_file.h"
 #include "core/track/track_file.h"
 #include "core/track/track_recorder.h"
@@ -36,7 +41,7 @@ using namespace tarvo;
 
 constexpr const char* kUsage =
     "usage: tarvo-track NMEA_FILE [--interval S] [--min-distance M] [--track OUT.nmea]\n"
-    "                   [--gpx OUT.gpx] [--stats]\n"
+    "                   [--gpx OUT.gpx] [--stats] [--date YYYY-MM-DD]\n"
     "\n"
     "Runs the track recorder over a recorded NMEA file as if it arrived live.\n"
     "  --interval S       seconds between track points (default 10; a fix is taken\n"
@@ -45,6 +50,9 @@ constexpr const char* kUsage =
     "  --track OUT.nmea   writes the track file (one sentence a line)\n"
     "  --gpx OUT.gpx      writes the track as GPX 1.1\n"
     "  --stats            prints the statistics of the track page\n"
+    "  --date YYYY-MM-DD  the UTC date of GGA sentences before the log's first RMC\n"
+    "                     date (a log without RMC has none); default: the date the\n"
+    "                     log file was last modified (UTC)\n"
     "Exit status: 0 done, 2 bad arguments, 3 a file could not be read or written.\n";
 
 bool ReadInt(std::string_view text, int& value, int low, int high) {
@@ -52,20 +60,41 @@ bool ReadInt(std::string_view text, int& value, int low, int high) {
   return ec == std::errc() && end == text.data() + text.size() && value >= low && value <= high;
 }
 
-// Whether the log holds any RMC sentence.
-bool HasRmc(const std::string& path) {
+// Whether the window would have RMC as the log's position source: the
+// controller's rule, applied after each GGA as it does, over the whole log
+// (so the first sentences are not lost before the switch).
+bool RmcIsThePositionSource(const std::string& path) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
+  if (fd < 0) return true;
   TrackPieceReader reader(fd);
-  bool found = false;
+  uint64_t gga = 0, rmc = 0;
+  bool useRmc = true;
   while (std::optional<std::string_view> line = reader.Next()) {
-    if (TrackLineKind(*line) == TrackLine::Kind::Rmc) {
-      found = true;
+    const TrackLine::Kind kind = TrackLineKind(*line);
+    if (kind == TrackLine::Kind::Rmc) {
+      ++rmc;
+    } else if (kind == TrackLine::Kind::Gga && PreferGgaPositions(++gga, rmc)) {
+      useRmc = false;
       break;
     }
   }
   ::close(fd);
-  return found;
+  return useRmc;
+}
+
+// "YYYY-MM-DD" as the noon of that UTC day (seconds since 1970): a time of
+// day is dated by the day nearest it, so noon dates all of them on that day.
+bool ReadDate(std::string_view text, int64_t& noon) {
+  int year = 0, month = 0, day = 0;
+  if (text.size() != 10 || text[4] != '-' || text[7] != '-' || !ReadInt(text.substr(0, 4), year, 1970, 9999) ||
+      !ReadInt(text.substr(5, 2), month, 1, 12) || !ReadInt(text.substr(8, 2), day, 1, 31)) {
+    return false;
+  }
+  const int64_t days = DaysFromCivil(year, month, day);
+  noon = days * kSecondsPerDay + kHalfDay;
+  const CivilTime check = CivilFromTime(noon);
+  if (check.month != month || check.day != day) return false;  // 2023-02-30
+  return true;
 }
 
 std::string TempBeside(const std::string& path) {
@@ -78,6 +107,8 @@ int main(int argc, char** argv) {
   std::string input, trackOut, gpxOut;
   int interval = 10, minDistance = 10;
   bool stats = false;
+  int64_t dateNoon = 0;
+  bool hasDate = false;
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
     const bool hasValue = i + 1 < argc;
@@ -98,6 +129,12 @@ int main(int argc, char** argv) {
       trackOut = argv[++i];
     } else if (arg == "--gpx" && hasValue) {
       gpxOut = argv[++i];
+    } else if (arg == "--date" && hasValue) {
+      if (!ReadDate(argv[++i], dateNoon)) {
+        std::fprintf(stderr, "tarvo-track: --date takes a UTC date YYYY-MM-DD, not \"%s\"\n", argv[i]);
+        return 2;
+      }
+      hasDate = true;
     } else if (arg == "--stats") {
       stats = true;
     } else if (!arg.empty() && arg[0] != '-' && input.empty()) {
@@ -118,7 +155,14 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "tarvo-track: %s: %s\n", input.c_str(), std::strerror(errno));
     return 3;
   }
-  const bool useRmc = HasRmc(input);
+  const bool useRmc = RmcIsThePositionSource(input);
+  if (!hasDate) {
+    struct stat st {};
+    if (::stat(input.c_str(), &st) == 0) {
+      const int64_t mtime = st.st_mtime;
+      dateNoon = (mtime / kSecondsPerDay - (mtime % kSecondsPerDay < 0 ? 1 : 0)) * kSecondsPerDay + kHalfDay;
+    }
+  }
 
   // The track is recorded into a temporary file beside its destination (or in
   // the temporary folder when only GPX or statistics are wanted).
@@ -149,7 +193,7 @@ int main(int argc, char** argv) {
   ReceiverState state;
   ParseOptions options;
   options.raw = true;
-  int64_t lastTime = 0;
+  int64_t lastTime = dateNoon;
   while (std::optional<std::string_view> line = replay.Next()) {
     options.nowUtc = lastTime;
     const int32_t dateDay = state.rmcFix.dateDay;
@@ -189,7 +233,7 @@ int main(int argc, char** argv) {
   recorder.Sync();
 
   int status = 0;
-  if (!gpxOut.empty() && !recorder.ExportGpx(gpxOut)) {
+  if (!gpxOut.empty() && !recorder.ExportGpx(gpxOut, dateNoon)) {
     std::fprintf(stderr, "tarvo-track: %s\n", recorder.lastError().c_str());
     status = 3;
   }

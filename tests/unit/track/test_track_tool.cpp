@@ -60,6 +60,36 @@ TEST_F(TrackTool, AVoidRmcDateNeverSendsTimesBack) {
   EXPECT_EQ(Lines(Slurp(Path("t.nmea"))).size(), 4u);  // the void RMC is not kept
 }
 
+TEST_F(TrackTool, TheWindowsPositionSourceRuleAndTheDateOfUndatedGga) {
+  // One RMC to 24 GGA: the window switches to GGA, and so does the tool,
+  // for the whole log.
+  std::string sparse = Rmc(36000, 46.0, 14.0) + "\n";
+  for (int s = 0; s < 24; ++s) sparse += Gga(36000 + s, 46.0 + s * 0.0001, 14.0, 50.0) + "\n";
+  Write(Path("sparse.nmea"), sparse);
+  std::string out;
+  ASSERT_EQ(Tool(Path("sparse.nmea") + " --interval 0 --min-distance 0 --stats", &out), 0) << lastError_;
+  EXPECT_EQ(out.substr(0, 10), "Items: 24\n");
+
+  // GGA only, across midnight: dated by --date, else by the log's
+  // modification day (UTC), and running on into the next day.
+  std::string ggaOnly;
+  for (int s = 86390; s < 86400 + 2; ++s) ggaOnly += Gga(s % 86400, 46.0 + s * 1e-5, 14.0, 50.0) + "\n";
+  Write(Path("gga.nmea"), ggaOnly);
+  ASSERT_EQ(Tool(Path("gga.nmea") + " --interval 0 --min-distance 0 --date 2023-03-05 --gpx " + Path("d.gpx")), 0)
+      << lastError_;
+  std::string gpx = Slurp(Path("d.gpx"));
+  EXPECT_NE(gpx.find("<time>2023-03-05T23:59:59Z</time>"), std::string::npos) << gpx;
+  EXPECT_NE(gpx.find("<time>2023-03-06T00:00:01Z</time>"), std::string::npos) << gpx;
+  ASSERT_EQ(Run("TZ=UTC touch -d '2021-07-01 18:00' " + Path("gga.nmea")), 0);
+  ASSERT_EQ(Tool(Path("gga.nmea") + " --interval 0 --min-distance 0 --gpx " + Path("m.gpx")), 0) << lastError_;
+  gpx = Slurp(Path("m.gpx"));
+  EXPECT_NE(gpx.find("<time>2021-07-01T23:59:59Z</time>"), std::string::npos) << gpx;
+  EXPECT_EQ(gpx.find("1970"), std::string::npos);
+
+  EXPECT_EQ(Tool(Path("gga.nmea") + " --date 2023-02-30"), 2);
+  EXPECT_EQ(Tool(Path("gga.nmea") + " --date 5.3.2023"), 2);
+}
+
 TEST_F(TrackTool, BadArgumentsAndFiles) {
   Write(Path("log.nmea"), Rmc(0, 46.0, 14.0) + "\n");
   EXPECT_EQ(Tool(""), 2);
