@@ -18,8 +18,10 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "tests/unit/gps/test_net_peers.h"
 #include "tests/unit/gps/test_nmea_util.h"
 
 #ifndef TARVO_NMEA_EXE
@@ -258,6 +260,39 @@ TEST(NmeaTool, ErrorsGiveOneClearLineAndStatusOne) {
   const Result help = RunTool(dir, "--help");
   EXPECT_EQ(help.status, 0);
   EXPECT_NE(help.out.find("usage: tarvo-nmea"), std::string::npos);
+}
+
+// Network sources: a TCP server's lines (cut anywhere) are printed until it
+// closes, which ends the tool with a message; addresses that are no source
+// are refused before anything is opened.
+TEST(NmeaTool, ReadsATcpServerUntilItClosesAndRefusesBadAddresses) {
+  TempDir dir;
+  test::LoopbackServer server;
+  std::thread peer([&] {
+    if (!server.Accept()) return;
+    server.Send(kGga.substr(0, 20));
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    server.Send(kGga.substr(20) + "\r\n" + kRmc + "\r\n");
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    server.CloseClient();
+  });
+  const std::string url = "tcp://127.0.0.1:" + std::to_string(server.port());
+  const Result r = RunTool(dir, "--stats " + url);
+  peer.join();
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(Lines(r.out).size(), 2u) << r.out;
+  EXPECT_NE(r.err.find("lines         2\n"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("tarvo-nmea: lost " + url + ": the server closed the connection\n"), std::string::npos) << r.err;
+
+  for (const std::string& bad : {std::string("tcp://127.0.0.1"), std::string("udp://host:1"),
+                                 std::string("--baud 4800 gpsd://localhost"),
+                                 "gpsd://127.0.0.1:" + std::to_string(test::FreePort())}) {
+    const Result e = RunTool(dir, bad);
+    EXPECT_EQ(e.status, 1) << bad;
+    EXPECT_EQ(e.out, "") << bad;
+    EXPECT_TRUE(e.err.starts_with("tarvo-nmea: ")) << e.err;
+    EXPECT_EQ(std::count(e.err.begin(), e.err.end(), '\n'), 1) << e.err;
+  }
 }
 
 // A receiver on a pseudo-terminal: lines arrive as the device sends them,
