@@ -4,12 +4,9 @@
 #include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QDialog>
-#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileInfo>
-#include <QFormLayout>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMouseEvent>
@@ -22,10 +19,10 @@
 
 #include "core/geo/coord_format.h"
 #include "core/geo/distance.h"
-#include "core/geo/number_text.h"
 #include "core/geo/units.h"
 #include "core/map/blank_map.h"
 #include "core/poi/poi_list.h"
+#include "gui/poi/location_dialog.h"
 #include "gui/window/dialogs.h"
 #include "gui/window/draw.h"
 #include "gui/window/palette.h"
@@ -217,29 +214,6 @@ const QImage& DirectionArrow(int index) {
   return arrows[static_cast<size_t>(std::clamp(index, 0, 8))];
 }
 
-// The simple reference-point form: latitude and longitude in decimal degrees.
-std::optional<LatLon> AskRefPoint(QWidget* parent, LatLon initial) {
-  QDialog dialog(parent);
-  dialog.setWindowTitle(QObject::tr("Add/Edit Location"));
-  auto* form = new QFormLayout(&dialog);
-  auto* lat = new QLineEdit(QString::number(initial.latitude, 'f', 6), &dialog);
-  auto* lon = new QLineEdit(QString::number(initial.longitude, 'f', 6), &dialog);
-  form->addRow(QObject::tr("Latitude"), lat);
-  form->addRow(QObject::tr("Longitude"), lon);
-  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
-  form->addRow(buttons);
-  QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
-  QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
-  while (dialog.exec() == QDialog::Accepted) {
-    const auto la = ParseDecimalField(lat->text().toStdString());
-    const auto lo = ParseDecimalField(lon->text().toStdString());
-    if (la && lo && std::abs(*la) <= 90.0 && std::abs(*lo) <= 180.0) return LatLon{*la, *lo};
-    QMessageBox::warning(&dialog, QObject::tr("Add/Edit Location"),
-                         QObject::tr("Latitude must lie within -90..90 and longitude within -180..180 degrees."));
-  }
-  return std::nullopt;
-}
-
 size_t OptionIndex(Key key) { return static_cast<size_t>(key) - static_cast<size_t>(Key::MapCenterOn); }
 
 bool IsOptionKey(Key key) { return key >= Key::MapCenterOn && key <= Key::MapShowTrip; }
@@ -258,7 +232,7 @@ MapPage::MapPage(PageHost& host) : Page(host, kMapPage, tr("Map")) {
   setObjectName(QStringLiteral("mapPage"));
   setMouseTracking(false);
   setMinimumSize(120, 120);
-  dialogs_.refPoint = [this](LatLon initial) { return AskRefPoint(this, initial); };
+  dialogs_.refPoint = [](LocationDialog& dialog) { return dialog.exec() == QDialog::Accepted; };
   dialogs_.confirm = [this](const QString& q) {
     return QMessageBox::question(this, tr("Map"), q, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
   };
@@ -477,6 +451,18 @@ void MapPage::CalibrationEdited() {
 
 void MapPage::ShowMessage(const QString& text) {
   if (dialogs_.message) dialogs_.message(text);
+}
+
+std::optional<LatLon> MapPage::AskRefPoint(LatLon initial) {
+  if (!dialogs_.refPoint) return std::nullopt;
+  // The waypoint list offers the current position and the POIs in the POI
+  // page's display order.
+  const PoiCommands* pois = host_.poiCommands();
+  LocationDialog dialog(LocationDialog::ReferencePointValues(initial, host_.settings().values().coordFormat),
+                        host_.currentFix().position, pois ? &pois->list() : nullptr,
+                        pois ? pois->displayOrder() : std::vector<size_t>{}, this);
+  if (!dialogs_.refPoint(dialog)) return std::nullopt;
+  return LatLon{dialog.values().latitude, dialog.values().longitude};
 }
 
 // ---- Geometry, scrolling, zoom ----
@@ -1170,9 +1156,9 @@ void MapPage::ShowCoordinates() {
 
 void MapPage::AddRefPoint() {
   MapCalibration& cal = document_.Calibration();
-  if (cal.RefPointCount() >= kRefPointSlots || !popupPoint_.IsSet() || !dialogs_.refPoint) return;
+  if (cal.RefPointCount() >= kRefPointSlots || !popupPoint_.IsSet()) return;
   const MapPixel at = popupPoint_;
-  const auto chosen = dialogs_.refPoint(host_.currentFix().position);
+  const auto chosen = AskRefPoint(host_.currentFix().position);
   if (!chosen || (chosen->latitude == 0.0 && chosen->longitude == 0.0)) return;
   if (!cal.AddRefPoint(RefPoint{at.x, at.y, chosen->latitude, chosen->longitude})) return;
   infoShowing_ = false;
@@ -1181,9 +1167,9 @@ void MapPage::AddRefPoint() {
 
 void MapPage::EditRefPoint() {
   const int slot = RefPointNear(popupPoint_, kCommandReach);
-  if (slot < 0 || !dialogs_.refPoint) return;
+  if (slot < 0) return;
   RefPoint r = document_.Calibration().RefPointAt(slot);
-  const auto chosen = dialogs_.refPoint(LatLon{r.latitude, r.longitude});
+  const auto chosen = AskRefPoint(LatLon{r.latitude, r.longitude});
   if (!chosen) return;
   r.latitude = chosen->latitude;
   r.longitude = chosen->longitude;

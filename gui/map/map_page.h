@@ -37,6 +37,8 @@ class QScrollBar;
 
 namespace tarvo {
 
+class LocationDialog;
+
 // Zoom factors of the view: 0.25 .. 8, doubling.
 inline constexpr double kMinMapZoom = 0.25;
 inline constexpr double kMaxMapZoom = 8.0;
@@ -134,8 +136,9 @@ class MapPage : public Page, public FixListener, public MapCommands {
 
   // What the page asks the user; the tests replace them.
   struct Dialogs {
-    // The reference-point form: the position for a slot (empty: cancelled).
-    std::function<std::optional<LatLon>(LatLon initial)> refPoint;
+    // Runs the location dialog in its reference-point form, already filled
+    // for the slot; true on OK (the position is then in its values()).
+    std::function<bool(LocationDialog& dialog)> refPoint;
     // A Yes/No question; true for Yes.
     std::function<bool(const QString& question)> confirm;
     // A message box.
@@ -219,6 +222,9 @@ class MapPage : public Page, public FixListener, public MapCommands {
   int VisibleHeight() const;
   bool InVisibleRect(MapPixel p) const;
   void ShowMessage(const QString& text);
+  // The location dialog in its reference-point form opened at `initial`:
+  // the chosen position, or none when cancelled.
+  std::optional<LatLon> AskRefPoint(LatLon initial);
 
   // Painting, in the order the layers are laid.
   void PaintImageLayer();

@@ -1,10 +1,18 @@
 // The map page on its own, offscreen: zoom, scrolling, panning, measuring,
 // reference points and what is painted, on small maps made in a temp folder.
 #include <QAction>
+#include <QComboBox>
 #include <QFile>
 #include <QImage>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
+#include <QPushButton>
 #include <QScrollBar>
+#include <QTest>
+#include <array>
+#include <cmath>
+#include <deque>
 #include <memory>
 
 #include "core/geo/distance.h"
@@ -12,6 +20,7 @@
 #include "core/map/map_files.h"
 #include "core/poi/poi_list.h"
 #include "gui/map/map_page.h"
+#include "gui/poi/location_dialog.h"
 #include "gui/window/settings_model.h"
 #include "page_fixture.h"
 #include "tests/unit/gps/test_nmea_util.h"
@@ -50,9 +59,14 @@ class MapPageTest : public testing::PageFixture {
     page_ = std::make_unique<MapPage>(host());
     page_->resize(kPageWidth, kPageHeight);
     page_->dialogs().message = [this](const QString& t) { messages_.push_back(t); };
-    page_->dialogs().refPoint = [this](LatLon initial) {
-      asked_.push_back(initial);
-      return answer_;
+    // The real location dialog, answered as a user would: answer_ typed in
+    // decimal degrees, or Cancel while it is empty.
+    page_->dialogs().refPoint = [this](LocationDialog& d) {
+      asked_.push_back(LatLon{d.values().latitude, d.values().longitude});
+      if (!answer_) return false;
+      TypeDegrees(d, *answer_);
+      d.accept();
+      return d.result() == QDialog::Accepted;
     };
     page_->dialogs().confirm = [](const QString&) { return true; };
     page_->OnCreate();
@@ -62,6 +76,17 @@ class MapPageTest : public testing::PageFixture {
   // Page point of image pixel (x, y).
   QPoint PagePoint(int x, int y) {
     return page_->mapArea().topLeft() + page_->MapPointOf(MapPixel{x, y});
+  }
+  // Types `p` into the dialog's fields in decimal degrees, with the
+  // hemisphere buttons.
+  static void TypeDegrees(LocationDialog& d, LatLon p) {
+    d.ChooseFormat(static_cast<int>(CoordFormat::WgsDeg));
+    const std::array<double, 2> value{p.latitude, p.longitude};
+    for (int a = 0; a < 2; ++a) {
+      d.field(a, 0)->setText(QString::number(std::abs(value[a]), 'f', 6));
+      const QString hemisphere = QString::fromLatin1(a == 0 ? (value[a] < 0 ? "S" : "N") : (value[a] < 0 ? "W" : "E"));
+      if (d.hemisphereButton(a)->text() != hemisphere) d.hemisphereButton(a)->click();
+    }
   }
   void Click(QPoint at, bool ctrl = false) {
     page_->MousePress(at, ctrl);
@@ -406,6 +431,199 @@ TEST_F(MapPageTest, OptionsAndTheDragModeAreStoredWhenThePageGoes) {
   EXPECT_EQ(host().settings().pageValue(Key::MapShowPoiName), 1);
   EXPECT_EQ(host().settings().pageValue(Key::MapDrag), 2);
   EXPECT_EQ(host().settings().pageText(Key::MapFile), path("big.png").toStdString());
+}
+
+TEST_F(MapPageTest, MeasuringAtTheEdgeScrollsUntilTheMapEnds) {
+  MapPage& map = Open(MakeCalibratedMap(), /*drag=*/0);
+  map.CenterOnPixel({1750, 1000});
+  ASSERT_EQ(map.scroll(), (MapPixel{1550, 850}));  // 50 pixels short of the right end
+  const QRect area = map.mapArea();
+  const MapPixel from{1650, 1000};
+  auto distanceFromPress = [&](QPoint pointer) {
+    const MapPixel to = map.PixelAt(pointer);
+    const LatLon a = map.calibration().PixelToGeo(from.x, from.y), b = map.calibration().PixelToGeo(to.x, to.y);
+    return QString::fromStdString(
+        FormatDistance(GreatCircleDistance(a.latitude, a.longitude, b.latitude, b.longitude), DistanceUnit::Metric));
+  };
+  map.MousePress(PagePoint(from.x, from.y));
+  // Within 3 pixels of the right edge: a step at once, then one every 100 ms
+  // while the button is held, until a step scrolls nothing.
+  const QPoint edge(area.right() - 1, PagePoint(0, 1000).y());
+  map.MouseMove(edge);
+  EXPECT_EQ(map.scroll(), (MapPixel{1560, 850}));
+  EXPECT_EQ(map.infoText(), distanceFromPress(edge));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return map.scroll().x == 1600; }, 3000));
+  QTest::qWait(250);
+  EXPECT_EQ(map.scroll(), (MapPixel{1600, 850}));
+  // The measure follows the pointer over the scrolled map, line included.
+  EXPECT_EQ(map.PixelAt(edge), (MapPixel{1998, 1000}));
+  EXPECT_EQ(map.infoText(), distanceFromPress(edge));
+  EXPECT_EQ(map.RenderMap().pixelColor(map.MapPointOf({1800, 1000})), QColor(Qt::black));
+  map.MouseRelease(edge);
+  EXPECT_EQ(map.RenderMap().pixelColor(map.MapPointOf({1800, 1000})), QColor(Qt::white));
+
+  // The top-left corner scrolls both ways; the release stops it.
+  map.MousePress(PagePoint(1700, 1000));
+  map.MouseMove(area.topLeft());
+  EXPECT_EQ(map.scroll(), (MapPixel{1590, 840}));
+  map.MouseRelease(area.topLeft());
+  QTest::qWait(250);
+  EXPECT_EQ(map.scroll(), (MapPixel{1590, 840}));
+}
+
+TEST_F(MapPageTest, UseBlankMapFromTheMenuSpansThePositionAndZoomsByItsExtent) {
+  MapPage& map = Open(MakeCalibratedMap());
+  auto readIni = [this] {
+    QFile f(path("big.ini"));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+  };
+  const QByteArray ini = readIni();
+  ASSERT_FALSE(ini.isEmpty());
+  host().Feed(Sentence("GPRMC,120000,A,5000.000,N,00800.000,E,0.0,0.0,090624,,"));
+  map.Zoom(true);
+  std::unique_ptr<QMenu> menu(map.CreateOptionsMenu());
+  QAction* blank = menu->findChild<QAction*>("useBlankMap");
+  ASSERT_TRUE(blank->isEnabled());
+  blank->trigger();
+  ASSERT_TRUE(map.document().IsBlankMap());
+  EXPECT_EQ(map.image().Width(), 500);
+  EXPECT_EQ(map.image().Height(), 500);
+  EXPECT_EQ(map.zoom(), 1.0);
+  // Corners north-west, south-west and south-east, 0.01 degrees each way.
+  const MapCalibration& cal = map.calibration();
+  const std::array<RefPoint, 3> corners{RefPoint{0, 0, 50.01, 7.99}, RefPoint{0, 499, 49.99, 7.99},
+                                        RefPoint{499, 499, 49.99, 8.01}};
+  for (int i = 0; i < 3; ++i) {
+    const RefPoint r = cal.RefPointAt(i);
+    EXPECT_EQ(r.x, corners[i].x);
+    EXPECT_EQ(r.y, corners[i].y);
+    EXPECT_NEAR(r.latitude, corners[i].latitude, 1e-12);
+    EXPECT_NEAR(r.longitude, corners[i].longitude, 1e-12);
+  }
+  // The position is the middle pixel, and the view is centred on it.
+  EXPECT_EQ(map.positionPixel(), (MapPixel{249, 249}));
+  EXPECT_EQ(map.MapPointOf(map.positionPixel()), QPoint(200, 150));
+  // Its reference points are not the user's to change.
+  map.CenterOnPixel({499, 499});
+  std::unique_ptr<QMenu> context(map.CreateContextMenu(PagePoint(497, 497)));
+  EXPECT_FALSE(context->findChild<QAction*>("addRefPoint")->isEnabled());
+  EXPECT_FALSE(context->findChild<QAction*>("editRefPoint")->isEnabled());
+  EXPECT_FALSE(context->findChild<QAction*>("deleteRefPoint")->isEnabled());
+  EXPECT_TRUE(context->findChild<QAction*>("showCoordinates")->isEnabled());
+
+  // Zooming widens or narrows the extent; the view's zoom stays 1.
+  auto north = [&] { return cal.RefPointAt(0).latitude; };
+  map.Zoom(false);
+  EXPECT_NEAR(north(), 50.015, 1e-9);
+  map.Zoom(false);
+  EXPECT_NEAR(north(), 50.025, 1e-9);
+  EXPECT_EQ(map.zoom(), 1.0);
+  EXPECT_EQ(map.positionPixel(), (MapPixel{249, 249}));
+  map.Zoom(true);
+  EXPECT_NEAR(north(), 50.015, 1e-9);
+  map.Zoom(true);
+  map.Zoom(true);
+  EXPECT_NEAR(north(), 50.005, 1e-9);
+  map.Zoom(true);  // 0.01 degrees across: no closer
+  EXPECT_NEAR(north(), 50.005, 1e-9);
+  EXPECT_EQ(map.zoom(), 1.0);
+
+  // The real map keeps its file and its calibration: nothing of the blank
+  // map is written beside it, and it is the map of the next start.
+  context.reset();
+  menu.reset();
+  page_.reset();
+  EXPECT_EQ(readIni(), ini);
+  EXPECT_EQ(host().settings().pageText(Key::MapFile), path("big.png").toStdString());
+}
+
+TEST_F(MapPageTest, ReferencePointsEnteredInTheLocationDialogCalibrateTheMap) {
+  ListPois pois;
+  pois.list_.Add(46.01, 8.0, "Hut", "");
+  pois.list_.Add(45.99, 8.02, "Lake", "");
+  host().pois = &pois;
+  host().settings().Change([](Settings& s) { s.coordFormat = CoordFormat::WgsDm; });
+  host().Feed(Sentence("GPRMC,120000,A,4600.000,N,00800.600,E,5.4,90.0,090624,,"));
+  MapPage& map = Open(MakeMap("plain.png", 2000, 2000));
+  std::deque<std::function<bool(LocationDialog&)>> user;
+  map.dialogs().refPoint = [&](LocationDialog& d) {
+    if (user.empty()) return false;
+    const auto step = std::move(user.front());
+    user.pop_front();
+    return step(d);
+  };
+  auto ok = [](LocationDialog& d) {
+    d.accept();
+    return d.result() == QDialog::Accepted;
+  };
+
+  // Ctrl+click: the form opens at the GPS position in the window's format,
+  // without name fields; the user copies the position of a POI.
+  map.CenterOnPixel({0, 0});
+  user.push_back([&](LocationDialog& d) {
+    EXPECT_FALSE(d.nameEdit()->isVisibleTo(&d));
+    EXPECT_EQ(d.formatBox()->currentIndex(), static_cast<int>(CoordFormat::WgsDm));
+    EXPECT_EQ(d.formatBox()->count(), 19);
+    EXPECT_TRUE(d.ReadFields());
+    EXPECT_NEAR(d.values().latitude, 46.0, 1e-6);
+    EXPECT_NEAR(d.values().longitude, 8.01, 1e-6);
+    EXPECT_EQ(d.waypointBox()->count(), 4);
+    EXPECT_EQ(d.waypointBox()->itemText(1), "* Current Position");
+    EXPECT_EQ(d.waypointBox()->itemText(2), "Hut");
+    d.ChooseWaypoint(2);
+    return ok(d);
+  });
+  Click(PagePoint(100, 100), /*ctrl=*/true);
+  EXPECT_TRUE(user.empty());
+  auto expectPoint = [&](int slot, RefPoint want) {
+    const RefPoint r = map.calibration().RefPointAt(slot);
+    EXPECT_EQ(r.x, want.x);
+    EXPECT_EQ(r.y, want.y);
+    EXPECT_NEAR(r.latitude, want.latitude, 1e-9);
+    EXPECT_NEAR(r.longitude, want.longitude, 1e-9);
+  };
+  expectPoint(0, RefPoint{100, 100, 46.01, 8.0});
+  EXPECT_EQ(map.infoText(), "Reference point");
+
+  // "Add Ref Point" from the menu, typed in D°MM'SS": the map is calibrated.
+  user.push_back([&](LocationDialog& d) {
+    d.ChooseFormat(static_cast<int>(CoordFormat::WgsDms));
+    const std::array<const char*, 6> typed{"45", "59", "24", "8", "1", "12"};
+    for (int i = 0; i < 6; ++i) d.field(i / 3, i % 3)->setText(QString::fromLatin1(typed[i]));
+    return ok(d);
+  });
+  std::unique_ptr<QMenu> menu(map.CreateContextMenu(PagePoint(1100, 1100)));
+  ASSERT_TRUE(menu->findChild<QAction*>("addRefPoint")->isEnabled());
+  menu->findChild<QAction*>("addRefPoint")->trigger();
+  expectPoint(1, RefPoint{1100, 1100, 45.99, 8.02});
+  const RefPoint second = map.calibration().RefPointAt(1);
+  ASSERT_TRUE(map.calibration().IsCalibrated());
+  Click(PagePoint(300, 250));  // dismisses "Reference point"
+  EXPECT_EQ(map.positionPixel(), (MapPixel{600, 600}));
+  EXPECT_EQ(map.infoText(), QString::fromUtf8("N 46°0.000' | E 8°0.600'"));  // the GPS position
+  const RefPoint saved = LoadCalibrationFile(path("plain.png").toStdString()).data.refPoints[1];
+  EXPECT_EQ(saved.x, second.x);
+  EXPECT_NEAR(saved.latitude, second.latitude, 1e-6);  // written with six decimals
+
+  // A double click edits it: the form opens at the point's position; text
+  // that is no number is refused in the form, then the user takes the GPS
+  // position. Cancel changes nothing.
+  map.CenterOnPixel({1100, 1100});
+  user.push_back([&](LocationDialog&) { return false; });
+  map.MouseDoubleClick(PagePoint(1102, 1099));
+  EXPECT_EQ(map.calibration().RefPointAt(1), second);
+  user.push_back([&](LocationDialog& d) {
+    EXPECT_TRUE(d.ReadFields());
+    EXPECT_NEAR(d.values().latitude, 45.99, 1e-6);
+    d.field(0, 0)->setText(QStringLiteral("fifty"));
+    EXPECT_FALSE(ok(d));
+    EXPECT_FALSE(d.errorLine()->isHidden());
+    d.ChooseWaypoint(1);
+    return ok(d);
+  });
+  map.MouseDoubleClick(PagePoint(1102, 1099));
+  EXPECT_TRUE(user.empty());
+  expectPoint(1, RefPoint{1100, 1100, 46.0, 8.01});
 }
 
 }  // namespace
