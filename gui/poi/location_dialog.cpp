@@ -11,6 +11,7 @@
 #include <cmath>
 
 #include "core/poi/poi_list.h"
+#include "gui/window/datum_text.h"
 
 namespace tarvo {
 
@@ -71,7 +72,10 @@ LocationDialog::LocationDialog(const LocationValues& values, LatLon here, const 
   formatBox_->setObjectName(QStringLiteral("formatBox"));
   for (const CoordFormat f : kAllCoordFormats) formatBox_->addItem(Q(CoordFormatName(f)));
   top->addWidget(formatBox_, 0, 1);
-  top->addWidget(new QLabel(tr("Select\nwaypoint:"), this), 1, 0);
+  datum_ = new QLabel(this);
+  datum_->setObjectName(QStringLiteral("datumLine"));
+  top->addWidget(datum_, 1, 1);
+  top->addWidget(new QLabel(tr("Select\nwaypoint:"), this), 2, 0);
   waypointBox_ = new QComboBox(this);
   waypointBox_->setObjectName(QStringLiteral("waypointBox"));
   waypointBox_->addItem(tr("Select Waypoint"));
@@ -82,7 +86,7 @@ LocationDialog::LocationDialog(const LocationValues& values, LatLon here, const 
     }
   }
   waypointBox_->setCurrentIndex(0);
-  top->addWidget(waypointBox_, 1, 1);
+  top->addWidget(waypointBox_, 2, 1);
   v->addLayout(top);
   v->addWidget(new QLabel(tr("or edit manually:"), this));
 
@@ -152,7 +156,9 @@ LocationDialog::LocationDialog(const LocationValues& values, LatLon here, const 
 }
 
 void LocationDialog::FillFields() {
-  shown_ = FillEditFields(values_.format, values_.latitude, values_.longitude);
+  shown_ = FillEditFields(DatumModeOf(values_.accurateDatum), values_.format, values_.latitude, values_.longitude);
+  datum_->setText(DatumModeShortText(values_.accurateDatum, values_.format));
+  datum_->setToolTip(DatumModeDescription(values_.accurateDatum, values_.format));
   for (int c = 0; c < 3; ++c) columnCaptions_[c]->setText(Q(shown_.columnCaptions[c]));
   for (int a = 0; a < 2; ++a) {
     const EditAxis& axis = shown_.axes[a];
@@ -176,7 +182,8 @@ EditFields LocationDialog::FieldsFromControls() const {
 }
 
 bool LocationDialog::ReadFields() {
-  const GeoResult<LatLon> read = ReadEditFields(values_.format, FieldsFromControls());
+  const GeoResult<LatLon> read =
+      ReadEditFields(DatumModeOf(values_.accurateDatum), values_.format, FieldsFromControls());
   QString problem;
   if (!read) {
     problem = FailureText(read.error());

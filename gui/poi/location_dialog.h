@@ -30,6 +30,7 @@ struct LocationValues {
   std::string abbreviation;  // at most 9 characters
   CoordFormat format = CoordFormat::WgsDms;
   bool positionOnly = false;  // no name fields (map reference points)
+  bool accurateDatum = false;  // setting AccurateDatum: the grids through PROJ
 };
 
 // The format the dialog opens in for the window's current format: the three
@@ -69,6 +70,7 @@ class LocationDialog : public QDialog {
   QLineEdit* nameEdit() const { return name_; }
   QLineEdit* abbreviationEdit() const { return abbreviation_; }
   QLabel* errorLine() const { return error_; }
+  QLabel* datumLine() const { return datum_; }
 
  private:
   void FillFields();
@@ -92,6 +94,7 @@ class LocationDialog : public QDialog {
   QLabel* abbreviationLabel_ = nullptr;
   QLineEdit* abbreviation_ = nullptr;
   QLabel* error_ = nullptr;
+  QLabel* datum_ = nullptr;
 };
 
 }  // namespace tarvo

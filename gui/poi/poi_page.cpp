@@ -28,6 +28,7 @@
 #include "core/poi/poi_file.h"
 #include "core/poi/poi_goto.h"
 #include "gui/poi/location_dialog.h"
+#include "gui/window/datum_text.h"
 #include "gui/window/dialogs.h"
 #include "gui/window/settings_model.h"
 
@@ -211,7 +212,7 @@ PoiPage::PoiPage(PageHost& host, PoiList& pois) : Page(host, kPoiPage, QStringLi
   navView_->hide();
   connect(&settings, &SettingsModel::changed, this, [this](const std::vector<Key>& keys) {
     if (Contains(keys, Key::FmtPos)) RelabelCoordinates();
-    if (Contains(keys, Key::FmtPos) || Contains(keys, Key::FmtDist)) {
+    if (Contains(keys, Key::FmtPos) || Contains(keys, Key::FmtDist) || Contains(keys, Key::AccurateDatum)) {
       RefreshGoTo();
       table_->viewport()->update();
     }
@@ -532,7 +533,8 @@ void PoiPage::RefreshGoTo() {
   const Settings& s = host_.settings().values();
   const Fix& fix = host_.currentFix();
   const GoToTexts t = GoToFor(Here(), *target_, fix.speedKnots, s.distanceUnit, Now());
-  const PositionText pos = FormatPosition(s.coordFormat, target_->latitude, target_->longitude, PositionLayout::TwoField);
+  const PositionText pos = FormatPosition(DatumModeOf(s.accurateDatum), s.coordFormat, target_->latitude,
+                                          target_->longitude, PositionLayout::TwoField);
   const bool degrees = IsDegreeFormat(s.coordFormat);
   const QString v1 = degrees ? Q(pos.label1) + QLatin1Char(' ') + Q(pos.value1) : Q(pos.value1).trimmed();
   const QString v2 = degrees ? Q(pos.label2) + QLatin1Char(' ') + Q(pos.value2) : Q(pos.value2).trimmed();
@@ -638,6 +640,7 @@ bool PoiPage::AddLocation(LatLon position, const std::string& name) {
   values.longitude = position.longitude;
   values.name = name.empty() ? tr("My Location").toStdString() : name;
   values.format = DialogFormatFor(host_.settings().values().coordFormat);
+  values.accurateDatum = host_.settings().values().accurateDatum;
   LocationDialog dialog(values, Here(), &pois_, order_, this);
   if (!runLocationDialog(dialog)) return false;
   const LocationValues& v = dialog.values();
@@ -656,6 +659,7 @@ bool PoiPage::EditLocation(std::size_t index) {
   values.name = r.name;
   values.abbreviation = r.abbreviation;
   values.format = DialogFormatFor(host_.settings().values().coordFormat);
+  values.accurateDatum = host_.settings().values().accurateDatum;
   LocationDialog dialog(values, Here(), &pois_, order_, this);
   if (!runLocationDialog(dialog)) return false;
   const LocationValues& v = dialog.values();

@@ -18,6 +18,7 @@
 #include "core/gps/stream_health.h"
 #include "core/settings/settings_store.h"
 #include "gui/status/sky_plot.h"
+#include "gui/window/datum_text.h"
 #include "gui/window/settings_model.h"
 #include "gui/status/compass.h"
 #include "gui/status/flat_button.h"
@@ -370,15 +371,23 @@ void StatusPage::RefreshTime() {
 void StatusPage::RefreshPosition() {
   const LatLon p = host_.currentFix().position;
   const CoordFormat format = host_.settings().values().coordFormat;
-  const PositionText two = FormatPosition(format, p.latitude, p.longitude, PositionLayout::TwoField);
+  const bool accurate = host_.settings().values().accurateDatum;
+  const DatumMode mode = DatumModeOf(accurate);
+  const PositionText two = FormatPosition(mode, format, p.latitude, p.longitude, PositionLayout::TwoField);
   label1_->setText(Q(two.label1));
   value1_->setText(Q(two.value1));
   label2_->setText(Q(two.label2));
   value2_->setText(Q(two.value2));
   zone_->setText(Q(two.zone));
-  const PositionText one = FormatPosition(format, p.latitude, p.longitude, PositionLayout::OneLine);
+  const PositionText one = FormatPosition(mode, format, p.latitude, p.longitude, PositionLayout::OneLine);
   line1_->setText(Q(one.line1));
   line2_->setText(Q(one.line2));
+  if (format != tipFormat_ || accurate != tipAccurate_) {  // the description asks PROJ: only on a change
+    tipFormat_ = format;
+    tipAccurate_ = accurate;
+    const QString tip = DatumModeShortText(accurate, format) + QLatin1Char('\n') + DatumModeDescription(accurate, format);
+    for (QLabel* l : {label1_, value1_, label2_, value2_, line1_, line2_}) l->setToolTip(tip);
+  }
   zoomZone_->setText(Q(one.zone));
   RefreshTime();
 }
@@ -493,7 +502,7 @@ void StatusPage::OnFix(const Fix&, FixChanges changes) {
 }
 
 void StatusPage::OnSettingsChanged(const std::vector<Key>& keys) {
-  if (Contains(keys, Key::FmtPos)) RefreshPosition();
+  if (Contains(keys, Key::FmtPos) || Contains(keys, Key::AccurateDatum)) RefreshPosition();
   if (Contains(keys, Key::FmtTime)) RefreshTime();
   if (Contains(keys, Key::FmtSpeed) || Contains(keys, Key::FmtDist) || Contains(keys, Key::AltitudeOffset) ||
       Contains(keys, Key::AccuracyGps)) {
@@ -630,10 +639,26 @@ QMenu* StatusPage::CreateFormatMenu() {
   return menu;
 }
 
-void StatusPage::ShowFormatMenu(QPoint globalPos) {
+QMenu* StatusPage::CreateCoordMenu() {
   QMenu* menu = CreateFormatMenu();
+  menu->addSeparator();
+  QAction* accurate = menu->addAction(tr("Accurate datum (PROJ)"));
+  accurate->setObjectName(QStringLiteral("accurateDatum"));
+  accurate->setCheckable(true);
+  accurate->setChecked(host_.settings().values().accurateDatum);
+  connect(accurate, &QAction::toggled, this, &StatusPage::SetAccurateDatum);
+  return menu;
+}
+
+void StatusPage::ShowFormatMenu(QPoint globalPos) {
+  QMenu* menu = CreateCoordMenu();
   menu->exec(globalPos);
   delete menu;
+}
+
+void StatusPage::SetAccurateDatum(bool on) {
+  host_.settings().Change([on](Settings& s) { s.accurateDatum = on; });
+  host_.settings().Save({Key::AccurateDatum});
 }
 
 void StatusPage::SetCoordFormat(CoordFormat format) {

@@ -81,8 +81,14 @@ class StatusPage : public Page, public FixListener {
   int refreshCount() const { return refreshCount_; }
   // Shows positions in coordinate format `format` (0..18) and stores the choice.
   void SetCoordFormat(CoordFormat format);
+  // Converts the national grids through PROJ (on) or the built-in shifts,
+  // and stores the choice.
+  void SetAccurateDatum(bool on);
   // The "Coord" menu with the current format ticked; the caller owns it.
   QMenu* CreateFormatMenu();
+  // What a click on the position shows: that menu and below it the
+  // "Accurate datum (PROJ)" switch (object name "accurateDatum").
+  QMenu* CreateCoordMenu();
   // A left click at a point of the page, as the mouse would give it.
   void ClickAt(QPoint pos);
 
@@ -139,6 +145,9 @@ class StatusPage : public Page, public FixListener {
   QElapsedTimer sinceRefresh_;
   QElapsedTimer sinceUrgentRefresh_;
   int refreshCount_ = 0;
+  // The format and datum mode the position tooltips describe.
+  CoordFormat tipFormat_ = static_cast<CoordFormat>(kCoordFormatCount);
+  bool tipAccurate_ = false;
   // The last pictures, drawn again only when what they show changed.
   QImage compassImage_;
   struct CompassKey {
