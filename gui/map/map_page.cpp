@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 #include "core/geo/coord_format.h"
 #include "core/geo/distance.h"
@@ -23,6 +24,7 @@
 #include "core/map/blank_map.h"
 #include "core/poi/poi_list.h"
 #include "gui/poi/location_dialog.h"
+#include "gui/window/datum_text.h"
 #include "gui/window/dialogs.h"
 #include "gui/window/draw.h"
 #include "gui/window/palette.h"
@@ -458,8 +460,9 @@ std::optional<LatLon> MapPage::AskRefPoint(LatLon initial) {
   // The waypoint list offers the current position and the POIs in the POI
   // page's display order.
   const PoiCommands* pois = host_.poiCommands();
-  LocationDialog dialog(LocationDialog::ReferencePointValues(initial, host_.settings().values().coordFormat),
-                        host_.currentFix().position, pois ? &pois->list() : nullptr,
+  LocationValues values = LocationDialog::ReferencePointValues(initial, host_.settings().values().coordFormat);
+  values.accurateDatum = host_.settings().values().accurateDatum;
+  LocationDialog dialog(values, host_.currentFix().position, pois ? &pois->list() : nullptr,
                         pois ? pois->displayOrder() : std::vector<size_t>{}, this);
   if (!dialogs_.refPoint(dialog)) return std::nullopt;
   return LatLon{dialog.values().latitude, dialog.values().longitude};
@@ -661,7 +664,8 @@ void MapPage::OnPositionUpdated() {
 QString MapPage::CoordinatesText(LatLon position) const {
   if (position.latitude == 0.0 || position.longitude == 0.0) return {};
   const CoordFormat format = host_.settings().values().coordFormat;
-  const PositionText t = FormatPosition(format, position.latitude, position.longitude, PositionLayout::TwoField);
+  const PositionText t = FormatPosition(DatumModeOf(host_.settings().values().accurateDatum), format,
+                                        position.latitude, position.longitude, PositionLayout::TwoField);
   QString text = QStringLiteral("%1 %2 | %3 %4").arg(Q(t.label1), Q(t.value1), Q(t.label2), Q(t.value2));
   if (format == CoordFormat::UtmWgs84 || format == CoordFormat::UtmInternational)
     text += QStringLiteral(" | ") + Q(t.zone);
@@ -1349,8 +1353,13 @@ void MapPage::PaintImageLayer() {
 
 const QImage& MapPage::RenderMap() {
   PaintImageLayer();
-  surface_ = imageLayer_;
-  surfaceBits_ = surface_.bits();  // its own copy now, drawn on below
+  // The surface keeps its memory from one repaint to the next (a new 8 MB
+  // buffer per repaint costs its page faults again), unless someone still
+  // holds the last picture.
+  if (surface_.size() != imageLayer_.size() || surface_.format() != imageLayer_.format() || !surface_.isDetached())
+    surface_ = QImage(imageLayer_.size(), imageLayer_.format());
+  surfaceBits_ = surface_.bits();
+  std::memcpy(surfaceBits_, imageLayer_.constBits(), static_cast<size_t>(imageLayer_.sizeInBytes()));
   QPainter p(&surface_);
   PaintRefPoints(p);
   PaintPoiRoute(p);
@@ -1505,22 +1514,38 @@ void MapPage::PaintChain(const std::vector<MapPixel>& chain, uint32_t colour) {
   }
   if (first >= chain.size() || surfaceBits_ == nullptr) return;
   // From segment first-1 -> first on, every segment is drawn; those lying
-  // wholly beyond one side of the view cannot show and are left out, and
-  // segments that stay on one screen pixel cost one dot.
+  // wholly beyond one side of the view cannot show and are left out before
+  // any conversion to map points (the test is on picture pixels, against the
+  // view widened by the pen and a pixel of rounding), and a segment that
+  // stays on the screen pixel the previous one ended on costs nothing.
   const int w = surface_.width(), h = surface_.height();
   const qsizetype bpl = surface_.bytesPerLine();
   constexpr int kPad = 2;
-  auto outcode = [&](QPoint q) {
-    return (q.x() < -kPad ? 1 : 0) | (q.x() > w + kPad ? 2 : 0) | (q.y() < -kPad ? 4 : 0) | (q.y() > h + kPad ? 8 : 0);
+  const auto margin = static_cast<int64_t>(std::ceil((kPad + 1) / zoom_)) + 1;
+  const int64_t left = int64_t{scrollX_} - margin, top = int64_t{scrollY_} - margin;
+  const int64_t right = int64_t{scrollX_} + VisibleWidth() + margin;
+  const int64_t bottom = int64_t{scrollY_} + VisibleHeight() + margin;
+  auto outcode = [&](MapPixel q) {
+    return (q.x < left ? 1 : 0) | (q.x > right ? 2 : 0) | (q.y < top ? 4 : 0) | (q.y > bottom ? 8 : 0);
   };
-  QPoint prev = MapPointOf(chain[first - 1]);
-  int prevCode = outcode(prev);
+  MapPixel prevPixel = chain[first - 1];
+  int prevCode = outcode(prevPixel);
+  QPoint prev;
+  bool prevDrawn = false;  // prev is the map point where the last drawn segment ended
   for (size_t i = first; i < chain.size(); ++i) {
-    if (!chain[i].IsSet()) continue;
-    const QPoint cur = MapPointOf(chain[i]);
-    const int code = outcode(cur);
-    if (chain[i - 1].IsSet() && (code & prevCode) == 0) DrawWideSegment(surfaceBits_, bpl, w, h, prev, cur, colour);
-    prev = cur;
+    const MapPixel pixel = chain[i];
+    if (!pixel.IsSet()) continue;
+    const int code = outcode(pixel);
+    if (chain[i - 1].IsSet() && (code & prevCode) == 0) {
+      if (!prevDrawn) prev = MapPointOf(prevPixel);
+      const QPoint cur = MapPointOf(pixel);
+      if (!prevDrawn || cur != prev) DrawWideSegment(surfaceBits_, bpl, w, h, prev, cur, colour);
+      prev = cur;
+      prevDrawn = true;
+    } else {
+      prevDrawn = false;
+    }
+    prevPixel = pixel;
     prevCode = code;
   }
 }
