@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDialogButtonBox>
+#include <QElapsedTimer>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -10,6 +11,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QThread>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -232,7 +234,23 @@ void ServicePage::Search(int offset, LatLon position) {
   ShowMessage(tr("Searching..."));
   if (!client_.SubmitSearch(Account(), std::max(offset, 0), position.latitude, position.longitude, Style())) {
     ShowMessage(Html(Q(ServiceMessageText(ServiceMessage::SearchError))));
+    answered_ = true;
   }
+}
+
+bool ServicePage::SearchAndWait(std::chrono::milliseconds timeout) {
+  const LatLon here = host_.currentFix().position;
+  if (Account().user.empty() || (here.latitude == 0.0 && here.longitude == 0.0)) return false;
+  if (!client_.IsRunning() || client_.IsBusy()) return false;
+  answered_ = false;
+  Search(0, here);
+  QElapsedTimer clock;
+  clock.start();
+  while (!answered_ && clock.elapsed() < timeout.count()) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    if (client_.IsBusy()) QThread::msleep(5);
+  }
+  return answered_;
 }
 
 bool ServicePage::UploadPosition(const Fix& fix) { return Upload(fix.position, false); }
@@ -262,12 +280,14 @@ void ServicePage::OnMessage(ServiceMessage message, const QString& detail) {
   // The table's text, translated, with the detail as plain text.
   const QString text = QCoreApplication::translate("ServiceMessage", std::string(ServiceMessageText(message)).c_str());
   initialised_ = true;
+  answered_ = true;
   ShowMessage(text.contains(QLatin1String("%1")) ? text.arg(Html(detail)) : text);
 }
 
 void ServicePage::OnResultsPage(const QString& path) {
   resultsPagePath_ = path;
   initialised_ = true;
+  answered_ = true;
   if (!view_->LoadFile(path)) OnMessage(ServiceMessage::SearchPageNotWritten, {});
 }
 

@@ -6,6 +6,7 @@
 
 #include <QDialog>
 #include <QString>
+#include <chrono>
 
 #include "core/geo/coordinates.h"
 #include "core/service/location_service_client.h"
@@ -64,6 +65,12 @@ class ServicePage : public Page, public ServiceCommands {
 
   void OnActivate() override;
 
+  // For the --screenshot pictures: with an account and a fix, searches near
+  // the current position and runs the event loop until the answer (results
+  // or a message) is shown, at most `timeout`. False when nothing was
+  // searched or no answer came in time.
+  bool SearchAndWait(std::chrono::milliseconds timeout);
+
   // What the view's links do: http(s) to the desktop browser, gps: actions
   // to the map, the POI page and the search; anything else is ignored.
   void HandleLink(const QString& target);
@@ -99,6 +106,7 @@ class ServicePage : public Page, public ServiceCommands {
   QPushButton* configure_ = nullptr;
   QPushButton* help_ = nullptr;
   bool initialised_ = false;
+  bool answered_ = false;  // a report arrived since SearchAndWait began
   QString resultsPagePath_;
 };
 

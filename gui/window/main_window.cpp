@@ -476,6 +476,19 @@ int64_t MainWindow::NowUtc() { return static_cast<int64_t>(std::time(nullptr)); 
 
 // ---- Screenshots ----
 
+namespace {
+
+// The name part of each page's picture, by page index: fixed, so the files
+// are named alike whatever language the page titles are in.
+QString ScreenshotName(int index) {
+  static constexpr std::array<const char*, kPageCount> kNames = {
+      "status", "map", "poi", "satellites", "trip", "hardware", "service", "log", "about"};
+  return index >= 0 && index < kPageCount ? QString::fromLatin1(kNames[static_cast<size_t>(index)])
+                                          : QString::number(index);
+}
+
+}  // namespace
+
 bool MainWindow::SaveScreenshots(const QString& dir) {
   if (!QDir().mkpath(dir)) return false;
   bool ok = true;
@@ -488,7 +501,7 @@ bool MainWindow::SaveScreenshots(const QString& dir) {
       if (q) q->FlushPendingRefresh();
     }
     QApplication::processEvents();
-    const QString name = QStringLiteral("%1/page-%2-%3.png").arg(dir).arg(p->index()).arg(p->title().toLower());
+    const QString name = QStringLiteral("%1/page-%2-%3.png").arg(dir).arg(p->index()).arg(ScreenshotName(p->index()));
     if (!grab().save(name)) {
       std::fprintf(stderr, "tarvo: cannot write %s\n", qPrintable(name));
       ok = false;
@@ -511,6 +524,8 @@ int MainWindow::RunScreenshots() {
     if (++lines % 500 == 0) QApplication::processEvents();
   }
   QApplication::processEvents();
+  // With an account, the service page shows what Search answers at the end of the drive.
+  if (servicePage_) servicePage_->SearchAndWait(LocationServiceClient::kTotalTimeout + std::chrono::seconds(1));
   const bool ok = SaveScreenshots(options_.screenshotDir);
   return ok ? 0 : 1;
 }
