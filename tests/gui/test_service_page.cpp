@@ -1,5 +1,6 @@
 // The location service page against the real tarvo-hopla-server on
-// 127.0.0.1 and a stub server for hostile and slow replies.
+// 127.0.0.1 and a stub server for hostile and slow replies; the whole window
+// with the real server, end to end.
 #include <QDesktopServices>
 #include <QElapsedTimer>
 #include <QFile>
@@ -8,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -16,6 +18,7 @@
 #include <arpa/inet.h>
 #include <curl/curl.h>
 #include <netinet/in.h>
+#include <sqlite3.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -27,9 +30,13 @@
 #include "core/map/calibration.h"
 #include "core/poi/poi_list.h"
 #include "core/service/service_text.h"
+#include "gui/map/map_page.h"
+#include "gui/poi/location_dialog.h"
+#include "gui/poi/poi_page.h"
 #include "gui/service/html_view.h"
 #include "gui/service/service_page.h"
 #include "gui/service/service_reports.h"
+#include "gui_fixture.h"
 #include "page_fixture.h"
 #include "tests/unit/gps/test_nmea_util.h"
 #include "tests/unit/service/hopla_test_support.h"
@@ -430,6 +437,163 @@ TEST_F(ServicePageTest, ConfigureStoresTheAccountAndRefusesABadAddress) {
   EXPECT_EQ(LoadAccount(host().store()).username, "new user");
   EXPECT_EQ(LoadAccount(host().store()).password, "a&b c");
   EXPECT_EQ(host().settings().pageText(Key::ServiceUrl), "https://hopla.example/h/");
+}
+
+// ---- The window and the real server, end to end ----
+
+// The link of `view` whose text is exactly `text` (the first one): its
+// target, and a mouse click on it when `click`.
+QString LinkOf(HtmlView& view, const QString& text, bool click) {
+  const QTextCursor found = view.document()->find(text, 0, QTextDocument::FindCaseSensitively | QTextDocument::FindWholeWords);
+  if (found.isNull()) return {};
+  QTextCursor middle(view.document());
+  middle.setPosition((found.selectionStart() + found.selectionEnd()) / 2);
+  const QString href = middle.charFormat().anchorHref();
+  if (click) QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, view.cursorRect(middle).center());
+  return href;
+}
+
+// The "Link NN" titles shown, in page order.
+QStringList Titles(const HtmlView& view) {
+  QStringList titles;
+  static const QRegularExpression title(QStringLiteral("Link \\d\\d"));
+  for (auto it = title.globalMatch(view.toPlainText()); it.hasNext();) titles << it.next().captured();
+  return titles;
+}
+
+// The position the server keeps as `user`'s last upload, read from its database.
+std::optional<LatLon> StoredPosition(const std::filesystem::path& db, const std::string& user) {
+  sqlite3* handle = nullptr;
+  std::optional<LatLon> position;
+  if (sqlite3_open_v2(db.c_str(), &handle, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+    sqlite3_stmt* query = nullptr;
+    if (sqlite3_prepare_v2(handle, "SELECT lat, lon FROM positions WHERE user = ?1", -1, &query, nullptr) == SQLITE_OK) {
+      sqlite3_bind_text(query, 1, user.c_str(), -1, SQLITE_TRANSIENT);
+      if (sqlite3_step(query) == SQLITE_ROW) position = LatLon{sqlite3_column_double(query, 0), sqlite3_column_double(query, 1)};
+    }
+    sqlite3_finalize(query);
+  }
+  sqlite3_close(handle);
+  return position;
+}
+
+// The gps: link's position.
+LatLon PositionOf(const QString& href) {
+  const std::optional<GpsLink> link = ParseGpsLink(href.toStdString());
+  return link ? LatLon{link->latitude, link->longitude} : LatLon{};
+}
+
+class ServiceWindowTest : public testing::WindowFixture {};
+
+TEST_F(ServiceWindowTest, UploadSearchPagingAndEveryGpsLinkAgainstTheRealServer) {
+  ASSERT_TRUE(std::filesystem::exists(test::kServerProgram)) << "build tarvo-hopla-server first";
+  test::TempFolder folder;
+  const auto db = folder.path() / "hopla.db";
+  ASSERT_EQ(test::AddUser(db, kUser, std::string(kPassword) + "\n"), 0);
+  test::ServerProcess server(db);
+  ASSERT_GT(server.port(), 0);
+  // 25 links north of the fix, each farther than the one before.
+  constexpr LatLon here{46.369, 14.1129};
+  std::vector<LatLon> registered;
+  for (int i = 0; i < 25; ++i) {
+    registered.push_back({here.latitude + 0.0004 * (i + 1), here.longitude + 0.0002 * (i % 3 - 1)});
+    char title[16];
+    std::snprintf(title, sizeof title, "Link %02d", i);
+    const std::string request = server.baseUrl() + "link?user=" + PercentEncode(kUser) + "&password=" +
+                                PercentEncode(kPassword) + "&lat=" + std::to_string(registered.back().latitude) +
+                                "&lon=" + std::to_string(registered.back().longitude) + "&url=" +
+                                PercentEncode("http://example.com/" + std::to_string(i)) + "&title=" + PercentEncode(title);
+    ASSERT_EQ(test::FirstLine(Fetch(request)), "OK");
+  }
+  QStringList all;
+  for (int i = 0; i < 25; ++i) all << QString::asprintf("Link %02d", i);
+
+  store().SetText(Key::ServiceUrl, server.baseUrl());
+  SaveAccount(store(), {kUser, kPassword});
+  const QString replay = path("drive.nmea");
+  QFile file(replay);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  for (const char* body : {"GPGGA,083000.00,4622.1400,N,01406.7740,E,1,08,0.9,500.0,M,46.9,M,,",
+                           "GPRMC,083000.00,A,4622.1400,N,01406.7740,E,0.0,0.0,150624,,"}) {
+    file.write((Sentence(body) + "\r\n").c_str());
+  }
+  file.close();
+  qputenv("TARVO_DATA_DIR", TARVO_SOURCE_DIR "/data");  // the shipped world map
+  WindowOptions options;
+  options.replayFile = replay;
+  options.screenshotDir = path("shots");
+  MakeWindow(options);
+  qunsetenv("TARVO_DATA_DIR");
+  auto* service = static_cast<ServicePage*>(mainWindow().page(kServicePage));
+  auto* map = static_cast<MapPage*>(mainWindow().page(kMapPage));
+  auto* pois = static_cast<PoiPage*>(mainWindow().page(kPoiPage));
+  HtmlView& view = service->view();
+  const auto waitForResults = [&](const QString& page) {
+    return WaitFor([&] { return view.toPlainText().contains("Search Results:") && view.toPlainText().contains(page); },
+                   40000);
+  };
+
+  // --screenshot searches at the end of the drive before the service page's picture.
+  ASSERT_EQ(mainWindow().RunScreenshots(), 0);
+  EXPECT_TRUE(QFile::exists(path("shots/page-6-service.png")));
+  EXPECT_EQ(Titles(view), all.mid(0, 10)) << view.toPlainText().toStdString();
+
+  // Upload Location: the message, and the server keeps the position.
+  service->findChild<QPushButton*>("uploadButton")->click();
+  EXPECT_EQ(mainWindow().activePage(), service);
+  ASSERT_TRUE(WaitFor([&] { return view.toPlainText().contains("OK - Your location has been uploaded"); }, 40000))
+      << view.toPlainText().toStdString();
+  const std::optional<LatLon> stored = StoredPosition(db, kUser);
+  ASSERT_TRUE(stored);
+  EXPECT_NEAR(stored->latitude, here.latitude, 1e-6);
+  EXPECT_NEAR(stored->longitude, here.longitude, 1e-6);
+
+  // Search, then page 2, 3 and back: nearest first, no gaps, no repeats.
+  service->findChild<QPushButton*>("searchButton")->click();
+  EXPECT_TRUE(view.toPlainText().contains("Searching..."));
+  ASSERT_TRUE(waitForResults("Page 1"));
+  QStringList seen = Titles(view);
+  for (const QString& page : {QStringLiteral("Page 2"), QStringLiteral("Page 3")}) {
+    EXPECT_FALSE(LinkOf(view, "Next >>", true).isEmpty());
+    ASSERT_TRUE(waitForResults(page)) << page.toStdString();
+    seen << Titles(view);
+  }
+  EXPECT_EQ(seen, all);
+  EXPECT_FALSE(LinkOf(view, "<< Previous", true).isEmpty());
+  ASSERT_TRUE(waitForResults("Page 2"));
+  EXPECT_EQ(Titles(view), all.mid(10, 10));
+
+  // Map: the map page shows the result's position in the middle.
+  const QString smap = LinkOf(view, "Map", true);
+  ASSERT_TRUE(smap.startsWith("gps:smap?")) << smap.toStdString();
+  const LatLon first = PositionOf(smap);
+  EXPECT_NEAR(first.latitude, registered[10].latitude, 1e-4);
+  EXPECT_NEAR(first.longitude, registered[10].longitude, 1e-4);
+  EXPECT_EQ(mainWindow().activePage(), map);
+  const QPoint shown = map->MapPointOf(map->calibration().GeoToPixel(first.latitude, first.longitude));
+  EXPECT_LE((shown - QPoint(map->mapArea().width() / 2, map->mapArea().height() / 2)).manhattanLength(), 4);
+  EXPECT_FALSE(map->option(Key::MapCenterOn)) << "the next fix does not take the view back";
+
+  // apoi: the location dialog opens filled in; OK adds the POI.
+  const size_t before = pois->list().size();
+  QTimer::singleShot(0, [] {
+    if (auto* dialog = qobject_cast<LocationDialog*>(QApplication::activeModalWidget())) dialog->accept();
+  });
+  service->HandleLink(QString(smap).replace("gps:smap?", "gps:apoi?"));
+  EXPECT_EQ(mainWindow().activePage(), pois);
+  ASSERT_EQ(pois->list().size(), before + 1);
+  EXPECT_EQ(pois->list().at(before).name, "Link 10");
+  EXPECT_NEAR(pois->list().at(before).latitude, first.latitude, 1e-6);
+
+  // TakeMe: the POI page's go-to target.
+  mainWindow().ActivatePage(kServicePage);
+  QApplication::processEvents();
+  const QString takeme = LinkOf(view, "TakeMe", true);
+  ASSERT_TRUE(takeme.startsWith("gps:takeme?")) << takeme.toStdString();
+  EXPECT_EQ(mainWindow().activePage(), pois);
+  ASSERT_TRUE(pois->goToTarget());
+  EXPECT_NEAR(pois->goToTarget()->latitude, first.latitude, 1e-9);
+  EXPECT_NEAR(pois->goToTarget()->longitude, first.longitude, 1e-9);
 }
 
 }  // namespace
