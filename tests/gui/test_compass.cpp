@@ -1,6 +1,7 @@
 // The compass, needle, sky plot and position arrow, checked on rendered pixels.
 #include <QFontMetrics>
 #include <QImage>
+#include <array>
 #include <cmath>
 
 #include <gtest/gtest.h>
@@ -173,6 +174,56 @@ TEST_F(CompassTest, SkyPlotPlacesSatellitesByElevation) {
     }
   }
   EXPECT_TRUE(red);
+}
+
+TEST_F(CompassTest, SkyPlotLegendStandsApartFromThePlot) {
+  const int R = 60;
+  // GPS, GLONASS, Galileo and BeiDou, low in the west where the legend was.
+  std::vector<SkySatellite> sky;
+  const GnssSystem systems[] = {GnssSystem::Gps, GnssSystem::Glonass, GnssSystem::Galileo, GnssSystem::BeiDou};
+  for (int i = 0; i < 4; ++i) sky.push_back({systems[i], static_cast<int16_t>(10 + i), 5, static_cast<int16_t>(280 + i * 20), 40, true});
+  const QImage image = RenderSkyPlot(R, sky, palette_, kFace);
+  const QFontMetrics fm(palette_.medium);
+  EXPECT_EQ(image.width(), 2 * (R + fm.horizontalAdvance("W") + 2) + 1);  // the page's layout is kept
+  // The legend sits in the top-left corner with a plot made smaller beside
+  // it: the ring of 2 pixels around each name is empty (no circle, letter or
+  // number crosses into a name), and each system's colour shows outside the
+  // legend (its numbers) as well as in it (its name).
+  const SkyPlotLayout layout = LayOutSkyPlot(R, {systems[0], systems[1], systems[2], systems[3]}, palette_);
+  ASSERT_EQ(layout.legend.size(), 4u);
+  EXPECT_EQ(layout.size, image.size());
+  EXPECT_LT(layout.radius, R);
+  EXPECT_GT(layout.radius, R * 2 / 3) << "the plot keeps most of its size";
+  auto inLegend = [&](int x, int y) {
+    for (const QRect& r : layout.legend) {
+      if (r.contains(x, y)) return true;
+    }
+    return false;
+  };
+  auto nearLegend = [&](int x, int y) {
+    for (const QRect& r : layout.legend) {
+      if (r.adjusted(-2, -2, 2, 2).contains(x, y)) return true;
+    }
+    return false;
+  };
+  auto near = [](QRgb p, QColor c) {
+    return std::abs(qRed(p) - c.red()) + std::abs(qGreen(p) - c.green()) + std::abs(qBlue(p) - c.blue()) < 60;
+  };
+  std::array<int, 4> inside{}, outside{};
+  for (int y = 0; y < image.height(); ++y) {
+    for (int x = 0; x < image.width(); ++x) {
+      const QRgb p = image.pixel(x, y);
+      if (QColor(p) == kFace) continue;
+      EXPECT_FALSE(nearLegend(x, y) && !inLegend(x, y)) << x << "," << y << " touches a name";
+      for (int i = 1; i < 4; ++i) {
+        if (near(p, SystemColour(systems[i]))) (inLegend(x, y) ? inside : outside)[i]++;
+      }
+    }
+  }
+  for (int i = 1; i < 4; ++i) {
+    EXPECT_GT(inside[i], 0) << i;
+    EXPECT_GT(outside[i], 0) << i;
+  }
 }
 
 TEST(PositionArrow, PointsOfTheDart) {
