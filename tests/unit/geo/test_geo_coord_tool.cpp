@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include "core/proj/accurate_datum.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -58,6 +60,13 @@ class CoordTool : public ::testing::Test {
 
   fs::path dir_;
 };
+
+std::vector<std::string> Split(const std::string& line) {
+  std::vector<std::string> fields;
+  std::istringstream in(line);
+  for (std::string field; std::getline(in, field, '\t');) fields.push_back(field);
+  return fields;
+}
 
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
@@ -177,6 +186,43 @@ TEST_F(CoordTool, WriteAndReadErrorsExitNonZeroWithAMessage) {
   r = RunWith("--format 3 < " + dir_.string());  // a folder as standard input
   EXPECT_EQ(r.status, 3);
   EXPECT_NE(r.err.find("cannot read standard input"), std::string::npos) << r.err;
+}
+
+// --accurate: the library's accurate numbers both ways, the transformation
+// named on standard error (and the grid file Britain lacks), UTM unchanged;
+// without it nothing new is said.
+TEST_F(CoordTool, AccurateModeConvertsThroughProjAndSaysSo) {
+  const std::vector<std::string> builtIn = Split(Lines(Run("--format 6", "52.5 -1.5\n").out).at(0));
+  Result r = Run("--format 6 --accurate", "52.5 -1.5\n");
+  EXPECT_EQ(r.status, 0);
+  const std::vector<std::string> accurate = Split(Lines(r.out).at(0));
+  ASSERT_EQ(accurate.size(), 7u);
+  const auto n = tarvo::AccuratePositionNumbers(tarvo::CoordFormat::Britain, 52.5, -1.5);
+  ASSERT_TRUE(n.has_value());
+  EXPECT_EQ(std::stod(accurate[5]), n->first);  // shortest texts read back exactly
+  EXPECT_EQ(std::stod(accurate[6]), n->second);
+  EXPECT_NE(accurate[5], builtIn.at(5));
+  EXPECT_NE(r.err.find("EPSG:4326 -> EPSG:27700, Inverse of OSGB36 to WGS 84 (6)"), std::string::npos) << r.err;
+  if (!fs::exists("/usr/share/proj/uk_os_OSTN15_NTv2_OSGBtoETRS.tif")) {
+    EXPECT_NE(r.err.find("OSTN15"), std::string::npos) << r.err;
+  }
+  EXPECT_EQ(Run("--format 6", "52.5 -1.5\n").err, "");
+
+  r = Run("--format 6 --accurate --inverse", "289239.3 434039.5\n");
+  EXPECT_EQ(r.status, 0);
+  const std::vector<std::string> back = Split(Lines(r.out).at(0));
+  const auto p = tarvo::AccuratePositionFromNumbers(tarvo::CoordFormat::Britain, 289239.3, 434039.5);
+  ASSERT_TRUE(p.has_value() && back.size() == 2u);
+  EXPECT_EQ(std::stod(back[0]), p->latitude);
+  EXPECT_EQ(std::stod(back[1]), p->longitude);
+
+  r = Run("--format 3 --accurate", "52.5 -1.5\n");
+  EXPECT_EQ(r.out, Run("--format 3", "52.5 -1.5\n").out);
+  EXPECT_NE(r.err.find("keeps its WGS-84 numbers"), std::string::npos) << r.err;
+  const std::vector<std::string> list = Lines(Run("--list --accurate", "").out);
+  ASSERT_EQ(list.size(), 19u);
+  EXPECT_EQ(list[6], "6\tGrid: Britain\tEPSG:27700");
+  EXPECT_EQ(list[3], "3\tUTM (WGS84)");
 }
 
 TEST_F(CoordTool, ListAndUsageErrors) {
