@@ -1404,6 +1404,7 @@ void MapPage::UpdateTrackPixels() {
   trackSource_ = track;
   trackCalibration_ = calibrationGeneration_;
   trackPixels_.clear();
+  ++trackPixelsGeneration_;
   if (!track) return;
   trackRevision_ = track->trackRevision();
   const MapCalibration& cal = document_.Calibration();
@@ -1419,19 +1420,21 @@ namespace {
 // surface first, then each step of the line sets three pixels across it.
 // Much faster than the painter's wide-pen stroker for 100,000 segments.
 // The line from a to b, both at least one pixel inside the surface's edge.
-void DrawWideSegmentInside(uchar* bits, qsizetype bytesPerLine, QPoint a, QPoint b, uint32_t colour) {
+// Pixel is uint32_t for the surface, uint8_t for the track's mask.
+template <typename Pixel>
+void DrawWideSegmentInside(uchar* bits, qsizetype bytesPerLine, QPoint a, QPoint b, Pixel colour) {
   int ax = a.x(), ay = a.y();
   const int bx = b.x(), by = b.y();
   const int sx = ax < bx ? 1 : -1, sy = ay < by ? 1 : -1;
   const int ex = std::abs(bx - ax), ey = std::abs(by - ay);
   const bool xMajor = ex >= ey;
-  const qsizetype across = xMajor ? bytesPerLine : qsizetype{4};
+  const qsizetype across = xMajor ? bytesPerLine : qsizetype{sizeof(Pixel)};
   int err = ex - ey;
   for (;;) {
-    uchar* at = bits + ay * bytesPerLine + ax * 4;
-    *reinterpret_cast<uint32_t*>(at - across) = colour;
-    *reinterpret_cast<uint32_t*>(at) = colour;
-    *reinterpret_cast<uint32_t*>(at + across) = colour;
+    uchar* at = bits + ay * bytesPerLine + ax * qsizetype{sizeof(Pixel)};
+    *reinterpret_cast<Pixel*>(at - across) = colour;
+    *reinterpret_cast<Pixel*>(at) = colour;
+    *reinterpret_cast<Pixel*>(at + across) = colour;
     if (ax == bx && ay == by) break;
     const int e2 = 2 * err;
     if (e2 > -ey) {
@@ -1445,7 +1448,8 @@ void DrawWideSegmentInside(uchar* bits, qsizetype bytesPerLine, QPoint a, QPoint
   }
 }
 
-void DrawWideSegment(uchar* bits, qsizetype bytesPerLine, int w, int h, QPoint a, QPoint b, uint32_t colour) {
+template <typename Pixel>
+void DrawWideSegment(uchar* bits, qsizetype bytesPerLine, int w, int h, QPoint a, QPoint b, Pixel colour) {
   if (a.x() >= 1 && a.y() >= 1 && b.x() >= 1 && b.y() >= 1 && a.x() < w - 1 && b.x() < w - 1 && a.y() < h - 1 &&
       b.y() < h - 1) {
     DrawWideSegmentInside(bits, bytesPerLine, a, b, colour);
@@ -1473,7 +1477,7 @@ void DrawWideSegment(uchar* bits, qsizetype bytesPerLine, int w, int h, QPoint a
   int ax = static_cast<int>(std::lround(x0 + t0 * dx)), ay = static_cast<int>(std::lround(y0 + t0 * dy));
   const int bx = static_cast<int>(std::lround(x0 + t1 * dx)), by = static_cast<int>(std::lround(y0 + t1 * dy));
   auto put = [&](int x, int y) {
-    if (x >= 0 && y >= 0 && x < w && y < h) reinterpret_cast<uint32_t*>(bits + y * bytesPerLine)[x] = colour;
+    if (x >= 0 && y >= 0 && x < w && y < h) reinterpret_cast<Pixel*>(bits + y * bytesPerLine)[x] = colour;
   };
   const int sx = ax < bx ? 1 : -1, sy = ay < by ? 1 : -1;
   const int ex = std::abs(bx - ax), ey = std::abs(by - ay);
@@ -1554,7 +1558,68 @@ void MapPage::PaintTrack(QPainter&) {
   if (!option(Key::MapShowTrip) || !document_.Calibration().IsCalibrated()) return;
   UpdateTrackPixels();
   if (trackPixels_.size() < 2) return;
-  PaintChain(trackPixels_, host_.palette().red3.color().rgb());
+  const uint32_t colour = host_.palette().red3.color().rgb();
+  if (!PaintTrackFromMask(colour)) PaintChain(trackPixels_, colour);
+}
+
+bool MapPage::PaintTrackFromMask(uint32_t colour) {
+  // Below zoom 1 the whole picture may be in view and every point of a long
+  // track with it; drawing them all at each repaint costs more than a frame.
+  // So the track is drawn once per zoom into a mask of the whole zoomed
+  // picture, and each repaint copies the mask's visible part. Points land on
+  // the mask's pixel grid, within a pixel of where the direct drawing puts
+  // them. Not for zoom 1 and above: the mask would be too large.
+  if (zoom_ >= 1.0 || surfaceBits_ == nullptr) return false;
+  constexpr int kPad = 2;  // the pen's half-width and a pixel of rounding
+  const int64_t maskW = static_cast<int64_t>(std::ceil(image_.Width() * zoom_)) + 2 * kPad;
+  const int64_t maskH = static_cast<int64_t>(std::ceil(image_.Height() * zoom_)) + 2 * kPad;
+  if (maskW * maskH > kTrackMaskLimit) return false;
+  // As the direct drawing: from the first segment that ends in view on.
+  size_t first = trackPixels_.size();
+  for (size_t i = 1; i < trackPixels_.size(); ++i) {
+    if (InVisibleRect(trackPixels_[i])) {
+      first = i;
+      break;
+    }
+  }
+  if (first >= trackPixels_.size()) return true;
+  const TrackMaskKey key{trackPixelsGeneration_, zoom_, first};
+  if (!(key == trackMaskKey_) || trackMask_.size() != static_cast<size_t>(maskW * maskH)) {
+    trackMask_.assign(static_cast<size_t>(maskW * maskH), 0);
+    trackMaskKey_ = key;
+    const int w = static_cast<int>(maskW), h = static_cast<int>(maskH);
+    auto onMask = [&](MapPixel q) {
+      return QPoint(static_cast<int>(std::floor(q.x * zoom_)) + kPad, static_cast<int>(std::floor(q.y * zoom_)) + kPad);
+    };
+    QPoint prev = onMask(trackPixels_[first - 1]);
+    bool prevSet = trackPixels_[first - 1].IsSet();
+    for (size_t i = first; i < trackPixels_.size(); ++i) {
+      if (!trackPixels_[i].IsSet()) {
+        prevSet = false;
+        continue;
+      }
+      const QPoint cur = onMask(trackPixels_[i]);
+      if (prevSet && cur != prev) DrawWideSegment<uint8_t>(trackMask_.data(), w, w, h, prev, cur, uint8_t{1});
+      prev = cur;
+      prevSet = true;
+    }
+  }
+  // The surface's pixel (0, 0) shows the picture's pixel (scrollX_, scrollY_).
+  const int64_t originX = static_cast<int64_t>(std::floor(scrollX_ * zoom_)) + kPad;
+  const int64_t originY = static_cast<int64_t>(std::floor(scrollY_ * zoom_)) + kPad;
+  const int w = surface_.width(), h = surface_.height();
+  const qsizetype bpl = surface_.bytesPerLine();
+  for (int y = 0; y < h; ++y) {
+    const int64_t my = originY + y;
+    if (my < 0 || my >= maskH) continue;
+    const int64_t fromX = std::max<int64_t>(0, -originX), toX = std::min<int64_t>(w, maskW - originX);
+    const uint8_t* mask = trackMask_.data() + my * maskW + originX;
+    auto* row = reinterpret_cast<uint32_t*>(surfaceBits_ + y * bpl);
+    for (int64_t x = fromX; x < toX; ++x) {
+      if (mask[x]) row[x] = colour;
+    }
+  }
+  return true;
 }
 
 void MapPage::PaintMarker(QPainter& p) {

@@ -244,6 +244,9 @@ class MapPage : public Page, public FixListener, public MapCommands {
   // out, all later ones are drawn (those wholly outside the view skipped,
   // as they would not show).
   void PaintChain(const std::vector<MapPixel>& chain, uint32_t colour);
+  // The track below zoom 1, through trackMask_; false when it was not drawn
+  // so (zoom 1 or more, or a mask above kTrackMaskLimit pixels).
+  bool PaintTrackFromMask(uint32_t colour);
   void UpdateTrackPixels();
   const QImage& PoiLabel(const std::string& name);
 
@@ -316,6 +319,16 @@ class MapPage : public Page, public FixListener, public MapCommands {
   uint64_t trackRevision_ = ~uint64_t{0};
   uint64_t trackCalibration_ = ~uint64_t{0};
   const TrackOverlay* trackSource_ = nullptr;
+  uint64_t trackPixelsGeneration_ = 0;  // changes whenever trackPixels_ is rebuilt
+  // The track drawn at one zoom over the whole zoomed picture (1 = track).
+  static constexpr int64_t kTrackMaskLimit = 16'000'000;  // pixels (bytes)
+  struct TrackMaskKey {
+    uint64_t generation = ~uint64_t{0};
+    double zoom = 0;
+    size_t first = 0;
+    bool operator==(const TrackMaskKey&) const = default;
+  } trackMaskKey_;
+  std::vector<uint8_t> trackMask_;
 };
 
 }  // namespace tarvo

@@ -395,6 +395,42 @@ TEST_F(MapPageTest, TheTrackIsDrawnFromItsFirstSegmentThatEndsInView) {
   EXPECT_EQ(again.pixelColor(map.MapPointOf({950, 950})), QColor(255, 0, 0));
 }
 
+TEST_F(MapPageTest, BelowZoomOneTheTrackIsDrawnOnceAndCopiedWithTheSameRules) {
+  FixedTrack track;
+  host().track = &track;
+  host().settings().SetPageValues({{Key::MapShowTrip, 1}});
+  MapPage& map = Open(MakeCalibratedMap(), 1);
+  map.Zoom(false);
+  ASSERT_DOUBLE_EQ(map.zoom(), 0.5);
+  map.CenterOnPixel({1000, 1000});
+  const MapCalibration& cal = map.calibration();
+  // A first segment that ends outside the view (left out), then a long one in it.
+  const MapPixel far{map.scroll().x - 300, 900};
+  for (MapPixel p : {far, MapPixel{far.x - 200, 900}, MapPixel{1000, 1000}, MapPixel{1100, 1200}})
+    track.points.push_back(cal.PixelToGeo(p.x, p.y));
+  // Red within a pixel of where the direct drawing puts the point.
+  auto redNear = [&](const QImage& img, MapPixel p) {
+    const QPoint at = map.MapPointOf(p);
+    for (int dy = -1; dy <= 1; ++dy) {
+      for (int dx = -1; dx <= 1; ++dx) {
+        if (img.pixelColor(at + QPoint(dx, dy)) == QColor(255, 0, 0)) return true;
+      }
+    }
+    return false;
+  };
+  const QImage& img = map.RenderMap();
+  EXPECT_TRUE(redNear(img, {1050, 1100}));
+  EXPECT_FALSE(redNear(img, {map.scroll().x + 10, 900}));
+  // Moving the view copies the same drawing; a new revision is drawn at once.
+  map.CenterOnPixel({1010, 1007});
+  EXPECT_TRUE(redNear(map.RenderMap(), {1050, 1100}));
+  track.points.push_back(cal.PixelToGeo(1300, 1200));
+  ++track.revision;
+  const QImage& again = map.RenderMap();
+  EXPECT_TRUE(redNear(again, {1200, 1200}));
+  EXPECT_TRUE(redNear(again, {1050, 1100}));
+}
+
 TEST_F(MapPageTest, AMapThatDoesNotLoadChangesNothing) {
   MapPage& map = Open(MakeCalibratedMap());
   QFile bad(path("bad.png"));
