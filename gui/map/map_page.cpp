@@ -774,11 +774,22 @@ void MapPage::FlashButton(Button b) {
   RedrawMap();
 }
 
+// The press keeps the pointer (Qt's implicit grab) until its release, also
+// beyond the page. A dialog opened by the press (Ctrl+click) takes that
+// release, so the drag is ended here when the button is already up again.
 void MapPage::mousePressEvent(QMouseEvent* event) {
-  if (event->button() == Qt::LeftButton) MousePress(event->position().toPoint(), event->modifiers() & Qt::ControlModifier);
+  if (event->button() != Qt::LeftButton) return;
+  MousePress(event->position().toPoint(), event->modifiers() & Qt::ControlModifier);
+  if (tracking_ && !(QGuiApplication::mouseButtons() & Qt::LeftButton)) MouseRelease(event->position().toPoint());
 }
 
-void MapPage::mouseMoveEvent(QMouseEvent* event) { MouseMove(event->position().toPoint()); }
+void MapPage::mouseMoveEvent(QMouseEvent* event) {
+  if (tracking_ && !(event->buttons() & Qt::LeftButton)) {
+    MouseRelease(event->position().toPoint());
+    return;
+  }
+  MouseMove(event->position().toPoint());
+}
 
 void MapPage::mouseReleaseEvent(QMouseEvent* event) {
   if (event->button() == Qt::LeftButton) MouseRelease(event->position().toPoint());
@@ -873,7 +884,6 @@ void MapPage::MousePress(QPoint pos, bool ctrl) {
     currentPoint_ = {};
     pressGeo_ = cal.PixelToGeo(pressPoint_.x, pressPoint_.y);
     if (mouseMode_ == MouseMode::Measure && hit.isEmpty()) SetInfo(infoLine_->text(), true);
-    if (isVisible()) grabMouse();
   }
   RedrawMap();
 }
@@ -980,7 +990,6 @@ void MapPage::MouseRelease(QPoint pos) {
     tracking_ = false;
     if (!infoShowing_) HideInfoUnlessPosition();
   }
-  if (isVisible()) releaseMouse();
   RefreshInfoLine();
   RedrawMap();
 }

@@ -2,6 +2,7 @@
 // reference points and what is painted, on small maps made in a temp folder.
 #include <QAction>
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QFile>
 #include <QImage>
 #include <QLabel>
@@ -660,6 +661,39 @@ TEST_F(MapPageTest, ReferencePointsEnteredInTheLocationDialogCalibrateTheMap) {
   map.MouseDoubleClick(PagePoint(1102, 1099));
   EXPECT_TRUE(user.empty());
   expectPoint(1, RefPoint{1100, 1100, 46.0, 8.01});
+}
+
+TEST_F(MapPageTest, AfterTheDialogOfACtrlClickTheMouseIsFreeForTheNextDialog) {
+  // Through the window system, as a real pointer: the dialog opened by the
+  // Ctrl+click takes the button's release, so the page must not keep the
+  // pointer for a drag that is over.
+  MapPage& map = Open(MakeMap("plain.png", 1000, 800));
+  map.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&map));
+  auto clickIn = [](QWidget* w) {
+    QTest::mouseClick(w->window()->windowHandle(), Qt::LeftButton, {}, w->mapTo(w->window(), w->rect().center()));
+  };
+  QString hemisphere;
+  map.dialogs().refPoint = [&](LocationDialog& d) {
+    d.show();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(&d));
+    clickIn(d.hemisphereButton(1));
+    hemisphere = d.hemisphereButton(1)->text();
+    TypeDegrees(d, LatLon{46.0 + static_cast<double>(asked_.size()), 8.0});
+    asked_.push_back({});
+    clickIn(d.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok));
+    return d.result() == QDialog::Accepted;
+  };
+  QTest::mousePress(map.windowHandle(), Qt::LeftButton, Qt::ControlModifier, PagePoint(100, 100));
+  ASSERT_EQ(map.calibration().RefPointCount(), 1);
+  EXPECT_EQ(hemisphere, "W");
+  EXPECT_EQ(QWidget::mouseGrabber(), nullptr);
+  // The next dialog, from the menu, gets its clicks.
+  hemisphere.clear();
+  std::unique_ptr<QMenu> menu(map.CreateContextMenu(PagePoint(300, 200)));
+  menu->findChild<QAction*>("addRefPoint")->trigger();
+  EXPECT_EQ(hemisphere, "W");
+  EXPECT_EQ(map.calibration().RefPointCount(), 2);
 }
 
 }  // namespace
