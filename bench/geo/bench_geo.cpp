@@ -7,6 +7,7 @@
 
 #include "core/geo/coord_format.h"
 #include "core/geo/edit_fields.h"
+#include "core/proj/accurate_datum.h"
 
 namespace {
 
@@ -95,7 +96,41 @@ void ReadFields(benchmark::State& state) {
   state.SetLabel(std::string(CoordFormatName(format)));
 }
 
+// The accurate datum mode (PROJ) of the national grids, forward and inverse.
+void AccurateForward(benchmark::State& state) {
+  const CoordFormat format = *CoordFormatFromIndex(static_cast<int>(state.range(0)));
+  const std::vector<LatLon> points = Points(format);
+  size_t k = 0;
+  for (auto _ : state) {
+    const LatLon& p = points[k++ & 1023];
+    benchmark::DoNotOptimize(PositionNumbers(DatumMode::Accurate, format, p.latitude, p.longitude));
+  }
+  state.SetItemsProcessed(static_cast<int64_t>(state.iterations()));
+  state.SetLabel(std::string(CoordFormatName(format)));
+}
+
+void AccurateInverse(benchmark::State& state) {
+  const CoordFormat format = *CoordFormatFromIndex(static_cast<int>(state.range(0)));
+  std::vector<FormatNumbers> numbers;
+  for (const LatLon& p : Points(format))
+    if (const auto n = PositionNumbers(DatumMode::Accurate, format, p.latitude, p.longitude)) numbers.push_back(*n);
+  size_t k = 0;
+  for (auto _ : state) {
+    const FormatNumbers& n = numbers[k++ % numbers.size()];
+    benchmark::DoNotOptimize(PositionFromNumbers(DatumMode::Accurate, format, n.first, n.second, n.zone));
+  }
+  state.SetItemsProcessed(static_cast<int64_t>(state.iterations()));
+  state.SetLabel(std::string(CoordFormatName(format)));
+}
+
+void AccurateGrids(benchmark::internal::Benchmark* b) {
+  for (const CoordFormat f : kAllCoordFormats)
+    if (AccurateCrsCode(f) != 0) b->Arg(static_cast<int>(f));
+}
+
 BENCHMARK(Forward)->DenseRange(0, kCoordFormatCount - 1);
+BENCHMARK(AccurateForward)->Apply(AccurateGrids);
+BENCHMARK(AccurateInverse)->Apply(AccurateGrids);
 BENCHMARK(ForwardText)->DenseRange(0, kCoordFormatCount - 1);
 BENCHMARK(Inverse)->DenseRange(0, kCoordFormatCount - 1);
 BENCHMARK(ReadFields)->DenseRange(0, kCoordFormatCount - 1);
