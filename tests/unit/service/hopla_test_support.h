@@ -7,6 +7,7 @@
 #include <httplib.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -78,6 +79,8 @@ class ServerProcess {
     if (::pipe(out) != 0) return;
     pid_ = ::fork();
     if (pid_ == 0) {
+      // A test killed midway (a timeout) takes its server with it.
+      ::prctl(PR_SET_PDEATHSIG, SIGTERM);
       ::dup2(out[1], STDOUT_FILENO);
       ::close(out[0]);
       ::close(out[1]);
