@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <cstring>
 #include <new>
@@ -30,6 +31,9 @@ std::string_view ImageErrorName(ImageError error) {
 }
 
 namespace {
+
+static_assert(std::endian::native == std::endian::little,
+              "ScaleRegion reads a 3-byte pixel as the low bytes of a little-endian word");
 
 // Pixel buffers from this size on get mapped pages of their own.
 constexpr std::size_t kMappedPixelBytes = std::size_t{8} << 20;
@@ -94,7 +98,9 @@ bool DecodedPicture::Allocate(int w, int h, PixelLayout l, bool zeroed, std::uin
   }
   const std::size_t bytesPerPixel = l == PixelLayout::Rgb888 ? 3 : 4;
   const std::size_t rowBytes = static_cast<std::size_t>(w) * bytesPerPixel;
-  const std::size_t total = rowBytes * static_cast<std::size_t>(h);
+  // A 3-byte picture gets one byte more, so ScaleRegion may read every pixel,
+  // the last one too, as one 4-byte word.
+  const std::size_t total = rowBytes * static_cast<std::size_t>(h) + (l == PixelLayout::Rgb888 ? 1 : 0);
   if (total >= kMappedPixelBytes) {
     std::size_t mappedBytes = 0;
     std::uint8_t* mapped = MapPixelPages(total, !zeroed, mappedBytes);
@@ -259,7 +265,10 @@ bool MapImage::ScaleRegion(const ImageRect& source, int dstWidth, int dstHeight,
   if (!IsValid() || out == nullptr || dstWidth <= 0 || dstHeight <= 0 || source.width <= 0 || source.height <= 0) {
     return false;
   }
-  // Source column of every destination column; -1 outside the picture.
+  // Byte offset within a row of the source pixel of every destination
+  // column; -1 outside the picture. Worked out once per call, so the inner
+  // loops below do one table read and one load per pixel.
+  const std::size_t bytesPerPixel = picture_.layout == PixelLayout::Rgb888 ? 3 : 4;
   thread_local std::vector<std::int32_t> columns;
   columns.resize(static_cast<std::size_t>(dstWidth));
   bool anyOutside = false;
@@ -267,7 +276,7 @@ bool MapImage::ScaleRegion(const ImageRect& source, int dstWidth, int dstHeight,
     const std::int64_t sx = source.x + static_cast<std::int64_t>(i) * source.width / dstWidth;
     const bool inside = sx >= 0 && sx < picture_.width;
     anyOutside = anyOutside || !inside;
-    columns[static_cast<std::size_t>(i)] = inside ? static_cast<std::int32_t>(sx) : -1;
+    columns[static_cast<std::size_t>(i)] = inside ? static_cast<std::int32_t>(sx * bytesPerPixel) : -1;
   }
   auto* base = reinterpret_cast<std::uint8_t*>(out);
   std::int64_t previousRow = -2;
@@ -288,24 +297,24 @@ bool MapImage::ScaleRegion(const ImageRect& source, int dstWidth, int dstHeight,
     const std::uint8_t* row = picture_.Row(static_cast<int>(sy));
     const std::int32_t* col = columns.data();
     if (picture_.layout == PixelLayout::Rgb888) {
+      // R, G, B and the next pixel's first byte as one little-endian word:
+      // 0xNNBBGGRR, turned into 0xFFRRGGBB.
+      auto pixel = [row](std::int32_t offset) {
+        std::uint32_t word;
+        std::memcpy(&word, row + offset, 4);
+        return 0xFF000000u | ((word & 0xFFu) << 16) | (word & 0xFF00u) | ((word >> 16) & 0xFFu);
+      };
       if (!anyOutside) {
-        for (int i = 0; i < dstWidth; ++i) {
-          const std::uint8_t* p = row + 3 * static_cast<std::size_t>(col[i]);
-          line[i] = 0xFF000000u | (std::uint32_t{p[0]} << 16) | (std::uint32_t{p[1]} << 8) | p[2];
-        }
+        for (int i = 0; i < dstWidth; ++i) line[i] = pixel(col[i]);
       } else {
-        for (int i = 0; i < dstWidth; ++i) {
-          if (col[i] < 0) {
-            line[i] = 0;
-            continue;
-          }
-          const std::uint8_t* p = row + 3 * static_cast<std::size_t>(col[i]);
-          line[i] = 0xFF000000u | (std::uint32_t{p[0]} << 16) | (std::uint32_t{p[1]} << 8) | p[2];
-        }
+        for (int i = 0; i < dstWidth; ++i) line[i] = col[i] < 0 ? 0u : pixel(col[i]);
       }
     } else {
-      const auto* argb = reinterpret_cast<const std::uint32_t*>(row);
-      for (int i = 0; i < dstWidth; ++i) line[i] = col[i] < 0 ? 0u : argb[col[i]];
+      for (int i = 0; i < dstWidth; ++i) {
+        std::uint32_t value = 0;
+        if (col[i] >= 0) std::memcpy(&value, row + col[i], 4);
+        line[i] = value;
+      }
     }
   }
   return true;
