@@ -7,7 +7,8 @@
 #     pixel, 768,000,000 bytes);
 #   - generated GIF and BMP maps (SIDE x SIDE): tarvo-image against
 #     ImageMagick's convert (decode only: "convert FILE null:");
-#   - then bench_map_image: one ScaleRegion of 1920 x 1080 at zooms 0.25..8.
+#   - then bench_map_image: one ScaleRegion of 1920 x 1080 at zooms 0.25..8,
+#     and bench_map_page (the whole repaint) when it is built.
 #
 #   bench/map/bench_map_image.sh [BUILD_DIR] [JPEG_SIDE] [SIDE]
 #
@@ -67,3 +68,10 @@ for kind in gif bmp8 bmp24; do
 done
 
 TARVO_BENCH_MAP="$work/map.jpg" "$scaler" --benchmark_min_time=0.5
+
+# The whole map page repaint (image, track, POIs) on the same JPEG, when the
+# window library was built.
+page="$build/bench/map/bench_map_page"
+if [ -x "$page" ]; then
+  TARVO_BENCH_MAP="$work/map.jpg" QT_QPA_PLATFORM=offscreen "$page" 20
+fi
