@@ -1622,10 +1622,10 @@ bool MapPage::PaintTrackFromMask(uint32_t colour) {
     const int64_t my = originY + y;
     if (my < 0 || my >= maskH) continue;
     const int64_t fromX = std::max<int64_t>(0, -originX), toX = std::min<int64_t>(w, maskW - originX);
-    const uint8_t* mask = trackMask_.data() + my * maskW + originX;
+    const uint8_t* mask = trackMask_.data() + my * maskW;
     auto* row = reinterpret_cast<uint32_t*>(surfaceBits_ + y * bpl);
     for (int64_t x = fromX; x < toX; ++x) {
-      if (mask[x]) row[x] = colour;
+      if (mask[originX + x]) row[x] = colour;
     }
   }
   return true;
